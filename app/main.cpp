@@ -1,0 +1,33 @@
+// vantrel: with no arguments the window; with a sub-command, headless work.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+
+#include "commands.h"
+#include "error.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"Vantrel: prepares an Access (Jet) database for the handheld device."};
+    app.require_subcommand(0, 1);
+    std::string db, password = vantrel::kFixedPassword;
+
+    auto* tables = app.add_subcommand("tables", "List the user tables of a database");
+    tables->add_option("DB", db, "the .mdb file")->required();
+    tables->add_option("--password", password, "database password");
+
+    auto* dump = app.add_subcommand("dump", "Print the user tables of a database as JSON");
+    dump->add_option("DB", db, "the .mdb file")->required();
+    dump->add_option("--password", password, "database password");
+
+    CLI11_PARSE(app, argc, argv);
+    try {
+        if (tables->parsed()) return vantrel::runTables(db, password);
+        if (dump->parsed()) return vantrel::runDump(db, password);
+        std::fprintf(stderr, "%s", app.help().c_str());
+        return 2;
+    } catch (const vantrel::JetError& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "Error Number [%ld]\nError Description [%s]\n", e.Number, e.Description.c_str());
+        return 1;
+    }
+}

@@ -1,0 +1,317 @@
+#include "dao.h"
+
+#include <algorithm>
+
+#include "catalog.h"
+#include "header.h"
+#include "page_file.h"
+#include "row_layout.h"
+#include "table_def.h"
+#include "table_scan.h"
+#include "value_decode.h"
+
+namespace vantrel {
+
+using namespace jet;
+
+struct DatabaseImpl {
+    std::string path;
+    std::unique_ptr<PageFile> file;
+    Layout layout = Layout::forFormat(false);
+    std::vector<CatalogEntry> catalog;
+    std::vector<std::shared_ptr<const TableDefImpl>> defs;  // parsed on first use
+    bool open = true;
+
+    void checkOpen() const {
+        if (!open) throw err::objectClosed();
+    }
+    std::shared_ptr<const TableDefImpl> def(size_t entry);
+};
+
+struct TableDefImpl {
+    CatalogEntry entry;
+    TableDefData data;
+    bool jet3 = false;
+};
+
+struct RecordsetImpl {
+    std::shared_ptr<DatabaseImpl> db;
+    std::shared_ptr<const TableDefImpl> table;
+    std::unique_ptr<TableScan> scan;
+    CrackedRow row;
+    bool eof = true;
+    bool closed = false;
+
+    void checkOpen() const {
+        if (closed) throw err::objectClosed();
+        db->checkOpen();
+    }
+};
+
+struct FieldAccess {
+    static Field make(std::shared_ptr<const TableDefImpl> t, std::shared_ptr<RecordsetImpl> rs, int col, int32_t attrs = 0) {
+        Field f;
+        f.table_ = std::move(t);
+        f.rs_ = std::move(rs);
+        f.column_ = col;
+        f.attributes_ = attrs;
+        return f;
+    }
+    static Index makeIndex(std::shared_ptr<const TableDefImpl> t, int i) {
+        Index x;
+        x.table_ = std::move(t);
+        x.index_ = i;
+        return x;
+    }
+    static TableDef makeTable(std::shared_ptr<DatabaseImpl> db, size_t entry) {
+        TableDef t;
+        t.db_ = std::move(db);
+        t.entry_ = entry;
+        return t;
+    }
+    static Recordset makeRecordset(std::shared_ptr<RecordsetImpl> impl) {
+        Recordset r;
+        r.impl_ = std::move(impl);
+        return r;
+    }
+    static Database makeDatabase(std::shared_ptr<DatabaseImpl> impl) {
+        Database d;
+        d.impl_ = std::move(impl);
+        return d;
+    }
+};
+
+namespace {
+
+// Damage found below the object model surfaces as Jet's error 3049.
+template <class F>
+auto guarded(const std::string& path, F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (const FormatError& e) {
+        throw err::damaged(path, e.what());
+    }
+}
+
+bool sameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+}  // namespace
+
+std::shared_ptr<const TableDefImpl> DatabaseImpl::def(size_t i) {
+    checkOpen();
+    if (!defs[i]) {
+        auto t = std::make_shared<TableDefImpl>();
+        t->entry = catalog[i];
+        t->jet3 = file->jet3();
+        if (t->entry.local()) t->data = guarded(path, [&] { return readTableDef(*file, t->entry.tdefPage); });
+        defs[i] = std::move(t);
+    }
+    return defs[i];
+}
+
+// ---- Collection
+
+template <class T>
+const T& Collection<T>::operator[](int i) const {
+    if (i < 0 || size_t(i) >= items_.size()) throw err::itemNotFound(std::to_string(i));
+    return items_[size_t(i)];
+}
+
+template <class T>
+const T& Collection<T>::Item(const std::string& name) const {
+    for (const auto& x : items_)
+        if (sameName(x.Name(), name)) return x;
+    throw err::itemNotFound(name);
+}
+
+template class Collection<Field>;
+template class Collection<Index>;
+template class Collection<TableDef>;
+
+// ---- Field
+
+const std::string& Field::Name() const { return table_->data.columns[size_t(column_)].name; }
+int16_t Field::Type() const {
+    const ColumnDef& c = table_->data.columns[size_t(column_)];
+    return int16_t(daoTypeOf(c.type));
+}
+int32_t Field::Size() const {
+    const ColumnDef& c = table_->data.columns[size_t(column_)];
+    if (c.longValue()) return 0;
+    if (c.type == kText && !table_->jet3) return c.length / 2;
+    return c.length;
+}
+int32_t Field::Attributes() const { return attributes_; }
+bool Field::Required() const { return !(table_->data.columns[size_t(column_)].flags & kColNullable); }
+
+Variant Field::Value() const {
+    if (!rs_) throw JetError(3219, "Invalid operation.");
+    rs_->checkOpen();
+    if (rs_->eof) throw err::noCurrentRecord();
+    DatabaseImpl& db = *rs_->db;
+    const size_t i = size_t(column_);
+    return guarded(db.path, [&] { return decodeValue(*db.file, db.layout, table_->data.columns[i], rs_->row.columns[i]); });
+}
+
+// ---- Index
+
+namespace {
+const RealIndexDef& realOf(const TableDefImpl& t, int i) { return t.data.realIndexes[t.data.indexes[size_t(i)].realIndex]; }
+}  // namespace
+
+const std::string& Index::Name() const { return table_->data.indexes[size_t(index_)].name; }
+bool Index::Primary() const { return table_->data.indexes[size_t(index_)].kind == 1; }
+bool Index::Foreign() const { return table_->data.indexes[size_t(index_)].kind == 2; }
+bool Index::Unique() const { return Primary() || (realOf(*table_, index_).flags & 0x01); }
+bool Index::IgnoreNulls() const { return realOf(*table_, index_).flags & 0x02; }
+bool Index::Required() const { return Primary() || (realOf(*table_, index_).flags & 0x08); }
+
+Collection<Field> Index::Fields() const {
+    std::vector<Field> out;
+    for (const auto& c : realOf(*table_, index_).columns) {
+        const auto& cols = table_->data.columns;
+        for (size_t k = 0; k < cols.size(); ++k)
+            if (cols[k].number == c.number) out.push_back(FieldAccess::make(table_, nullptr, int(k), c.ascending ? 0 : dbDescending));
+    }
+    return Collection<Field>(std::move(out));
+}
+
+// ---- TableDef
+
+const std::string& TableDef::Name() const { return db_->catalog[entry_].name; }
+int32_t TableDef::Attributes() const { return db_->catalog[entry_].attributes; }
+
+Collection<Field> TableDef::Fields() const {
+    auto t = db_->def(entry_);
+    std::vector<Field> out;
+    for (size_t k = 0; k < t->data.columns.size(); ++k) out.push_back(FieldAccess::make(t, nullptr, int(k)));
+    return Collection<Field>(std::move(out));
+}
+
+Collection<Index> TableDef::Indexes() const {
+    auto t = db_->def(entry_);
+    std::vector<Index> out;
+    for (size_t k = 0; k < t->data.indexes.size(); ++k) out.push_back(FieldAccess::makeIndex(t, int(k)));
+    return Collection<Index>(std::move(out));
+}
+
+int32_t TableDef::RecordCount() const { return int32_t(db_->def(entry_)->data.rowCount); }
+
+// ---- Recordset
+
+bool Recordset::EOF_() const {
+    impl_->checkOpen();
+    return impl_->eof;
+}
+
+void Recordset::MoveNext() {
+    impl_->checkOpen();
+    if (impl_->eof) throw err::noCurrentRecord();
+    RecordsetImpl& r = *impl_;
+    guarded(r.db->path, [&] {
+        r.eof = !r.scan->next();
+        if (!r.eof) crackRow(r.db->layout, r.table->data, r.scan->row().bytes, r.row);
+    });
+}
+
+Collection<Field> Recordset::Fields() const {
+    impl_->checkOpen();
+    std::vector<Field> out;
+    for (size_t k = 0; k < impl_->table->data.columns.size(); ++k) out.push_back(FieldAccess::make(impl_->table, impl_, int(k)));
+    return Collection<Field>(std::move(out));
+}
+
+void Recordset::Close() {
+    if (impl_) {
+        impl_->closed = true;
+        impl_->scan.reset();
+    }
+}
+
+// ---- Database
+
+const std::string& Database::Name() const { return impl_->path; }
+
+std::string Database::Version() const {
+    impl_->checkOpen();
+    switch (impl_->file->header().format) {
+        case Format::Jet3: return "3.0";
+        case Format::Jet4: return "4.0";
+        default: return "12.0";
+    }
+}
+bool Database::IsOpen() const { return impl_ && impl_->open; }
+
+Collection<TableDef> Database::TableDefs() const {
+    impl_->checkOpen();
+    std::vector<TableDef> out;
+    for (size_t i = 0; i < impl_->catalog.size(); ++i) out.push_back(FieldAccess::makeTable(impl_, i));
+    return Collection<TableDef>(std::move(out));
+}
+
+Recordset Database::OpenRecordset(const std::string& name) const {
+    impl_->checkOpen();
+    for (size_t i = 0; i < impl_->catalog.size(); ++i) {
+        if (!sameName(impl_->catalog[i].name, name)) continue;
+        if (!impl_->catalog[i].local()) throw JetError(3219, "Invalid operation.");
+        auto r = std::make_shared<RecordsetImpl>();
+        r->db = impl_;
+        r->table = impl_->def(i);
+        guarded(impl_->path, [&] {
+            r->scan = std::make_unique<TableScan>(*impl_->file, r->table->data);
+            r->eof = !r->scan->next();
+            if (!r->eof) crackRow(impl_->layout, r->table->data, r->scan->row().bytes, r->row);
+        });
+        return FieldAccess::makeRecordset(std::move(r));
+    }
+    throw JetError(3078, "The Microsoft Jet database engine cannot find the input table or query '" + name +
+                             "'.  Make sure it exists and that its name is spelled correctly.");
+}
+
+void Database::Close() {
+    if (!impl_ || !impl_->open) return;
+    impl_->open = false;
+    impl_->defs.clear();
+    impl_->file.reset();
+}
+
+// ---- Workspace and DBEngine
+
+Database Workspace::OpenDatabase(const std::string& path, bool exclusive, bool readOnly, const std::string& connect) const {
+    (void)exclusive;
+    auto impl = std::make_shared<DatabaseImpl>();
+    impl->path = path;
+    PageFile::Options opt;
+    opt.writable = !readOnly;
+    impl->file = std::make_unique<PageFile>(path, opt);
+    if (!passwordMatches(impl->file->header(), passwordFromConnect(connect))) throw err::badPassword();
+    impl->layout = Layout::forFormat(impl->file->jet3());
+    impl->catalog = guarded(path, [&] { return readTableCatalog(*impl->file); });
+    impl->defs.resize(impl->catalog.size());
+    return FieldAccess::makeDatabase(std::move(impl));
+}
+
+DBEngine& DBEngine::Default() {
+    static DBEngine engine;
+    return engine;
+}
+
+Workspace DBEngine::CreateWorkspace(const std::string& name, const std::string& user, const std::string& password,
+                                    int type) const {
+    if (type != dbUseJet) throw JetError(3251, "Operation is not supported for this type of object.");
+    if (!sameName(user, "admin") || !password.empty()) throw JetError(3029, "Not a valid account name or password.");
+    Workspace ws;
+    ws.name_ = name;
+    return ws;
+}
+
+Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool readOnly, const std::string& connect) const {
+    Workspace defaultWorkspace;
+    return defaultWorkspace.OpenDatabase(path, exclusive, readOnly, connect);
+}
+
+}  // namespace vantrel

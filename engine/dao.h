@@ -1,0 +1,145 @@
+// The DAO-like object model over the engine: DBEngine, Workspace, Database,
+// TableDef, Field, Index and Recordset. Objects are reference-counted
+// handles; copying one shares the object. Every failure is a JetError.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "error.h"
+#include "variant.h"
+
+namespace vantrel {
+
+struct DatabaseImpl;
+struct TableDefImpl;
+struct RecordsetImpl;
+
+// DAO constants the callers use.
+constexpr int dbUseJet = 2;
+constexpr int dbDescending = 1;
+
+// DAO field type codes.
+enum DaoType : int16_t {
+    dbBoolean = 1, dbByte = 2, dbInteger = 3, dbLong = 4, dbCurrency = 5, dbSingle = 6, dbDouble = 7,
+    dbDate = 8, dbBinary = 9, dbText = 10, dbLongBinary = 11, dbMemo = 12, dbGUID = 15, dbBigInt = 16,
+    dbVarBinary = 17, dbNumeric = 19, dbDecimal = 20, dbFloat = 21, dbAttachment = 101,
+};
+
+template <class T>
+class Collection {
+public:
+    Collection() = default;
+    explicit Collection(std::vector<T> items) : items_(std::move(items)) {}
+    int Count() const { return int(items_.size()); }
+    const T& operator[](int i) const;
+    const T& Item(const std::string& name) const;  // by Name, case-insensitive; 3265 when absent
+    auto begin() const { return items_.begin(); }
+    auto end() const { return items_.end(); }
+
+private:
+    std::vector<T> items_;
+};
+
+class Field {
+public:
+    const std::string& Name() const;
+    int16_t Type() const;
+    int32_t Size() const;
+    int32_t Attributes() const;   // dbDescending on a descending index column
+    bool Required() const;
+    // The value in the current record; only for fields of a Recordset.
+    Variant Value() const;
+
+private:
+    friend struct FieldAccess;
+    std::shared_ptr<const TableDefImpl> table_;
+    std::shared_ptr<RecordsetImpl> rs_;
+    int column_ = -1;            // index into the table's columns
+    int32_t attributes_ = 0;
+};
+
+class Index {
+public:
+    const std::string& Name() const;
+    bool Primary() const;
+    bool Unique() const;
+    bool Foreign() const;
+    bool IgnoreNulls() const;
+    bool Required() const;
+    Collection<Field> Fields() const;
+
+private:
+    friend struct FieldAccess;
+    std::shared_ptr<const TableDefImpl> table_;
+    int index_ = -1;
+};
+
+class TableDef {
+public:
+    const std::string& Name() const;
+    int32_t Attributes() const;
+    Collection<Field> Fields() const;
+    Collection<Index> Indexes() const;
+    int32_t RecordCount() const;
+
+private:
+    friend struct FieldAccess;
+    std::shared_ptr<DatabaseImpl> db_;
+    size_t entry_ = 0;
+};
+
+class Recordset {
+public:
+    bool EOF_() const;  // DAO's EOF; EOF is a macro in C
+    void MoveNext();
+    Collection<Field> Fields() const;
+    void Close();
+
+private:
+    friend struct FieldAccess;
+    std::shared_ptr<RecordsetImpl> impl_;
+};
+
+class Database {
+public:
+    const std::string& Name() const;
+    std::string Version() const;  // "3.0" (Jet3), "4.0" (Jet4), "12.0" (ACE)
+    Collection<TableDef> TableDefs() const;
+    Recordset OpenRecordset(const std::string& name) const;
+    void Close();
+    bool IsOpen() const;
+
+private:
+    friend struct FieldAccess;
+    std::shared_ptr<DatabaseImpl> impl_;
+};
+
+class Workspace {
+public:
+    // Options: true opens exclusively. ReadOnly opens the file for reading only.
+    Database OpenDatabase(const std::string& path, bool exclusive = false, bool readOnly = false,
+                          const std::string& connect = "") const;
+    const std::string& Name() const { return name_; }
+    void Close() {}
+
+private:
+    friend class DBEngine;
+    std::string name_;
+};
+
+class DBEngine {
+public:
+    DBEngine() = default;
+    // The engine the whole program shares, created on first use.
+    static DBEngine& Default();
+
+    Workspace CreateWorkspace(const std::string& name, const std::string& user, const std::string& password,
+                              int type = dbUseJet) const;
+    Database OpenDatabase(const std::string& path, bool exclusive = false, bool readOnly = false,
+                          const std::string& connect = "") const;
+};
+
+}  // namespace vantrel

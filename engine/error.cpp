@@ -1,0 +1,41 @@
+#include "error.h"
+
+namespace vantrel::err {
+
+JetError fileNotFound(const std::string& path) {
+    return {3024, "Could not find file '" + path + "'."};
+}
+
+JetError badPassword() { return {3031, "Not a valid password."}; }
+
+JetError unrecognizedFormat(const std::string& path) {
+    return {3343, "Unrecognized database format '" + path + "'."};
+}
+
+JetError damaged(const std::string& path, const std::string& detail) {
+    std::string text = "Cannot open database '" + path +
+                       "'.  It may not be a database that your application recognizes, or the file may be corrupt.";
+    if (!detail.empty()) text += " (" + detail + ")";
+    return {3049, text};
+}
+
+JetError cannotOpen(const std::string& path) {
+    return {3051, "The Microsoft Jet database engine cannot open the file '" + path +
+                      "'.  It is already opened exclusively by another user, or you need permission to view its data."};
+}
+
+JetError fileInUse(const std::string& path) {
+    return {3045, "Could not use '" + path + "'; file already in use."};
+}
+
+JetError typeMismatch() { return {13, "Type mismatch"}; }
+JetError overflow() { return {6, "Overflow"}; }
+
+JetError itemNotFound(const std::string& name) {
+    return {3265, "Item not found in this collection. (" + name + ")"};
+}
+
+JetError objectClosed() { return {3420, "Object invalid or no longer set."}; }
+JetError noCurrentRecord() { return {3021, "No current record."}; }
+
+}  // namespace vantrel::err

@@ -1,0 +1,67 @@
+#include "index_walk.h"
+
+#include <unordered_set>
+
+namespace vantrel::jet {
+
+std::vector<IndexEntry> indexPageEntries(const Layout& l, Bytes page) {
+    std::vector<IndexEntry> out;
+    const size_t prefixLen = page.u16(l.indexPrefixLenAt);
+    const size_t maskBytes = l.indexFirstEntryAt - l.indexMaskAt;
+    size_t start = l.indexFirstEntryAt;
+    for (size_t i = 0; i < maskBytes; ++i) {
+        uint8_t b = page.u8(l.indexMaskAt + i);
+        if (!b) continue;
+        for (int k = 0; k < 8; ++k) {
+            if (!(b & (1u << k))) continue;
+            // A set bit marks where the entry before it ends.
+            size_t end = l.indexFirstEntryAt + i * 8 + size_t(k);
+            if (end <= start || end > page.size()) throw FormatError("index entry bounds out of order");
+            Bytes stored = page.sub(start, end - start);
+            IndexEntry e;
+            if (!out.empty() && prefixLen > 0) {
+                if (out.front().bytes.size() < prefixLen) throw FormatError("index prefix longer than the first entry");
+                e.bytes.assign(out.front().bytes.begin(), out.front().bytes.begin() + long(prefixLen));
+            }
+            e.bytes.insert(e.bytes.end(), stored.data(), stored.data() + stored.size());
+            out.push_back(std::move(e));
+            start = end;
+        }
+    }
+    return out;
+}
+
+void walkIndex(PageFile& file, const Layout& l, uint32_t root,
+               const std::function<void(Bytes key, RowPointer row)>& fn) {
+    // Down the left edge to the first leaf.
+    uint32_t pg = root;
+    for (int depth = 0;; ++depth) {
+        if (depth > 32) throw FormatError("index tree too deep");
+        PageRef p = file.page(pg);
+        Bytes pb(p->data(), p->size());
+        uint8_t type = pb.u8(0);
+        if (type == kPageIndexLeaf) break;
+        if (type != kPageIndexNode) throw FormatError("page " + std::to_string(pg) + " is not an index page");
+        auto entries = indexPageEntries(l, pb);
+        if (entries.empty()) return;
+        const auto& e = entries.front().bytes;
+        if (e.size() < 8) throw FormatError("index node entry too short");
+        pg = Bytes(e.data(), e.size()).be32(e.size() - 4);
+    }
+    std::unordered_set<uint32_t> seen;
+    while (pg != 0) {
+        if (!seen.insert(pg).second) throw FormatError("index leaf pages form a cycle");
+        PageRef p = file.page(pg);
+        Bytes pb(p->data(), p->size());
+        if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
+        for (const auto& e : indexPageEntries(l, pb)) {
+            if (e.bytes.size() < 4) throw FormatError("index entry too short");
+            Bytes eb(e.bytes.data(), e.bytes.size());
+            RowPointer rp{eb.be24(e.bytes.size() - 4), eb.u8(e.bytes.size() - 1)};
+            fn(eb.sub(0, e.bytes.size() - 4), rp);
+        }
+        pg = pb.u32(l.indexNextAt);
+    }
+}
+
+}  // namespace vantrel::jet

@@ -1,0 +1,20 @@
+// Memo and OLE values: a 12-byte reference in the row, the data either
+// inline, in one row of a long-value page, or on a chain of such rows.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "bytes.h"
+#include "layout.h"
+#include "page_file.h"
+
+namespace vantrel::jet {
+
+constexpr uint32_t kLvalInline = 0x80000000u;
+constexpr uint32_t kLvalSinglePage = 0x40000000u;
+constexpr uint32_t kLvalLengthMask = 0x3FFFFFFFu;
+
+std::vector<uint8_t> readLongValue(PageFile& file, const Layout& l, Bytes ref);
+
+}  // namespace vantrel::jet

@@ -1,0 +1,88 @@
+#include "page_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "rc4.h"
+
+namespace vantrel::jet {
+
+namespace {
+bool readFully(int fd, uint8_t* buf, size_t len, off_t at) {
+    while (len > 0) {
+        ssize_t got = ::pread(fd, buf, len, at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        buf += got;
+        len -= size_t(got);
+        at += got;
+    }
+    return true;
+}
+}  // namespace
+
+PageFile::PageFile(const std::string& path, Options opt) : path_(path), writable_(opt.writable), capacity_(opt.cachePages ? opt.cachePages : 1) {
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG) throw err::fileNotFound(path);
+        throw err::cannotOpen(path);
+    }
+    if (S_ISDIR(st.st_mode)) throw err::unrecognizedFormat(path);
+    fd_ = ::open(path.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+    if (fd_ < 0) {
+        if (errno == ENOENT) throw err::fileNotFound(path);
+        throw err::cannotOpen(path);
+    }
+    try {
+        if (!S_ISREG(st.st_mode)) throw err::unrecognizedFormat(path);
+        std::vector<uint8_t> head(kHeaderBytes);
+        if (size_t(st.st_size) < kHeaderBytes || !readFully(fd_, head.data(), head.size(), 0) || !parseHeader(head, header_))
+            throw err::unrecognizedFormat(path);
+        pageCount_ = uint32_t(std::min<uint64_t>(uint64_t(st.st_size) / header_.pageSize, 0xFFFFFFu));
+        if (pageCount_ < 1) throw err::unrecognizedFormat(path);
+    } catch (...) {
+        ::close(fd_);
+        fd_ = -1;
+        throw;
+    }
+}
+
+PageFile::~PageFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+PageRef PageFile::page(uint32_t n) {
+    auto it = index_.find(n);
+    if (it != index_.end()) {
+        lru_.splice(lru_.begin(), lru_, it->second);
+        return it->second->second;
+    }
+    PageRef ref = load(n);
+    lru_.emplace_front(n, ref);
+    index_[n] = lru_.begin();
+    if (lru_.size() > capacity_) {
+        index_.erase(lru_.back().first);
+        lru_.pop_back();
+    }
+    return ref;
+}
+
+PageRef PageFile::load(uint32_t n) {
+    if (n >= pageCount_)
+        throw FormatError("page " + std::to_string(n) + " lies beyond the end of the file (" + std::to_string(pageCount_) + " pages)");
+    auto buf = std::make_shared<PageBuf>(header_.pageSize);
+    if (!readFully(fd_, buf->data(), buf->size(), off_t(n) * header_.pageSize))
+        throw FormatError("page " + std::to_string(n) + " cannot be read");
+    if (n > 0 && header_.encodingKey != 0) {
+        uint32_t k = header_.encodingKey ^ n;
+        uint8_t key[4] = {uint8_t(k), uint8_t(k >> 8), uint8_t(k >> 16), uint8_t(k >> 24)};
+        Rc4 rc4(key, 4);
+        rc4.apply(buf->data(), buf->size());
+    }
+    return buf;
+}
+
+}  // namespace vantrel::jet

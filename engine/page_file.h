@@ -1,0 +1,59 @@
+// The database file as a sequence of fixed-size pages, read through a small
+// LRU cache so that memory stays flat whatever the file's size. Encoded pages
+// are decoded on the way in.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "bytes.h"
+#include "header.h"
+
+namespace vantrel::jet {
+
+using PageBuf = std::vector<uint8_t>;
+using PageRef = std::shared_ptr<const PageBuf>;
+
+class PageFile {
+public:
+    struct Options {
+        bool writable = false;
+        size_t cachePages = 1024;
+    };
+
+    // Opens and checks the header. Raises JetError 3024 (missing), 3051
+    // (cannot open as asked) or 3343 (not a Jet database).
+    PageFile(const std::string& path, Options opt);
+    ~PageFile();
+    PageFile(const PageFile&) = delete;
+    PageFile& operator=(const PageFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    const Header& header() const { return header_; }
+    uint32_t pageSize() const { return header_.pageSize; }
+    uint32_t pageCount() const { return pageCount_; }
+    bool jet3() const { return header_.jet3(); }
+    bool writable() const { return writable_; }
+    int fd() const { return fd_; }
+
+    // Page n, decoded. FormatError when n lies outside the file.
+    PageRef page(uint32_t n);
+
+private:
+    PageRef load(uint32_t n);
+
+    std::string path_;
+    int fd_ = -1;
+    bool writable_ = false;
+    Header header_;
+    uint32_t pageCount_ = 0;
+    size_t capacity_;
+    std::list<std::pair<uint32_t, PageRef>> lru_;
+    std::unordered_map<uint32_t, std::list<std::pair<uint32_t, PageRef>>::iterator> index_;
+};
+
+}  // namespace vantrel::jet

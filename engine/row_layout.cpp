@@ -1,0 +1,78 @@
+#include "row_layout.h"
+
+namespace vantrel::jet {
+
+namespace {
+
+// Offsets of the variable columns, eod last; empty when the row has none.
+void variableOffsets(const Layout& l, Bytes row, size_t maskLen, std::vector<uint32_t>& offs) {
+    offs.clear();
+    const size_t n = row.size();
+    if (l.jet3) {
+        if (n < maskLen + 1) throw FormatError("row too short for its null mask");
+        const size_t varLenAt = n - maskLen - 1;
+        const unsigned varCount = row.u8(varLenAt);
+        // Rows longer than 256 bytes carry a jump table: for each 256-byte
+        // boundary, the first variable column whose offset lies past it.
+        unsigned jumps = unsigned((n - 1) / 256);
+        if (varLenAt < size_t(jumps) + varCount + 1) throw FormatError("row too short for its offset table");
+        // The table takes one byte per jump entry even when the last entry is
+        // only padding (its boundary lies past the data); such an entry is not used.
+        const size_t colPtr = varLenAt - jumps - 1;
+        if ((colPtr - varCount) / 256 < jumps) --jumps;
+        unsigned used = 0;
+        for (unsigned i = 0; i <= varCount; ++i) {
+            while (used < jumps && i == row.u8(varLenAt - used - 1)) ++used;
+            if (colPtr < i) throw FormatError("offset table runs off the row");
+            offs.push_back(row.u8(colPtr - i) + 256u * used);
+        }
+    } else {
+        if (n < maskLen + 2) throw FormatError("row too short for its null mask");
+        const size_t varLenAt = n - maskLen - 2;
+        const unsigned varCount = row.u16(varLenAt);
+        if (varLenAt < 2 * (size_t(varCount) + 1)) throw FormatError("row too short for its offset table");
+        for (unsigned i = 0; i <= varCount; ++i) offs.push_back(row.u16(varLenAt - 2 * (i + 1)));
+    }
+}
+
+}  // namespace
+
+void crackRow(const Layout& l, const TableDefData& t, Bytes row, CrackedRow& out) {
+    const uint16_t cols = l.jet3 ? row.u8(0) : row.u16(0);
+    const size_t maskLen = (size_t(cols) + 7) / 8;
+    if (maskLen + l.rowCountSize > row.size()) throw FormatError("row too short for its null mask");
+    Bytes mask = row.sub(row.size() - maskLen, maskLen);
+
+    thread_local std::vector<uint32_t> offs;
+    offs.clear();
+    if (t.varColumns > 0) variableOffsets(l, row, maskLen, offs);
+    const size_t varCount = offs.empty() ? 0 : offs.size() - 1;
+
+    out.columnCount = cols;
+    out.columns.resize(t.columns.size());
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        const ColumnDef& c = t.columns[i];
+        ColumnSlice& s = out.columns[i];
+        s = ColumnSlice{};
+        // Columns added after the row was written lie beyond its mask: Null.
+        if (c.number >= cols) continue;
+        bool bit = mask.u8(c.number / 8) & (1u << (c.number % 8));
+        if (c.type == kBool) {
+            s.present = bit;
+            continue;
+        }
+        if (!bit) continue;
+        if (c.fixed()) {
+            s.data = row.sub(l.rowCountSize + c.fixedOffset, c.length);
+            s.present = true;
+        } else {
+            if (c.varIndex >= varCount) continue;
+            uint32_t a = offs[c.varIndex], b = offs[c.varIndex + 1];
+            if (b < a || b > row.size()) throw FormatError("variable column offsets out of order");
+            s.data = row.sub(a, b - a);
+            s.present = true;
+        }
+    }
+}
+
+}  // namespace vantrel::jet

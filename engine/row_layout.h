@@ -1,0 +1,25 @@
+// Cracking a stored row into its columns: the null mask, the fixed area and
+// the variable-length area with its offset table (and, in Jet3, jump table).
+#pragma once
+
+#include <vector>
+
+#include "bytes.h"
+#include "layout.h"
+#include "table_def.h"
+
+namespace vantrel::jet {
+
+struct ColumnSlice {
+    bool present = false;  // false: Null (or, for Yes/No, the value false)
+    Bytes data;            // the stored bytes of a present, non-boolean column
+};
+
+struct CrackedRow {
+    uint16_t columnCount = 0;
+    std::vector<ColumnSlice> columns;  // parallel to TableDefData::columns
+};
+
+void crackRow(const Layout& l, const TableDefData& t, Bytes row, CrackedRow& out);
+
+}  // namespace vantrel::jet

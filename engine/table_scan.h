@@ -1,0 +1,34 @@
+// Walks the live rows of one table in storage order: the pages of its usage
+// map, each slot on them, skipping deleted rows and following moved ones.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "data_page.h"
+#include "table_def.h"
+
+namespace vantrel::jet {
+
+class TableScan {
+public:
+    TableScan(PageFile& file, const TableDefData& table);
+
+    // Advances to the next live row; false at the end.
+    bool next();
+    const RowBytes& row() const { return current_; }
+    // Where the row's slot is (its place in storage order, as indexes name it).
+    RowPointer where() const { return {pages_[pageIdx_], uint16_t(slot_ - 1)}; }
+
+private:
+    PageFile& file_;
+    const Layout layout_;
+    uint32_t owner_;
+    std::vector<uint32_t> pages_;
+    size_t pageIdx_ = 0;
+    unsigned slot_ = 0, slots_ = 0;
+    PageRef page_;
+    RowBytes current_;
+};
+
+}  // namespace vantrel::jet

@@ -1,0 +1,158 @@
+#include "text_codec.h"
+
+#include <iconv.h>
+
+#include <vector>
+
+namespace vantrel::jet {
+
+namespace {
+// 0x80..0x9F of code page 1252; the five bytes it leaves undefined map to the
+// C1 control of the same value, as Windows does.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::string decode1252(const uint8_t* p, size_t n) {
+    std::string out;
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        uint8_t b = p[i];
+        if (b < 0x80) out.push_back(char(b));
+        else if (b < 0xA0) appendUtf8(out, kCp1252High[b - 0x80]);
+        else appendUtf8(out, b);
+    }
+    return out;
+}
+
+bool decodeIconv(const uint8_t* p, size_t n, uint16_t codePage, std::string& out) {
+    std::string name = "CP" + std::to_string(codePage);
+    iconv_t cd = iconv_open("UTF-8", name.c_str());
+    if (cd == iconv_t(-1)) return false;
+    std::vector<char> buf(n * 4 + 16);
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(p));
+    size_t inLeft = n;
+    char* o = buf.data();
+    size_t outLeft = buf.size();
+    out.clear();
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &o, &outLeft) == size_t(-1)) {
+            // An unmappable or cut byte sequence: show it as U+FFFD and go on.
+            out.append(buf.data(), size_t(o - buf.data()));
+            o = buf.data();
+            outLeft = buf.size();
+            appendUtf8(out, 0xFFFD);
+            ++in;
+            --inLeft;
+            continue;
+        }
+    }
+    out.append(buf.data(), size_t(o - buf.data()));
+    iconv_close(cd);
+    return true;
+}
+}  // namespace
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(char(cp));
+    } else if (cp < 0x800) {
+        out.push_back(char(0xC0 | (cp >> 6)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(char(0xE0 | (cp >> 12)));
+        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(char(0xF0 | (cp >> 18)));
+        out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::string decodeCodePage(const uint8_t* p, size_t n, uint16_t codePage) {
+    if (codePage == 1252 || codePage == 0) return decode1252(p, n);
+    std::string out;
+    if (decodeIconv(p, n, codePage, out)) return out;
+    return decode1252(p, n);
+}
+
+std::string decodeUtf16(const uint8_t* p, size_t n) {
+    std::string out;
+    out.reserve(n);
+    for (size_t i = 0; i + 1 < n; i += 2) {
+        char32_t u = char32_t(p[i] | (p[i + 1] << 8));
+        if (u >= 0xD800 && u < 0xDC00 && i + 3 < n) {
+            char32_t lo = char32_t(p[i + 2] | (p[i + 3] << 8));
+            if (lo >= 0xDC00 && lo < 0xE000) {
+                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        if (u >= 0xD800 && u < 0xE000) u = 0xFFFD;
+        appendUtf8(out, u);
+    }
+    return out;
+}
+
+std::string decodeJet4Text(const uint8_t* p, size_t n) {
+    if (n < 2 || p[0] != 0xFF || p[1] != 0xFE) return decodeUtf16(p, n);
+    // Compressed form: starts in one-byte mode; a zero byte switches between
+    // one-byte characters and two-byte UTF-16LE units.
+    std::u16string units;
+    units.reserve(n);
+    bool compressed = true;
+    size_t i = 2;
+    while (i < n) {
+        if (p[i] == 0) {
+            compressed = !compressed;
+            ++i;
+        } else if (compressed) {
+            units.push_back(p[i]);
+            ++i;
+        } else {
+            if (i + 1 >= n) break;
+            units.push_back(char16_t(p[i] | (p[i + 1] << 8)));
+            i += 2;
+        }
+    }
+    return decodeUtf16(reinterpret_cast<const uint8_t*>(units.data()), units.size() * 2);
+}
+
+std::u16string utf8ToUtf16(const std::string& s) {
+    std::u16string out;
+    out.reserve(s.size());
+    size_t i = 0;
+    while (i < s.size()) {
+        unsigned char c = s[i];
+        char32_t cp;
+        size_t len;
+        if (c < 0x80) { cp = c; len = 1; }
+        else if ((c >> 5) == 6) { cp = c & 0x1F; len = 2; }
+        else if ((c >> 4) == 14) { cp = c & 0x0F; len = 3; }
+        else if ((c >> 3) == 30) { cp = c & 0x07; len = 4; }
+        else { out.push_back(0xFFFD); ++i; continue; }
+        if (i + len > s.size()) { out.push_back(0xFFFD); break; }
+        bool ok = true;
+        for (size_t k = 1; k < len; ++k) {
+            unsigned char cc = s[i + k];
+            if ((cc >> 6) != 2) { ok = false; break; }
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        if (!ok) { out.push_back(0xFFFD); ++i; continue; }
+        i += len;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(char16_t(0xD800 + (cp >> 10)));
+            out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(char16_t(cp));
+        }
+    }
+    return out;
+}
+
+}  // namespace vantrel::jet

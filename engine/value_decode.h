@@ -1,0 +1,13 @@
+// Stored column bytes to a Variant, for every Jet column type.
+#pragma once
+
+#include "page_file.h"
+#include "row_layout.h"
+#include "table_def.h"
+#include "variant.h"
+
+namespace vantrel::jet {
+
+Variant decodeValue(PageFile& file, const Layout& l, const ColumnDef& c, const ColumnSlice& s);
+
+}  // namespace vantrel::jet
