@@ -1,6 +1,7 @@
 // The headless sub-commands of the vantrel executable.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace vantrel {
@@ -11,6 +12,6 @@ constexpr const char* kFixedPassword = "bluefinchtea";
 int runTables(const std::string& db, const std::string& password);
 
 // Prints the JSON dump of the database's user tables.
-int runDump(const std::string& db, const std::string& password);
+int runDump(const std::string& db, const std::string& password, std::FILE* out = stdout);
 
 }  // namespace vantrel

@@ -77,14 +77,14 @@ int runTables(const std::string& path, const std::string& password) {
     return 0;
 }
 
-int runDump(const std::string& path, const std::string& password) {
+int runDump(const std::string& path, const std::string& password, std::FILE* file) {
     Database db = DBEngine::Default().OpenDatabase(path, false, true, connectFor(password));
     std::vector<TableDef> tables;
     for (const TableDef& t : db.TableDefs())
         if (IsUserTable(t)) tables.push_back(t);
     std::sort(tables.begin(), tables.end(), [](const TableDef& a, const TableDef& b) { return a.Name() < b.Name(); });
 
-    JsonOut out(stdout);
+    JsonOut out(file);
     const std::string version = db.Version();
     out.raw("{\"format\": ");
     out.string(version == "3.0" ? "Jet3" : version == "4.0" ? "Jet4" : "ACE");
@@ -96,17 +96,17 @@ int runDump(const std::string& path, const std::string& password) {
         out.string(t.Name());
         out.raw(", \"columns\": [");
         auto defFields = t.Fields();
-        std::vector<int16_t> types;
         for (int i = 0; i < defFields.Count(); ++i) {
             const Field& f = defFields[i];
-            types.push_back(f.Type());
             out.raw(i ? ", {\"name\": " : "{\"name\": ");
             out.string(f.Name());
             out.raw(", \"type\": " + std::to_string(f.Type()) + "}");
         }
         out.raw("],\n  \"rows\": [");
-        Recordset rs = db.OpenRecordset(t.Name());
+        Recordset rs = t.OpenRecordset();
         auto fields = rs.Fields();
+        std::vector<int16_t> types;
+        for (const Field& f : fields) types.push_back(f.Type());
         bool firstRow = true;
         while (!rs.EOF_()) {
             out.raw(firstRow ? "\n   [" : ",\n   [");

@@ -253,21 +253,28 @@ Collection<TableDef> Database::TableDefs() const {
     return Collection<TableDef>(std::move(out));
 }
 
+namespace {
+Recordset openTable(const std::shared_ptr<DatabaseImpl>& db, size_t entry) {
+    db->checkOpen();
+    if (!db->catalog[entry].local()) throw JetError(3219, "Invalid operation.");
+    auto r = std::make_shared<RecordsetImpl>();
+    r->db = db;
+    r->table = db->def(entry);
+    guarded(db->path, [&] {
+        r->scan = std::make_unique<TableScan>(*db->file, r->table->data);
+        r->eof = !r->scan->next();
+        if (!r->eof) crackRow(db->layout, r->table->data, r->scan->row().bytes, r->row);
+    });
+    return FieldAccess::makeRecordset(std::move(r));
+}
+}  // namespace
+
+Recordset TableDef::OpenRecordset() const { return openTable(db_, entry_); }
+
 Recordset Database::OpenRecordset(const std::string& name) const {
     impl_->checkOpen();
-    for (size_t i = 0; i < impl_->catalog.size(); ++i) {
-        if (!sameName(impl_->catalog[i].name, name)) continue;
-        if (!impl_->catalog[i].local()) throw JetError(3219, "Invalid operation.");
-        auto r = std::make_shared<RecordsetImpl>();
-        r->db = impl_;
-        r->table = impl_->def(i);
-        guarded(impl_->path, [&] {
-            r->scan = std::make_unique<TableScan>(*impl_->file, r->table->data);
-            r->eof = !r->scan->next();
-            if (!r->eof) crackRow(impl_->layout, r->table->data, r->scan->row().bytes, r->row);
-        });
-        return FieldAccess::makeRecordset(std::move(r));
-    }
+    for (size_t i = 0; i < impl_->catalog.size(); ++i)
+        if (sameName(impl_->catalog[i].name, name)) return openTable(impl_, i);
     throw JetError(3078, "The Microsoft Jet database engine cannot find the input table or query '" + name +
                              "'.  Make sure it exists and that its name is spelled correctly.");
 }

@@ -16,6 +16,7 @@ namespace vantrel {
 struct DatabaseImpl;
 struct TableDefImpl;
 struct RecordsetImpl;
+class Recordset;
 
 // DAO constants the callers use.
 constexpr int dbUseJet = 2;
@@ -84,6 +85,7 @@ public:
     Collection<Field> Fields() const;
     Collection<Index> Indexes() const;
     int32_t RecordCount() const;
+    Recordset OpenRecordset() const;
 
 private:
     friend struct FieldAccess;

@@ -31,7 +31,7 @@ struct Layout {
     size_t realIndexSlotSize;
     size_t columnEntrySize;
     size_t colTypeAt = 0, colNumberAt, colVarIndexAt, colNumber2At, colMiscAt, colFlagsAt, colFixedOffsetAt, colLengthAt;
-    size_t realIndexEntrySize, realIndexColumnsAt;
+    size_t realIndexEntrySize, realIndexColumnsAt, realIndexFlagsAt;
     size_t logicalIndexEntrySize, logicalIndexNumberAt;
     size_t nameLengthSize;
 
@@ -80,6 +80,7 @@ inline Layout Layout::forFormat(bool jet3) {
         l.colLengthAt = 16;
         l.realIndexEntrySize = 39;
         l.realIndexColumnsAt = 0;
+        l.realIndexFlagsAt = 38;
         l.logicalIndexEntrySize = 20;
         l.logicalIndexNumberAt = 0;
         l.nameLengthSize = 1;
@@ -112,6 +113,7 @@ inline Layout Layout::forFormat(bool jet3) {
         l.colLengthAt = 23;
         l.realIndexEntrySize = 52;
         l.realIndexColumnsAt = 4;
+        l.realIndexFlagsAt = 46;  // four more unknown bytes sit before the flags in Jet4
         l.logicalIndexEntrySize = 28;
         l.logicalIndexNumberAt = 4;
         l.nameLengthSize = 2;

@@ -102,7 +102,7 @@ TableDefData readTableDef(PageFile& file, uint32_t page) {
         }
         r.usedPages = e.u32(p);
         r.rootPage = e.u32(p + 4);
-        r.flags = e.u8(p + 8);
+        r.flags = e.u8(l.realIndexFlagsAt);
         at += l.realIndexEntrySize;
     }
 
