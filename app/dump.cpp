@@ -21,13 +21,36 @@ void writeNumber(JsonOut& out, double d, bool single) {
         return;
     }
     char buf[64];
-    if (single) {
-        std::snprintf(buf, sizeof buf, "%.9g", d);
-        out.raw(buf);
-    } else {
-        auto r = std::to_chars(buf, buf + sizeof buf, d);
-        out.raw(std::string_view(buf, size_t(r.ptr - buf)));
+    // Singles with 9 significant digits (enough to read back the same float),
+    // doubles in their shortest exact form.
+    auto r = single ? std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 9)
+                    : std::to_chars(buf, buf + sizeof buf, d);
+    out.raw(std::string_view(buf, size_t(r.ptr - buf)));
+}
+
+// "YYYY-MM-DD HH:MM:SS" into buf (at least 32 bytes).
+std::string_view dateTimeText(const DateParts& p, char* buf) {
+    if (p.year < 0 || p.year > 9999) {
+        int n = std::snprintf(buf, 32, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
+        return {buf, size_t(n)};
     }
+    auto two = [](char* o, int v) {
+        o[0] = char('0' + v / 10);
+        o[1] = char('0' + v % 10);
+    };
+    two(buf, p.year / 100);
+    two(buf + 2, p.year % 100);
+    buf[4] = '-';
+    two(buf + 5, p.month);
+    buf[7] = '-';
+    two(buf + 8, p.day);
+    buf[10] = ' ';
+    two(buf + 11, p.hour);
+    buf[13] = ':';
+    two(buf + 14, p.minute);
+    buf[16] = ':';
+    two(buf + 17, p.second);
+    return {buf, 19};
 }
 
 void writeValue(JsonOut& out, int16_t type, const Variant& v) {
@@ -38,22 +61,27 @@ void writeValue(JsonOut& out, int16_t type, const Variant& v) {
     char buf[64];
     switch (v.type()) {
         case VarType::Boolean: out.raw(v.boolValue() ? "true" : "false"); break;
-        case VarType::Byte: case VarType::Integer: case VarType::Long:
-            out.raw(std::to_string(v.asInt()));
+        case VarType::Byte: case VarType::Integer: case VarType::Long: {
+            auto r = std::to_chars(buf, buf + sizeof buf, v.asInt());
+            out.raw(std::string_view(buf, size_t(r.ptr - buf)));
             break;
+        }
         case VarType::Currency: out.string(v.currencyText(4)); break;
         case VarType::Single: writeNumber(out, v.asDouble(), true); break;
         case VarType::Double: writeNumber(out, v.asDouble(), false); break;
         case VarType::Date: {
-            DateParts p = oleDateParts(v.asDouble());
-            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
-            out.string(buf);
+            out.string(dateTimeText(oleDateParts(v.asDouble()), buf));
             break;
         }
         case VarType::Text: out.string(v.str()); break;
         case VarType::Binary: {
             const auto* p = reinterpret_cast<const uint8_t*>(v.str().data());
-            out.raw("{\"len\": " + std::to_string(v.str().size()) + ", \"sha256\": \"" + sha256Hex(p, v.str().size()) + "\"}");
+            auto r = std::to_chars(buf, buf + sizeof buf, v.str().size());
+            out.raw("{\"len\": ");
+            out.raw(std::string_view(buf, size_t(r.ptr - buf)));
+            out.raw(", \"sha256\": \"");
+            out.raw(sha256Hex(p, v.str().size()));
+            out.raw("\"}");
             break;
         }
         case VarType::Guid: out.string(v.guidText()); break;

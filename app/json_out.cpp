@@ -5,7 +5,12 @@ namespace vantrel {
 void JsonOut::string(std::string_view s) {
     static const char hex[] = "0123456789abcdef";
     buf_ += '"';
-    for (unsigned char c : s) {
+    size_t run = 0;  // start of the stretch that needs no escaping
+    for (size_t i = 0; i < s.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        buf_.append(s.data() + run, i - run);
+        run = i + 1;
         switch (c) {
             case '"': buf_ += "\\\""; break;
             case '\\': buf_ += "\\\\"; break;
@@ -17,11 +22,10 @@ void JsonOut::string(std::string_view s) {
                     buf_ += "\\u00";
                     buf_ += hex[c >> 4];
                     buf_ += hex[c & 15];
-                } else {
-                    buf_ += char(c);
                 }
         }
     }
+    buf_.append(s.data() + run, s.size() - run);
     buf_ += '"';
     if (buf_.size() > (1 << 16)) flush();
 }

@@ -1,4 +1,5 @@
-// SHA-256, for fingerprints of binary values in dumps.
+// SHA-256 (OpenSSL, which uses the CPU's SHA instructions), for fingerprints
+// of binary values in dumps.
 #pragma once
 
 #include <cstddef>

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "rc4.h"
@@ -60,29 +61,50 @@ PageRef PageFile::page(uint32_t n) {
         lru_.splice(lru_.begin(), lru_, it->second);
         return it->second->second;
     }
-    PageRef ref = load(n);
-    lru_.emplace_front(n, ref);
+    // A miss right after the previous page is read is a scan: read a run of
+    // pages in one call.
+    const uint32_t run = (n == lastMiss_ + 1) ? kReadAhead : 1;
+    lastMiss_ = n;
+    return load(n, run);
+}
+
+void PageFile::remember(uint32_t n, PageRef ref) {
+    auto it = index_.find(n);
+    if (it != index_.end()) return;
+    lru_.emplace_front(n, std::move(ref));
     index_[n] = lru_.begin();
     if (lru_.size() > capacity_) {
         index_.erase(lru_.back().first);
         lru_.pop_back();
     }
-    return ref;
 }
 
-PageRef PageFile::load(uint32_t n) {
+PageRef PageFile::load(uint32_t n, uint32_t run) {
     if (n >= pageCount_)
         throw FormatError("page " + std::to_string(n) + " lies beyond the end of the file (" + std::to_string(pageCount_) + " pages)");
-    auto buf = std::make_shared<PageBuf>(header_.pageSize);
-    if (!readFully(fd_, buf->data(), buf->size(), off_t(n) * header_.pageSize))
+    run = std::min<uint32_t>(run, pageCount_ - n);
+    const size_t ps = header_.pageSize;
+    readBuf_.resize(ps * run);
+    if (!readFully(fd_, readBuf_.data(), readBuf_.size(), off_t(n) * off_t(ps)))
         throw FormatError("page " + std::to_string(n) + " cannot be read");
+    PageRef first;
+    for (uint32_t k = 0; k < run; ++k) {
+        auto buf = std::make_shared<PageBuf>(readBuf_.begin() + long(k * ps), readBuf_.begin() + long((k + 1) * ps));
+        decode(n + k, *buf);
+        if (k == 0) first = buf;
+        lastMiss_ = n + k;
+        remember(n + k, std::move(buf));
+    }
+    return first;
+}
+
+void PageFile::decode(uint32_t n, PageBuf& buf) const {
     if (n > 0 && header_.encodingKey != 0) {
         uint32_t k = header_.encodingKey ^ n;
         uint8_t key[4] = {uint8_t(k), uint8_t(k >> 8), uint8_t(k >> 16), uint8_t(k >> 24)};
         Rc4 rc4(key, 4);
-        rc4.apply(buf->data(), buf->size());
+        rc4.apply(buf.data(), buf.size());
     }
-    return buf;
 }
 
 }  // namespace vantrel::jet

@@ -44,7 +44,10 @@ public:
     PageRef page(uint32_t n);
 
 private:
-    PageRef load(uint32_t n);
+    static constexpr uint32_t kReadAhead = 16;
+    PageRef load(uint32_t n, uint32_t run);
+    void remember(uint32_t n, PageRef ref);
+    void decode(uint32_t n, PageBuf& buf) const;
 
     std::string path_;
     int fd_ = -1;
@@ -52,6 +55,8 @@ private:
     Header header_;
     uint32_t pageCount_ = 0;
     size_t capacity_;
+    uint32_t lastMiss_ = 0xFFFFFFFFu;
+    std::vector<uint8_t> readBuf_;
     std::list<std::pair<uint32_t, PageRef>> lru_;
     std::unordered_map<uint32_t, std::list<std::pair<uint32_t, PageRef>>::iterator> index_;
 };

@@ -20,8 +20,7 @@ std::string decode1252(const uint8_t* p, size_t n) {
     for (size_t i = 0; i < n; ++i) {
         uint8_t b = p[i];
         if (b < 0x80) out.push_back(char(b));
-        else if (b < 0xA0) appendUtf8(out, kCp1252High[b - 0x80]);
-        else appendUtf8(out, b);
+        else appendUtf8(out, b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b));
     }
     return out;
 }
@@ -79,47 +78,76 @@ std::string decodeCodePage(const uint8_t* p, size_t n, uint16_t codePage) {
     return decode1252(p, n);
 }
 
+namespace {
+// Writes one code point as UTF-8 at o; returns the new end.
+inline char* putUtf8(char* o, char32_t cp) {
+    if (cp < 0x80) {
+        *o++ = char(cp);
+    } else if (cp < 0x800) {
+        *o++ = char(0xC0 | (cp >> 6));
+        *o++ = char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        *o++ = char(0xE0 | (cp >> 12));
+        *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+        *o++ = char(0x80 | (cp & 0x3F));
+    } else {
+        *o++ = char(0xF0 | (cp >> 18));
+        *o++ = char(0x80 | ((cp >> 12) & 0x3F));
+        *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+        *o++ = char(0x80 | (cp & 0x3F));
+    }
+    return o;
+}
+}  // namespace
+
 std::string decodeUtf16(const uint8_t* p, size_t n) {
-    std::string out;
-    out.reserve(n);
+    // Each two-byte unit gives at most three UTF-8 bytes (a pair, four for two units).
+    std::string out(n / 2 * 3, '\0');
+    char* o = out.data();
     for (size_t i = 0; i + 1 < n; i += 2) {
         char32_t u = char32_t(p[i] | (p[i + 1] << 8));
+        if (u < 0x80) {
+            *o++ = char(u);
+            continue;
+        }
         if (u >= 0xD800 && u < 0xDC00 && i + 3 < n) {
             char32_t lo = char32_t(p[i + 2] | (p[i + 3] << 8));
             if (lo >= 0xDC00 && lo < 0xE000) {
-                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
+                o = putUtf8(o, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
                 i += 2;
                 continue;
             }
         }
         if (u >= 0xD800 && u < 0xE000) u = 0xFFFD;
-        appendUtf8(out, u);
+        o = putUtf8(o, u);
     }
+    out.resize(size_t(o - out.data()));
     return out;
 }
 
 std::string decodeJet4Text(const uint8_t* p, size_t n) {
     if (n < 2 || p[0] != 0xFF || p[1] != 0xFE) return decodeUtf16(p, n);
     // Compressed form: starts in one-byte mode; a zero byte switches between
-    // one-byte characters and two-byte UTF-16LE units.
-    std::u16string units;
-    units.reserve(n);
-    bool compressed = true;
+    // one-byte characters and runs of two-byte UTF-16LE units.
+    std::string out;
+    out.reserve(n);
     size_t i = 2;
     while (i < n) {
-        if (p[i] == 0) {
-            compressed = !compressed;
-            ++i;
-        } else if (compressed) {
-            units.push_back(p[i]);
-            ++i;
-        } else {
-            if (i + 1 >= n) break;
-            units.push_back(char16_t(p[i] | (p[i + 1] << 8)));
-            i += 2;
+        size_t j = i;
+        while (j < n && p[j] != 0) ++j;
+        for (size_t k = i; k < j; ++k) {
+            if (p[k] < 0x80) out.push_back(char(p[k]));
+            else appendUtf8(out, p[k]);
         }
+        if (j >= n) break;
+        // Two-byte mode until the next zero byte at a unit boundary.
+        size_t k = j + 1;
+        while (k + 1 < n && p[k] != 0) k += 2;
+        out += decodeUtf16(p + j + 1, k - (j + 1));
+        if (k + 1 >= n) break;
+        i = k + 1;
     }
-    return decodeUtf16(reinterpret_cast<const uint8_t*>(units.data()), units.size() * 2);
+    return out;
 }
 
 std::u16string utf8ToUtf16(const std::string& s) {
