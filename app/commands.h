@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
@@ -13,5 +14,11 @@ int runTables(const std::string& db, const std::string& password);
 
 // Prints the JSON dump of the database's user tables.
 int runDump(const std::string& db, const std::string& password, std::FILE* out = stdout);
+
+// Writes a device script: INSERT lines and the primary index line of each user
+// table (or of the named ones), then "End Of File". Output defaults to the
+// script path beside the database.
+int runScript(const std::string& db, const std::string& password, const std::string& output,
+              const std::vector<std::string>& tables);
 
 }  // namespace vantrel

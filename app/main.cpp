@@ -1,12 +1,14 @@
 // vantrel: with no arguments the window; with a sub-command, headless work.
 #include <CLI/CLI.hpp>
 
+#include <clocale>
 #include <cstdio>
 
 #include "commands.h"
 #include "error.h"
 
 int main(int argc, char** argv) {
+    std::setlocale(LC_CTYPE, "");  // the script file is written in the locale's character set
     CLI::App app{"Vantrel: prepares an Access (Jet) database for the handheld device."};
     app.require_subcommand(0, 1);
     std::string db, password = vantrel::kFixedPassword;
@@ -19,10 +21,19 @@ int main(int argc, char** argv) {
     dump->add_option("DB", db, "the .mdb file")->required();
     dump->add_option("--password", password, "database password");
 
+    auto* script = app.add_subcommand("script", "Write the device script (INSERT and CREATE INDEX lines) of a database");
+    std::string output;
+    std::vector<std::string> only;
+    script->add_option("DB", db, "the .mdb file")->required();
+    script->add_option("-o,--output", output, "script file (default: beside the database, extension tdb)");
+    script->add_option("--table", only, "only this table (repeatable)");
+    script->add_option("--password", password, "database password");
+
     CLI11_PARSE(app, argc, argv);
     try {
         if (tables->parsed()) return vantrel::runTables(db, password);
         if (dump->parsed()) return vantrel::runDump(db, password);
+        if (script->parsed()) return vantrel::runScript(db, password, output, only);
         std::fprintf(stderr, "%s", app.help().c_str());
         return 2;
     } catch (const vantrel::JetError& e) {

@@ -11,41 +11,13 @@ benchmark database (see ../shared/bench/README.md; unpack it into /tmp).
 import argparse
 import os
 import subprocess
-import sys
-import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SHARED = os.path.join(HERE, "..", "..", "shared")
-
-
-def run(cmd):
-    """Wall time and peak RSS (KiB) of one command, output discarded. The RSS
-    comes from GNU time: the forked Python would count in a plain wait4."""
-    start = time.perf_counter()
-    with open(os.devnull, "wb") as null:
-        proc = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd, stdout=null, stderr=subprocess.PIPE)
-    elapsed = time.perf_counter() - start
-    if proc.returncode != 0:
-        sys.exit(f"failed: {' '.join(cmd)}: {proc.stderr.decode(errors='replace')}")
-    return elapsed, int(proc.stderr.decode().strip().splitlines()[-1])
-
-
-def best(cmds, runs):
-    """Best total wall time of a list of commands over `runs` rounds, and the peak RSS."""
-    times, peak = [], 0
-    for _ in range(runs):
-        total = 0.0
-        for c in cmds:
-            t, rss = run(c)
-            total += t
-            peak = max(peak, rss)
-        times.append(total)
-    return min(times), peak
+from bench_util import BENCH_DB, DEFAULT_VANTREL, SHARED, best
 
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--vantrel", default=os.path.join(HERE, "..", "build", "vantrel"))
+    ap.add_argument("--vantrel", default=DEFAULT_VANTREL)
     ap.add_argument("--runs", type=int, default=3)
     ap.add_argument("dbs", nargs="*")
     a = ap.parse_args()
@@ -53,7 +25,7 @@ def main():
         os.path.join(SHARED, "corpus", "nw-lordkarnak.mdb"),
         os.path.join(SHARED, "corpus", "jk-V1997-testIndexCodesV1997.mdb"),
         os.path.join(SHARED, "corpus", "jk-V2003-testIndexPropertiesV2003.mdb"),
-        "/tmp/vantrel-bench/bench-200k.mdb",
+        BENCH_DB,
     ] if os.path.exists(p)]
     print(f"{'database':40} {'MB':>7} {'vantrel s':>10} {'RSS MB':>7} {'mdb-export s':>13} {'RSS MB':>7} {'ratio':>6}")
     for db in dbs:

@@ -1,0 +1,58 @@
+// The converter: the state the window owns (workspace, database, recordset,
+// script path) and the procedures that work on it: the null-fill pass, the
+// statement writers and the script file.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "dao.h"
+#include "script_file.h"
+
+namespace vantrel {
+
+// Where the null-fill pass reports a column it had to skip. The window shows
+// a message box; the command line prints a line.
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    virtual void Show(const std::string& text) = 0;
+};
+
+class Converter {
+public:
+    explicit Converter(MessageSink& messages) : messages_(messages) {}
+
+    // State held for the window's whole life.
+    Workspace wsSrc;
+    Database dbSrc;
+    Recordset rsSrc;
+    std::string ScriptPath;
+
+    // Null-fill: every user table of db, one UPDATE per column.
+    void MainSub(Database& db);
+    void CreateTblStr(TableDef& tbl);
+
+    // Statement writers: INSERT lines for the records of one table, and the
+    // CREATE INDEX line of its single-column primary index.
+    void WriteRecords(Database& db, TableDef& tbl);
+    void CreateIdxStr(TableDef& tbl);
+
+    // Appends one line to the script file at ScriptPath.
+    void WriteString(const std::string& Str);
+
+    MessageSink& messages() { return messages_; }
+
+private:
+    MessageSink& messages_;
+    ScriptEncoder encoder_;
+};
+
+// The column list "[a], [b]" of the names standing in the array (Null slots
+// are skipped); "" when every slot is Null.
+std::string FieldList(const std::vector<Variant>& Fldlist);
+
+// A value as a double-quoted literal: Null as "", CR, LF and '"' each become a blank.
+std::string StripChar(Variant FieldVal);
+
+}  // namespace vantrel
