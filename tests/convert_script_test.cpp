@@ -163,9 +163,9 @@ std::string expectedText(int type, const nlohmann::json& v) {
         case dbSingle: return DefaultText(Variant::single(v.get<float>()));
         case dbDouble: return DefaultText(Variant::dbl(v.get<double>()));
         case dbDate: {
-            std::string s = v.get<std::string>();
-            if (s.substr(11) == "00:00:00") s.resize(10);
-            if (s.substr(0, 10) == "1899-12-30") s = s.substr(11);
+            const std::string s = v.get<std::string>();
+            if (s.substr(0, 10) == "1899-12-30") return s.substr(11);
+            if (s.substr(11) == "00:00:00") return s.substr(0, 10);
             return s;
         }
         case dbText: case dbMemo: return v.get<std::string>();
