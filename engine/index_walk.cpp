@@ -43,7 +43,12 @@ void walkIndex(PageFile& file, const Layout& l, uint32_t root,
         if (type == kPageIndexLeaf) break;
         if (type != kPageIndexNode) throw FormatError("page " + std::to_string(pg) + " is not an index page");
         auto entries = indexPageEntries(l, pb);
-        if (entries.empty()) return;
+        if (entries.empty()) {
+            // All children may hang off the tail pointer.
+            pg = pb.u32(l.indexTailAt);
+            if (pg == 0) return;
+            continue;
+        }
         const auto& e = entries.front().bytes;
         if (e.size() < 8) throw FormatError("index node entry too short");
         pg = Bytes(e.data(), e.size()).be32(e.size() - 4);

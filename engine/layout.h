@@ -38,8 +38,10 @@ struct Layout {
     // Rows.
     size_t rowCountSize;     // width of the column count, var count and offsets in a row
 
-    // Index pages.
-    size_t indexPrevAt = 8, indexNextAt = 12, indexTailAt = 16, indexPrefixLenAt = 20;
+    // Index pages: type, 0x01, free space, owner table; Jet4 then has four
+    // unknown bytes before the sibling and tail pointers.
+    size_t indexOwnerAt = 4;
+    size_t indexPrevAt, indexNextAt, indexTailAt, indexPrefixLenAt;
     size_t indexMaskAt, indexFirstEntryAt;
 
     static Layout forFormat(bool jet3);
@@ -50,10 +52,7 @@ inline Layout Layout::forFormat(bool jet3) {
     l.jet3 = jet3;
     l.dataOwnerAt = 4;
     l.colTypeAt = 0;
-    l.indexPrevAt = 8;
-    l.indexNextAt = 12;
-    l.indexTailAt = 16;
-    l.indexPrefixLenAt = 20;
+    l.indexOwnerAt = 4;
     if (jet3) {
         l.pageSize = 2048;
         l.dataRowCountAt = 8;
@@ -85,6 +84,10 @@ inline Layout Layout::forFormat(bool jet3) {
         l.logicalIndexNumberAt = 0;
         l.nameLengthSize = 1;
         l.rowCountSize = 1;
+        l.indexPrevAt = 8;
+        l.indexNextAt = 12;
+        l.indexTailAt = 16;
+        l.indexPrefixLenAt = 20;
         l.indexMaskAt = 0x16;
         l.indexFirstEntryAt = 0xF8;
     } else {
@@ -118,6 +121,10 @@ inline Layout Layout::forFormat(bool jet3) {
         l.logicalIndexNumberAt = 4;
         l.nameLengthSize = 2;
         l.rowCountSize = 2;
+        l.indexPrevAt = 12;
+        l.indexNextAt = 16;
+        l.indexTailAt = 20;
+        l.indexPrefixLenAt = 24;
         l.indexMaskAt = 0x1B;
         l.indexFirstEntryAt = 0x1E0;
     }

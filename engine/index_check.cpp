@@ -1,0 +1,95 @@
+#include "index_check.h"
+
+#include <algorithm>
+#include <map>
+
+#include "index_key.h"
+#include "index_walk.h"
+#include "row_layout.h"
+#include "table_scan.h"
+#include "value_decode.h"
+
+namespace vantrel::jet {
+
+namespace {
+uint64_t packed(RowPointer p) { return (uint64_t(p.page) << 8) | p.row; }
+}  // namespace
+
+std::vector<std::string> checkIndexes(PageFile& file, const TableDefData& t) {
+    const Layout l = Layout::forFormat(file.jet3());
+    std::vector<std::string> problems;
+    if (t.realIndexes.empty()) return problems;
+
+    // The rows, by where their slot is.
+    std::map<uint64_t, std::vector<Variant>> rows;
+    TableScan scan(file, t);
+    CrackedRow cracked;
+    while (scan.next()) {
+        crackRow(l, t, scan.row().bytes, cracked);
+        std::vector<Variant> values;
+        for (size_t i = 0; i < t.columns.size(); ++i) {
+            // Long values are not needed for keys; skip reading their pages.
+            values.push_back(t.columns[i].longValue() ? Variant() : decodeValue(file, l, t.columns[i], cracked.columns[i]));
+            if (t.columns[i].longValue() && cracked.columns[i].present) values.back() = Variant::text("?");
+        }
+        rows.emplace(packed(scan.where()), std::move(values));
+    }
+
+    for (size_t r = 0; r < t.realIndexes.size(); ++r) {
+        const std::string name = "index " + std::to_string(r);
+        auto cols = keyColumns(t, t.realIndexes[r]);
+        std::map<uint64_t, int> seen;
+        std::vector<uint8_t> previous, encoded;
+        size_t entries = 0;
+        try {
+            walkIndex(file, l, t.realIndexes[r].rootPage, [&](Bytes key, RowPointer rp) {
+                ++entries;
+                std::vector<uint8_t> k(key.data(), key.data() + key.size());
+                if (!previous.empty() && k < previous) problems.push_back(name + ": entries out of key order");
+                previous = k;
+                auto row = rows.find(packed(rp));
+                if (row == rows.end()) {
+                    problems.push_back(name + ": entry for a row that does not exist (page " + std::to_string(rp.page) + ", row " + std::to_string(rp.row) + ")");
+                    return;
+                }
+                ++seen[packed(rp)];
+                size_t at = 0;
+                for (size_t c = 0; c < cols.size(); ++c) {
+                    const KeyColumn& kc = cols[c];
+                    // The last segment runs to the row pointer.
+                    size_t len = c + 1 == cols.size() ? key.size() - at : segmentLength(kc, l.jet3, key, at);
+                    const Variant& v = row->second[size_t(kc.column - t.columns.data())];
+                    const bool nullSeg = len == 1 && segmentIsNull(kc, key.u8(at));
+                    if (nullSeg != v.isNull()) {
+                        problems.push_back(name + ": column " + kc.column->name + " is " + (v.isNull() ? "Null" : "not Null") + " in the row but not in its entry");
+                    } else {
+                        encoded.clear();
+                        if (encodeSegment(kc, l.jet3, v, encoded) &&
+                            (encoded.size() != len || !std::equal(encoded.begin(), encoded.end(), key.data() + at)))
+                            problems.push_back(name + ": column " + kc.column->name + " entry bytes differ from the row's value");
+                    }
+                    at += len;
+                }
+                if (at != key.size()) problems.push_back(name + ": entry longer than its segments");
+            });
+        } catch (const FormatError& e) {
+            problems.push_back(name + ": " + e.what());
+            continue;
+        }
+        const bool ignoreNulls = t.realIndexes[r].flags & 0x02;
+        for (const auto& [where, values] : rows) {
+            // An index that ignores Nulls has no entry for a row whose key columns are all Null.
+            const bool allNull = std::all_of(cols.begin(), cols.end(), [&](const KeyColumn& kc) {
+                return values[size_t(kc.column - t.columns.data())].isNull();
+            });
+            const int want = ignoreNulls && allNull ? 0 : 1;
+            if (seen[where] != want)
+                problems.push_back(name + ": row at page " + std::to_string(where >> 8) + " slot " + std::to_string(where & 0xFF) +
+                                   " has " + std::to_string(seen[where]) + " entries");
+        }
+        (void)entries;
+    }
+    return problems;
+}
+
+}  // namespace vantrel::jet

@@ -1,0 +1,143 @@
+#include "index_key.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vantrel::jet {
+
+std::vector<KeyColumn> keyColumns(const TableDefData& t, const RealIndexDef& r) {
+    std::vector<KeyColumn> out;
+    for (const auto& c : r.columns) {
+        const ColumnDef* col = t.columnByNumber(c.number);
+        if (!col) throw FormatError("index names a missing column " + std::to_string(c.number));
+        out.push_back({col, c.ascending});
+    }
+    return out;
+}
+
+namespace {
+
+size_t fixedSize(uint8_t type) {
+    switch (type) {
+        case kByte: return 1;
+        case kBool: return 1;
+        case kInt: return 2;
+        case kLong: case kFloat: return 4;
+        case kMoney: case kDouble: case kDateTime: case kBigInt: return 8;
+        case kNumeric: return 17;
+        default: return 0;
+    }
+}
+
+// Big-endian bytes of a number, the sign bit turned so that bytes sort as
+// numbers do; floating point negatives have all bits turned.
+void sortableNumber(const KeyColumn& k, const uint8_t* le, size_t n, std::vector<uint8_t>& out) {
+    std::vector<uint8_t> be(le, le + n);
+    std::reverse(be.begin(), be.end());
+    const uint8_t t = k.column->type;
+    const bool floating = t == kFloat || t == kDouble || t == kDateTime;
+    if (t == kByte) {
+        if (!k.ascending)
+            for (auto& b : be) b = uint8_t(~b);
+    } else if (floating) {
+        const bool negative = be[0] & 0x80;
+        if (!negative) be[0] ^= 0x80;
+        if (negative == k.ascending)
+            for (auto& b : be) b = uint8_t(~b);
+    } else {
+        be[0] ^= 0x80;
+        if (!k.ascending)
+            for (auto& b : be) b = uint8_t(~b);
+    }
+    out.insert(out.end(), be.begin(), be.end());
+}
+
+}  // namespace
+
+size_t segmentLength(const KeyColumn& k, bool jet3, Bytes entry, size_t at) {
+    const uint8_t flag = entry.u8(at);
+    if (segmentIsNull(k, flag)) return 1;
+    if (flag != (k.ascending ? kKeyAscStart : kKeyDescStart)) throw FormatError("index segment has an unknown flag");
+    const uint8_t t = k.column->type;
+    if (size_t n = fixedSize(t)) {
+        entry.need(at, 1 + n);
+        return 1 + n;
+    }
+    if (t == kText || t == kMemo) {
+        // Sort codes run to a terminating zero byte (Jet3 descending keys
+        // have every byte turned, the terminator too).
+        const uint8_t end = (jet3 && !k.ascending) ? 0xFF : 0x00;
+        size_t p = at + 1;
+        while (entry.u8(p) != end) ++p;
+        return p + 1 - at;
+    }
+    if (t == kBinary || t == kGuid || t == kOle) {
+        // Runs of eight data bytes, each followed by a count byte; 9 means more follows.
+        size_t p = at + 1;
+        for (;;) {
+            uint8_t count = entry.u8(p + 8);
+            if (!k.ascending) count = uint8_t(~count);
+            p += 9;
+            if (count != 9) break;
+        }
+        return p - at;
+    }
+    throw FormatError("index over a column type the engine does not know");
+}
+
+bool encodeSegment(const KeyColumn& k, bool jet3, const Variant& v, std::vector<uint8_t>& out) {
+    if (v.isNull()) {
+        out.push_back(k.ascending ? kKeyAscNull : kKeyDescNull);
+        return true;
+    }
+    const uint8_t t = k.column->type;
+    auto start = [&] { out.push_back(k.ascending ? kKeyAscStart : kKeyDescStart); };
+    uint8_t le[8];
+    auto number = [&](int64_t x, size_t n) {
+        for (size_t i = 0; i < n; ++i) le[i] = uint8_t(uint64_t(x) >> (8 * i));
+        start();
+        sortableNumber(k, le, n, out);
+        return true;
+    };
+    switch (t) {
+        case kByte: return v.isNumeric() && number(int64_t(v.asInt()), 1);
+        case kInt: return v.isNumeric() && number(int64_t(v.asInt()), 2);
+        case kLong: return v.isNumeric() && number(int64_t(v.asInt()), 4);
+        case kMoney: return v.type() == VarType::Currency && number(v.asInt(), 8);
+        case kBool: {
+            start();
+            const bool yes = v.boolValue();
+            out.push_back(uint8_t((yes == k.ascending) ? 0x00 : 0xFF));
+            return true;
+        }
+        case kFloat: case kDouble: case kDateTime: {
+            if (!v.isNumeric()) return false;
+            if (t == kFloat) {
+                float f = float(v.asDouble());
+                std::memcpy(le, &f, 4);
+            } else {
+                double d = v.asDouble();
+                std::memcpy(le, &d, 8);
+            }
+            start();
+            sortableNumber(k, le, t == kFloat ? 4 : 8, out);
+            return true;
+        }
+        case kText: case kMemo: {
+            // Only the empty text: its sort form is just the terminators.
+            if (v.type() != VarType::Text || !v.str().empty()) return false;
+            start();
+            if (jet3) {
+                out.push_back(k.ascending ? 0x00 : 0xFF);
+            } else if (k.ascending) {
+                out.insert(out.end(), {0x01, 0x00});
+            } else {
+                out.insert(out.end(), {0xFE, 0xFF, 0x00});
+            }
+            return true;
+        }
+        default: return false;
+    }
+}
+
+}  // namespace vantrel::jet
