@@ -21,4 +21,15 @@ int runDump(const std::string& db, const std::string& password, std::FILE* out =
 int runScript(const std::string& db, const std::string& password, const std::string& output,
               const std::vector<std::string>& tables);
 
+// Null-fills the database in place and closes its script file with "End Of
+// File" (the old script file is deleted first). Messages go to standard
+// output, a progress bar and a report to standard error.
+int runConvert(const std::string& db, const std::string& password, bool copy);
+
+// Checks every index of every table against the rows; non-zero on a problem.
+int runCheck(const std::string& db, const std::string& password);
+
+// Copies a finished script file into the device emulator's folder.
+int runCopyToEmulator(const std::string& scriptPath);
+
 }  // namespace vantrel

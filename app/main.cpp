@@ -29,11 +29,23 @@ int main(int argc, char** argv) {
     script->add_option("--table", only, "only this table (repeatable)");
     script->add_option("--password", password, "database password");
 
+    auto* convert = app.add_subcommand("convert", "Fill every Null of every user table in place and close the script file");
+    bool copy = false;
+    convert->add_option("DB", db, "the .mdb file")->required();
+    convert->add_option("--password", password, "database password");
+    convert->add_flag("--copy", copy, "also copy the script file into the emulator folder");
+
+    auto* check = app.add_subcommand("check", "Check that every index of every table agrees with the rows");
+    check->add_option("DB", db, "the .mdb file")->required();
+    check->add_option("--password", password, "database password");
+
     CLI11_PARSE(app, argc, argv);
     try {
         if (tables->parsed()) return vantrel::runTables(db, password);
         if (dump->parsed()) return vantrel::runDump(db, password);
         if (script->parsed()) return vantrel::runScript(db, password, output, only);
+        if (check->parsed()) return vantrel::runCheck(db, password);
+        if (convert->parsed()) return vantrel::runConvert(db, password, copy);
         std::fprintf(stderr, "%s", app.help().c_str());
         return 2;
     } catch (const vantrel::JetError& e) {

@@ -19,6 +19,13 @@ public:
     virtual void Show(const std::string& text) = 0;
 };
 
+// What the null-fill did to one column.
+struct FillOutcome {
+    std::string table, column;
+    bool failed = false;     // the statement failed; a message was shown
+    UpdateSummary update;    // rows filled and rows left Null, by reason
+};
+
 class Converter {
 public:
     explicit Converter(MessageSink& messages) : messages_(messages) {}
@@ -43,8 +50,14 @@ public:
 
     MessageSink& messages() { return messages_; }
 
+    // Told before each column's statement runs (for a progress display).
+    void onProgress(std::function<void(const std::string& table, const std::string& column)> f) { progress_ = std::move(f); }
+    const std::vector<FillOutcome>& outcomes() const { return outcomes_; }
+
 private:
     MessageSink& messages_;
+    std::function<void(const std::string&, const std::string&)> progress_;
+    std::vector<FillOutcome> outcomes_;
     ScriptEncoder encoder_;
 };
 

@@ -99,6 +99,7 @@ std::vector<CatalogEntry> readTableCatalog(PageFile& file) {
         if (e.objectType != 1 && e.objectType != 4 && e.objectType != 6) continue;
         e.attributes = daoAttributes(e.objectType, e.flags);
         e.tdefPage = e.local() ? uint32_t(e.id) & 0x00FFFFFFu : 0;
+        e.row = scan.where();
         tables.emplace_back(scan.where(), std::move(e));
     }
     std::erase_if(tables, [&](const auto& t) { return t.second.parentId != tablesContainer; });

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "layout.h"
 #include "page_file.h"
 
 namespace vantrel::jet {
@@ -26,6 +27,7 @@ struct CatalogEntry {
     int32_t flags = 0;
     int32_t attributes = 0;
     uint32_t tdefPage = 0;   // 0 for linked tables
+    RowPointer row;          // the entry's own row in the catalog
     bool local() const { return objectType == 1; }
 };
 

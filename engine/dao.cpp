@@ -8,7 +8,11 @@
 #include "row_layout.h"
 #include "table_def.h"
 #include "table_scan.h"
+#include "sql_parser.h"
+#include "update_exec.h"
 #include "value_decode.h"
+
+#include <ctime>
 
 namespace vantrel {
 
@@ -21,6 +25,7 @@ struct DatabaseImpl {
     std::vector<CatalogEntry> catalog;
     std::vector<std::shared_ptr<const TableDefImpl>> defs;  // parsed on first use
     bool open = true;
+    UpdateSummary lastUpdate;
 
     void checkOpen() const {
         if (!open) throw err::objectClosed();
@@ -278,6 +283,46 @@ Recordset Database::OpenRecordset(const std::string& name) const {
     throw JetError(3078, "The Microsoft Jet database engine cannot find the input table or query '" + name +
                              "'.  Make sure it exists and that its name is spelled correctly.");
 }
+
+namespace {
+// Now, as an OLE date in local time.
+double oleNow() {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    int y = tm.tm_year + 1900, m = tm.tm_mon + 1, d = tm.tm_mday;
+    y -= m <= 2;
+    const long era = (y >= 0 ? y : y - 399) / 400;
+    const long yoe = y - era * 400;
+    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return double(era * 146097 + doe - 693899) + (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0;
+}
+}  // namespace
+
+void Database::Execute(const std::string& sql) {
+    impl_->checkOpen();
+    UpdateStatement st = parseUpdate(sql);
+    if (!impl_->file->writable()) throw JetError(3027, "Cannot update.  Database or object is read-only.");
+    PageFile& file = *impl_->file;
+    try {
+        UpdateReport r = guarded(impl_->path, [&] { return executeUpdate(file, impl_->catalog, st, oleNow()); });
+        guarded(impl_->path, [&] { file.commit(); });
+        impl_->lastUpdate = UpdateSummary{r.table, r.affected, r.refused};
+    } catch (...) {
+        try {
+            file.abort();
+        } catch (...) {
+            // The journal stays behind; the next open rolls it back.
+        }
+        throw;
+    }
+    // Table definitions may have changed on disk.
+    for (auto& d : impl_->defs) d.reset();
+}
+
+long Database::RecordsAffected() const { return impl_->lastUpdate.affected; }
+const UpdateSummary& Database::LastUpdate() const { return impl_->lastUpdate; }
 
 void Database::Close() {
     if (!impl_ || !impl_->open) return;

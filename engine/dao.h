@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -105,12 +106,25 @@ private:
     std::shared_ptr<RecordsetImpl> impl_;
 };
 
+// What one UPDATE did: rows changed, and rows left as they were, by reason.
+struct UpdateSummary {
+    std::string table;
+    long affected = 0;
+    std::map<std::string, long> refused;
+};
+
 class Database {
 public:
     const std::string& Name() const;
     std::string Version() const;  // "3.0" (Jet3), "4.0" (Jet4), "12.0" (ACE)
     Collection<TableDef> TableDefs() const;
     Recordset OpenRecordset(const std::string& name) const;
+    // Runs one SQL statement (the UPDATE subset). Without the fail-on-error
+    // option, rows Jet would refuse are left unchanged and counted; a
+    // statement that cannot run fails whole and changes nothing.
+    void Execute(const std::string& sql);
+    long RecordsAffected() const;
+    const UpdateSummary& LastUpdate() const;
     void Close();
     bool IsOpen() const;
 

@@ -7,6 +7,11 @@
 #include <algorithm>
 #include <cerrno>
 
+#include <sys/file.h>
+
+#include <cstring>
+
+#include "journal.h"
 #include "rc4.h"
 
 namespace vantrel::jet {
@@ -25,13 +30,30 @@ bool readFully(int fd, uint8_t* buf, size_t len, off_t at) {
 }
 }  // namespace
 
-PageFile::PageFile(const std::string& path, Options opt) : path_(path), writable_(opt.writable), capacity_(opt.cachePages ? opt.cachePages : 1) {
+namespace {
+bool noWriteBits(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
+}
+
+std::string folderOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+}  // namespace
+
+PageFile::PageFile(const std::string& path, Options opt)
+    : path_(path), writable_(opt.writable), capacity_(opt.cachePages ? opt.cachePages : 1),
+      beforeWrite_(std::move(opt.beforeWrite)), maxDirty_(opt.maxDirtyPages ? opt.maxDirtyPages : 1) {
     struct stat st{};
     if (::stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG) throw err::fileNotFound(path);
         throw err::cannotOpen(path);
     }
     if (S_ISDIR(st.st_mode)) throw err::unrecognizedFormat(path);
+    // A file or folder marked read-only is not changed, even where the
+    // system would let this user write it (root).
+    if (writable_ && S_ISREG(st.st_mode) && (noWriteBits(path) || noWriteBits(folderOf(path)))) throw err::cannotOpen(path);
     fd_ = ::open(path.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
     if (fd_ < 0) {
         if (errno == ENOENT) throw err::fileNotFound(path);
@@ -39,11 +61,32 @@ PageFile::PageFile(const std::string& path, Options opt) : path_(path), writable
     }
     try {
         if (!S_ISREG(st.st_mode)) throw err::unrecognizedFormat(path);
+        if (::flock(fd_, (writable_ ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) throw err::fileInUse(path);
+        if (::access(Journal::pathFor(path).c_str(), F_OK) == 0) {
+            // A statement was cut short: put the pages back before anything is read.
+            if (!writable_) {
+                if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) throw err::fileInUse(path);
+                int rw = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+                if (rw < 0) throw err::damaged(path, "an interrupted change waits to be rolled back; open the database for writing");
+                try {
+                    Journal::recover(path, rw);
+                } catch (...) {
+                    ::close(rw);
+                    throw;
+                }
+                ::close(rw);
+                ::flock(fd_, LOCK_SH | LOCK_NB);
+            } else {
+                Journal::recover(path, fd_);
+            }
+            if (::fstat(fd_, &st) != 0) throw err::cannotOpen(path);
+        }
         std::vector<uint8_t> head(kHeaderBytes);
         if (size_t(st.st_size) < kHeaderBytes || !readFully(fd_, head.data(), head.size(), 0) || !parseHeader(head, header_))
             throw err::unrecognizedFormat(path);
         pageCount_ = uint32_t(std::min<uint64_t>(uint64_t(st.st_size) / header_.pageSize, 0xFFFFFFu));
         if (pageCount_ < 1) throw err::unrecognizedFormat(path);
+        committedPages_ = pageCount_;
     } catch (...) {
         ::close(fd_);
         fd_ = -1;
@@ -52,10 +95,18 @@ PageFile::PageFile(const std::string& path, Options opt) : path_(path), writable
 }
 
 PageFile::~PageFile() {
+    if (changed()) {
+        try {
+            abort();
+        } catch (...) {
+            // The journal stays; the next open rolls it back.
+        }
+    }
     if (fd_ >= 0) ::close(fd_);
 }
 
 PageRef PageFile::page(uint32_t n) {
+    if (auto d = dirty_.find(n); d != dirty_.end()) return d->second;
     auto it = index_.find(n);
     if (it != index_.end()) {
         lru_.splice(lru_.begin(), lru_, it->second);
@@ -105,6 +156,101 @@ void PageFile::decode(uint32_t n, PageBuf& buf) const {
         Rc4 rc4(key, 4);
         rc4.apply(buf.data(), buf.size());
     }
+}
+
+}  // namespace vantrel::jet
+
+namespace vantrel::jet {
+
+namespace {
+JetError ioError(const std::string& what) { return {3043, "Disk or network error. (" + what + ": " + std::strerror(errno) + ")"}; }
+}  // namespace
+
+PageBuf& PageFile::modify(uint32_t n) {
+    if (!writable_) throw JetError(3027, "Cannot update.  Database or object is read-only.");
+    if (auto d = dirty_.find(n); d != dirty_.end()) return *d->second;
+    if (dirty_.size() >= maxDirty_) spill();
+    auto copy = std::make_shared<PageBuf>(*page(n));
+    // The cache must not hand out the old bytes any more.
+    if (auto it = index_.find(n); it != index_.end()) {
+        lru_.erase(it->second);
+        index_.erase(it);
+    }
+    return *dirty_.emplace(n, std::move(copy)).first->second;
+}
+
+uint32_t PageFile::appendPage() {
+    if (!writable_) throw JetError(3027, "Cannot update.  Database or object is read-only.");
+    if (pageCount_ >= 0xFFFFFFu) throw JetError(3183, "The query cannot be completed. The database has reached its size limit.");
+    const uint32_t n = pageCount_++;
+    if (dirty_.size() >= maxDirty_) spill();
+    dirty_.emplace(n, std::make_shared<PageBuf>(header_.pageSize, 0));
+    return n;
+}
+
+void PageFile::writePhysical(uint32_t n, const PageBuf& decoded) {
+    if (beforeWrite_) beforeWrite_(n);
+    PageBuf raw = decoded;
+    if (n > 0 && header_.encodingKey != 0) {
+        uint32_t k = header_.encodingKey ^ n;
+        uint8_t key[4] = {uint8_t(k), uint8_t(k >> 8), uint8_t(k >> 16), uint8_t(k >> 24)};
+        Rc4 rc4(key, 4);
+        rc4.apply(raw.data(), raw.size());
+    }
+    const uint8_t* p = raw.data();
+    size_t left = raw.size();
+    off_t at = off_t(n) * off_t(header_.pageSize);
+    while (left > 0) {
+        ssize_t w = ::pwrite(fd_, p, left, at);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) throw ioError("writing page " + std::to_string(n));
+        p += w;
+        left -= size_t(w);
+        at += w;
+    }
+}
+
+void PageFile::spill() {
+    if (dirty_.empty()) return;
+    if (!journal_) journal_ = std::make_unique<Journal>(path_, header_.pageSize, uint64_t(committedPages_) * header_.pageSize);
+    // The original bytes of every page about to be overwritten for the first
+    // time go to the journal, which is synced before the database is touched.
+    std::vector<uint8_t> raw(header_.pageSize);
+    for (const auto& [n, buf] : dirty_) {
+        if (n >= committedPages_ || journaled_.count(n)) continue;
+        if (!readFully(fd_, raw.data(), raw.size(), off_t(n) * header_.pageSize)) throw ioError("reading page " + std::to_string(n));
+        journal_->add(n, raw.data());
+        journaled_.insert(n);
+    }
+    journal_->sync();
+    for (const auto& [n, buf] : dirty_) writePhysical(n, *buf);
+    // Written pages become ordinary cached pages again.
+    auto written = std::move(dirty_);
+    dirty_.clear();
+    for (auto& [n, buf] : written) remember(n, std::move(buf));
+}
+
+void PageFile::commit() {
+    if (!changed()) return;
+    spill();
+    if (::fsync(fd_) != 0) throw ioError("syncing the database");
+    journal_->remove();
+    journal_.reset();
+    journaled_.clear();
+    committedPages_ = pageCount_;
+}
+
+void PageFile::abort() {
+    dirty_.clear();
+    index_.clear();
+    lru_.clear();
+    lastMiss_ = 0xFFFFFFFFu;
+    pageCount_ = committedPages_;
+    if (!journal_) return;
+    journal_->sync();
+    journal_.reset();
+    journaled_.clear();
+    Journal::recover(path_, fd_);
 }
 
 }  // namespace vantrel::jet

@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <list>
+#include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -15,6 +18,7 @@
 
 namespace vantrel::jet {
 
+class Journal;
 using PageBuf = std::vector<uint8_t>;
 using PageRef = std::shared_ptr<const PageBuf>;
 
@@ -23,10 +27,19 @@ public:
     struct Options {
         bool writable = false;
         size_t cachePages = 1024;
+        // Called before every page written to the database file; tests use
+        // it to inject failures and crashes.
+        std::function<void(uint32_t page)> beforeWrite;
+        // Changed pages held in memory before they are spilled (journaled,
+        // then written) in the middle of a statement.
+        size_t maxDirtyPages = 4096;
     };
 
-    // Opens and checks the header. Raises JetError 3024 (missing), 3051
-    // (cannot open as asked) or 3343 (not a Jet database).
+    // Opens and checks the header, holding an OS lock (exclusive for
+    // writing, shared for reading) for as long as the file is open, and
+    // rolls back a journal a crash left behind. Raises JetError 3024
+    // (missing), 3045 (in use), 3051 (cannot open as asked) or 3343 (not a
+    // Jet database).
     PageFile(const std::string& path, Options opt);
     ~PageFile();
     PageFile(const PageFile&) = delete;
@@ -43,7 +56,21 @@ public:
     // Page n, decoded. FormatError when n lies outside the file.
     PageRef page(uint32_t n);
 
+    // ---- Changes. Every change belongs to the open transaction (one
+    // statement); commit() makes it durable, abort() undoes it.
+
+    // A writable copy of page n, kept in memory until the transaction spills
+    // or commits. The reference stays valid until the next call on this file.
+    PageBuf& modify(uint32_t n);
+    // A new, zero-filled page at the end of the file.
+    uint32_t appendPage();
+    bool changed() const { return !dirty_.empty() || journal_ != nullptr; }
+    void commit();
+    void abort();
+
 private:
+    void spill();
+    void writePhysical(uint32_t n, const PageBuf& decoded);
     static constexpr uint32_t kReadAhead = 16;
     PageRef load(uint32_t n, uint32_t run);
     void remember(uint32_t n, PageRef ref);
@@ -57,6 +84,13 @@ private:
     size_t capacity_;
     uint32_t lastMiss_ = 0xFFFFFFFFu;
     std::vector<uint8_t> readBuf_;
+
+    std::function<void(uint32_t)> beforeWrite_;
+    size_t maxDirty_;
+    std::map<uint32_t, std::shared_ptr<PageBuf>> dirty_;
+    std::set<uint32_t> journaled_;
+    std::unique_ptr<Journal> journal_;
+    uint32_t committedPages_ = 0;  // page count when the transaction began
     std::list<std::pair<uint32_t, PageRef>> lru_;
     std::unordered_map<uint32_t, std::list<std::pair<uint32_t, PageRef>>::iterator> index_;
 };

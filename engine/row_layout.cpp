@@ -2,9 +2,7 @@
 
 namespace vantrel::jet {
 
-namespace {
-
-// Offsets of the variable columns, eod last; empty when the row has none.
+// Offsets of the variable columns, eod last.
 void variableOffsets(const Layout& l, Bytes row, size_t maskLen, std::vector<uint32_t>& offs) {
     offs.clear();
     const size_t n = row.size();
@@ -34,8 +32,6 @@ void variableOffsets(const Layout& l, Bytes row, size_t maskLen, std::vector<uin
         for (unsigned i = 0; i <= varCount; ++i) offs.push_back(row.u16(varLenAt - 2 * (i + 1)));
     }
 }
-
-}  // namespace
 
 void crackRow(const Layout& l, const TableDefData& t, Bytes row, CrackedRow& out) {
     const uint16_t cols = l.jet3 ? row.u8(0) : row.u16(0);

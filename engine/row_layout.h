@@ -22,4 +22,8 @@ struct CrackedRow {
 
 void crackRow(const Layout& l, const TableDefData& t, Bytes row, CrackedRow& out);
 
+// The offsets of a row's variable-width entries, the end of the variable data
+// last (for rows of tables that have variable-width columns).
+void variableOffsets(const Layout& l, Bytes row, size_t maskLen, std::vector<uint32_t>& offs);
+
 }  // namespace vantrel::jet

@@ -1,0 +1,91 @@
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+#include "commands.h"
+#include "converter.h"
+#include "user_tables.h"
+
+namespace vantrel {
+
+namespace {
+
+class StdoutSink : public MessageSink {
+public:
+    void Show(const std::string& text) override {
+        std::fprintf(stdout, "%s\n", text.c_str());
+        std::fflush(stdout);
+    }
+};
+
+// A one-line bar on standard error, redrawn in place.
+class ProgressBar {
+public:
+    explicit ProgressBar(int total) : total_(total), tty_(isatty(2)) {}
+    ~ProgressBar() {
+        if (tty_ && shown_) std::fprintf(stderr, "\r%*s\r", 78, "");
+    }
+    void step(const std::string& table, const std::string& column) {
+        ++done_;
+        if (!tty_) return;
+        shown_ = true;
+        const int width = 30;
+        int filled = total_ ? width * done_ / total_ : width;
+        std::string label = table + "." + column;
+        if (label.size() > 38) label = label.substr(0, 35) + "...";
+        std::fprintf(stderr, "\r[%s%s] %3d%% %-38s", std::string(size_t(filled), '#').c_str(),
+                     std::string(size_t(width - filled), '.').c_str(), total_ ? 100 * done_ / total_ : 100, label.c_str());
+        std::fflush(stderr);
+    }
+
+private:
+    int total_, done_ = 0;
+    bool tty_, shown_ = false;
+};
+
+void printReport(const std::vector<FillOutcome>& outcomes) {
+    std::map<std::string, std::pair<long, std::map<std::string, long>>> byTable;
+    std::vector<std::string> order;
+    for (const auto& o : outcomes) {
+        if (!byTable.count(o.table)) order.push_back(o.table);
+        auto& [filled, left] = byTable[o.table];
+        filled += o.update.affected;
+        for (const auto& [why, n] : o.update.refused) left[why] += n;
+        if (o.failed) ++left["statement failed (column skipped)"];
+    }
+    for (const auto& t : order) {
+        const auto& [filled, left] = byTable[t];
+        std::fprintf(stderr, "%s: %ld value%s filled", t.c_str(), filled, filled == 1 ? "" : "s");
+        for (const auto& [why, n] : left) std::fprintf(stderr, "; %ld left Null: %s", n, why.c_str());
+        std::fprintf(stderr, "\n");
+    }
+}
+
+}  // namespace
+
+int runConvert(const std::string& dbPath, const std::string& password, bool copy) {
+    StdoutSink sink;
+    Converter conv(sink);
+    conv.ScriptPath = MakeScriptPath(dbPath);
+    std::error_code ec;
+    std::filesystem::remove(conv.ScriptPath, ec);  // the old script goes, whatever happens next
+
+    conv.dbSrc = DBEngine::Default().OpenDatabase(dbPath, false, false, ";pwd=" + password);
+    int columns = 0;
+    for (const TableDef& t : conv.dbSrc.TableDefs())
+        if (IsUserTable(t)) columns += t.Fields().Count();
+    {
+        ProgressBar bar(columns);
+        conv.onProgress([&](const std::string& t, const std::string& c) { bar.step(t, c); });
+        conv.MainSub(conv.dbSrc);
+    }
+    conv.WriteString("End Of File");
+    conv.dbSrc.Close();
+    printReport(conv.outcomes());
+    if (copy) return runCopyToEmulator(conv.ScriptPath);
+    return 0;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,222 @@
+#include "index_write.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#include "index_walk.h"
+#include "page_alloc.h"
+
+namespace vantrel::jet {
+
+std::vector<uint8_t> entryRowPointer(RowPointer rp) {
+    return {uint8_t(rp.page >> 16), uint8_t(rp.page >> 8), uint8_t(rp.page), uint8_t(rp.row)};
+}
+
+IndexTree loadIndexTree(PageFile& file, const Layout& l, uint32_t root) {
+    IndexTree tree;
+    std::set<uint32_t> seen;
+    std::vector<uint32_t> leavesByTree;
+    // Depth first, children in key order, so leaves come out left to right.
+    std::vector<std::pair<uint32_t, int>> stack{{root, 0}};
+    while (!stack.empty()) {
+        auto [pg, depth] = stack.back();
+        stack.pop_back();
+        if (depth > 32 || !seen.insert(pg).second) throw FormatError("index pages form a cycle");
+        tree.pages.push_back(pg);
+        PageRef p = file.page(pg);
+        Bytes pb(p->data(), p->size());
+        if (pb.u8(0) == kPageIndexLeaf) {
+            leavesByTree.push_back(pg);
+            continue;
+        }
+        if (pb.u8(0) != kPageIndexNode) throw FormatError("page " + std::to_string(pg) + " is not an index page");
+        std::vector<uint32_t> children;
+        for (const auto& e : indexPageEntries(l, pb)) {
+            if (e.bytes.size() < 8) throw FormatError("index node entry too short");
+            children.push_back(Bytes(e.bytes.data(), e.bytes.size()).be32(e.bytes.size() - 4));
+        }
+        if (uint32_t tail = pb.u32(l.indexTailAt)) children.push_back(tail);
+        for (auto it = children.rbegin(); it != children.rend(); ++it) stack.push_back({*it, depth + 1});
+    }
+    // The leaf chain must visit the same leaves in the same order.
+    std::vector<uint32_t> chain;
+    std::vector<uint8_t> whole;
+    walkIndex(file, l, root, [&](Bytes key, RowPointer rp) {
+        whole.assign(key.data(), key.data() + key.size());
+        auto ptr = entryRowPointer(rp);
+        whole.insert(whole.end(), ptr.begin(), ptr.end());
+        tree.entries.push_back(whole);
+    });
+    if (!leavesByTree.empty()) {
+        uint32_t pg = leavesByTree.front();
+        std::set<uint32_t> guard;
+        while (pg != 0 && guard.insert(pg).second) {
+            chain.push_back(pg);
+            pg = Bytes(file.page(pg)->data(), l.pageSize).u32(l.indexNextAt);
+        }
+    }
+    if (chain != leavesByTree) throw FormatError("index leaf chain disagrees with the tree");
+    tree.leafPages = leavesByTree.size();
+    return tree;
+}
+
+namespace {
+
+size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    size_t n = std::min(a.size(), b.size());
+    size_t i = 0;
+    while (i < n && a[i] == b[i]) ++i;
+    return i;
+}
+
+struct PageContent {
+    std::vector<const std::vector<uint8_t>*> entries;
+    size_t prefix = 0;
+    size_t bytes = 0;  // as stored
+};
+
+size_t storedSize(const std::vector<const std::vector<uint8_t>*>& es, size_t& prefix) {
+    if (es.empty()) {
+        prefix = 0;
+        return 0;
+    }
+    prefix = es.size() > 1 ? commonPrefix(*es.front(), *es.back()) : 0;
+    size_t total = es.front()->size();
+    for (size_t i = 1; i < es.size(); ++i) total += es[i]->size() - prefix;
+    return total;
+}
+
+// Packs entries onto pages in order; a page is closed once it reaches
+// `target` bytes or would pass `capacity`.
+std::vector<PageContent> pack(const std::vector<std::vector<uint8_t>>& entries, size_t capacity, size_t target) {
+    std::vector<PageContent> pages;
+    PageContent cur;
+    for (const auto& e : entries) {
+        cur.entries.push_back(&e);
+        size_t prefix;
+        size_t size = storedSize(cur.entries, prefix);
+        if (size > capacity) {
+            cur.entries.pop_back();
+            if (cur.entries.empty()) throw unsupportedChange("an index entry is larger than a page");
+            cur.bytes = storedSize(cur.entries, cur.prefix);
+            pages.push_back(std::move(cur));
+            cur = PageContent{};
+            cur.entries.push_back(&e);
+            size = storedSize(cur.entries, prefix);
+        }
+        if (size >= target) {
+            cur.bytes = storedSize(cur.entries, cur.prefix);
+            pages.push_back(std::move(cur));
+            cur = PageContent{};
+        }
+    }
+    if (!cur.entries.empty() || pages.empty()) {
+        cur.bytes = storedSize(cur.entries, cur.prefix);
+        pages.push_back(std::move(cur));
+    }
+    return pages;
+}
+
+void put16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+void put32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+
+void writePage(PageFile& file, const Layout& l, uint32_t pg, bool leaf, uint32_t owner, uint32_t prev, uint32_t next,
+               const PageContent& c) {
+    PageBuf& b = file.modify(pg);
+    std::fill(b.begin(), b.end(), 0);
+    b[0] = leaf ? kPageIndexLeaf : kPageIndexNode;
+    b[1] = 0x01;
+    put32(b.data() + l.indexOwnerAt, owner);
+    put32(b.data() + l.indexPrevAt, prev);
+    put32(b.data() + l.indexNextAt, next);
+    put32(b.data() + l.indexTailAt, 0);
+    put16(b.data() + l.indexPrefixLenAt, uint16_t(c.prefix));
+    size_t at = l.indexFirstEntryAt;
+    size_t total = 0;
+    for (size_t i = 0; i < c.entries.size(); ++i) {
+        const auto& e = *c.entries[i];
+        const size_t skip = i == 0 ? 0 : c.prefix;
+        std::memcpy(b.data() + at, e.data() + skip, e.size() - skip);
+        at += e.size() - skip;
+        total += e.size() - skip;
+        b[l.indexMaskAt + total / 8] |= uint8_t(1u << (total % 8));
+    }
+    put16(b.data() + 2, uint16_t(l.pageSize - at));
+}
+
+}  // namespace
+
+void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size_t realIndex, const IndexTree& old,
+                    const std::vector<std::vector<uint8_t>>& entries) {
+    const uint32_t root = old.pages.front();
+    const size_t maskBits = (l.indexFirstEntryAt - l.indexMaskAt) * 8;
+    const size_t capacity = std::min<size_t>(l.pageSize - l.indexFirstEntryAt, maskBits - 1);
+
+    // Leaves: at least as many as before, so that the tree keeps its pages.
+    size_t total = 0;
+    for (const auto& e : entries) total += e.size();
+    std::vector<PageContent> leaves = pack(entries, capacity, capacity);
+    if (leaves.size() < old.leafPages && entries.size() >= old.leafPages)
+        leaves = pack(entries, capacity, std::max<size_t>(1, total / old.leafPages));
+
+    std::vector<std::vector<PageContent>> levels{leaves};
+    std::vector<std::vector<std::vector<uint8_t>>> nodeEntries;  // keeps node entry bytes alive
+    nodeEntries.reserve(40);
+
+    // Page numbers: the root keeps its page, the rest reuse the old pages in
+    // order, then new ones.
+    std::vector<uint32_t> pool(old.pages.begin() + 1, old.pages.end());
+    std::sort(pool.begin(), pool.end());
+    size_t poolNext = 0;
+    auto takePage = [&]() {
+        if (poolNext < pool.size()) return pool[poolNext++];
+        uint32_t n = allocatePage(file, l);
+        usageMapAdd(file, l, t.realIndexes[realIndex].usedPages, n);
+        return n;
+    };
+
+    std::vector<std::vector<uint32_t>> numbers;
+    for (size_t level = 0;; ++level) {
+        const auto& pages = levels[level];
+        std::vector<uint32_t> nums(pages.size());
+        if (pages.size() == 1) {
+            nums[0] = root;
+            numbers.push_back(nums);
+            break;
+        }
+        for (auto& n : nums) n = takePage();
+        numbers.push_back(nums);
+        // The level above: one entry per page, its last entry and the page number.
+        std::vector<std::vector<uint8_t>> up;
+        for (size_t i = 0; i < pages.size(); ++i) {
+            std::vector<uint8_t> e = *pages[i].entries.back();
+            if (level > 0) e.resize(e.size() - 4);  // a node's last entry carries its own child pointer
+            e.push_back(uint8_t(nums[i] >> 24));
+            e.push_back(uint8_t(nums[i] >> 16));
+            e.push_back(uint8_t(nums[i] >> 8));
+            e.push_back(uint8_t(nums[i]));
+            up.push_back(std::move(e));
+        }
+        nodeEntries.push_back(std::move(up));
+        levels.push_back(pack(nodeEntries.back(), capacity, capacity));
+    }
+
+    for (size_t level = 0; level < levels.size(); ++level) {
+        const auto& pages = levels[level];
+        for (size_t i = 0; i < pages.size(); ++i) {
+            uint32_t prev = i > 0 ? numbers[level][i - 1] : 0;
+            uint32_t next = i + 1 < pages.size() ? numbers[level][i + 1] : 0;
+            writePage(file, l, numbers[level][i], level == 0, t.page, prev, next, pages[i]);
+        }
+    }
+    // Pages the smaller tree no longer needs stay the index's, as empty leaves.
+    for (; poolNext < pool.size(); ++poolNext) writePage(file, l, pool[poolNext], true, t.page, 0, 0, PageContent{});
+}
+
+}  // namespace vantrel::jet

@@ -1,0 +1,117 @@
+#include "row_encode.h"
+
+#include "row_layout.h"
+
+namespace vantrel::jet {
+
+RowParts splitRow(const Layout& l, const TableDefData& t, Bytes row) {
+    RowParts p;
+    p.columnCount = l.jet3 ? row.u8(0) : row.u16(0);
+    const size_t maskLen = (size_t(p.columnCount) + 7) / 8;
+    if (maskLen + l.rowCountSize > row.size()) throw FormatError("row too short for its null mask");
+    Bytes mask = row.sub(row.size() - maskLen, maskLen);
+    p.nullMask.assign(mask.data(), mask.data() + maskLen);
+    p.hasVarTable = t.varColumns > 0;
+    size_t fixedEnd = row.size() - maskLen;
+    if (p.hasVarTable) {
+        std::vector<uint32_t> offs;
+        variableOffsets(l, row, maskLen, offs);
+        const size_t varCount = offs.size() - 1;
+        for (size_t i = 0; i < varCount; ++i) {
+            if (offs[i + 1] < offs[i] || offs[i + 1] > row.size()) throw FormatError("variable column offsets out of order");
+            Bytes v = row.sub(offs[i], offs[i + 1] - offs[i]);
+            p.vars.emplace_back(v.data(), v.data() + v.size());
+        }
+        fixedEnd = offs[0];
+    }
+    if (fixedEnd < l.rowCountSize) throw FormatError("row fixed area out of bounds");
+    Bytes fixed = row.sub(l.rowCountSize, fixedEnd - l.rowCountSize);
+    p.fixed.assign(fixed.data(), fixed.data() + fixed.size());
+    return p;
+}
+
+void setColumnBytes(RowParts& p, const ColumnDef& c, const std::vector<uint8_t>& value) {
+    if (c.number >= p.columnCount) {
+        p.columnCount = uint16_t(c.number + 1);
+        p.nullMask.resize((size_t(p.columnCount) + 7) / 8, 0);
+    }
+    p.nullMask[c.number / 8] |= uint8_t(1u << (c.number % 8));
+    if (c.type == kBool) return;
+    if (c.fixed()) {
+        if (p.fixed.size() < size_t(c.fixedOffset) + c.length) p.fixed.resize(size_t(c.fixedOffset) + c.length, 0);
+        std::copy(value.begin(), value.begin() + std::min<size_t>(value.size(), c.length), p.fixed.begin() + c.fixedOffset);
+    } else {
+        if (!p.hasVarTable) throw FormatError("row has no variable-column table");
+        if (p.vars.size() <= c.varIndex) p.vars.resize(size_t(c.varIndex) + 1);
+        p.vars[c.varIndex] = value;
+    }
+}
+
+std::vector<uint8_t> joinRow(const Layout& l, const RowParts& p) {
+    std::vector<uint8_t> out;
+    const size_t maskLen = (size_t(p.columnCount) + 7) / 8;
+    if (l.jet3) {
+        if (p.columnCount > 255) throw FormatError("too many columns for a Jet3 row");
+        out.push_back(uint8_t(p.columnCount));
+    } else {
+        out.push_back(uint8_t(p.columnCount));
+        out.push_back(uint8_t(p.columnCount >> 8));
+    }
+    out.insert(out.end(), p.fixed.begin(), p.fixed.end());
+    std::vector<uint32_t> offs;
+    for (const auto& v : p.vars) {
+        offs.push_back(uint32_t(out.size()));
+        out.insert(out.end(), v.begin(), v.end());
+    }
+    const uint32_t eod = uint32_t(out.size());
+    if (p.hasVarTable) {
+        if (l.jet3) {
+            const size_t varCount = p.vars.size();
+            if (varCount > 255) throw FormatError("too many variable columns for a Jet3 row");
+            // The row's length decides how many jump entries it carries, and
+            // the entries add to the length: settle both together.
+            size_t base = out.size() + (varCount + 1) + 1 + maskLen;
+            size_t jumps = 0;
+            while ((base + jumps - 1) / 256 != jumps) jumps = (base + jumps - 1) / 256;
+            std::vector<uint32_t> all = offs;
+            all.push_back(eod);
+            std::vector<uint8_t> jumpTable(jumps, 0xFF);
+            for (size_t j = 0; j < jumps; ++j)
+                for (size_t i = 0; i < all.size(); ++i)
+                    if (all[i] >= 256 * (j + 1)) {
+                        jumpTable[j] = uint8_t(i);
+                        break;
+                    }
+            out.push_back(uint8_t(eod & 0xFF));
+            for (size_t i = varCount; i-- > 0;) out.push_back(uint8_t(offs[i] & 0xFF));
+            for (size_t j = jumps; j-- > 0;) out.push_back(jumpTable[j]);
+            out.push_back(uint8_t(varCount));
+        } else {
+            if (eod > 0xFFFF) throw FormatError("row too long");
+            out.push_back(uint8_t(eod));
+            out.push_back(uint8_t(eod >> 8));
+            for (size_t i = offs.size(); i-- > 0;) {
+                out.push_back(uint8_t(offs[i]));
+                out.push_back(uint8_t(offs[i] >> 8));
+            }
+            out.push_back(uint8_t(p.vars.size()));
+            out.push_back(uint8_t(p.vars.size() >> 8));
+        }
+    }
+    std::vector<uint8_t> mask = p.nullMask;
+    mask.resize(maskLen, 0);
+    out.insert(out.end(), mask.begin(), mask.end());
+    if (out.size() > maxRowSize(l)) throw FormatError("row of " + std::to_string(out.size()) + " bytes does not fit a page");
+    if (l.jet3 && p.hasVarTable) {
+        // Jet3 offsets go through the jump table: read the row back to be sure
+        // it says what was meant.
+        std::vector<uint32_t> back;
+        variableOffsets(l, Bytes(out.data(), out.size()), maskLen, back);
+        std::vector<uint32_t> want = offs;
+        want.push_back(eod);
+        if (back != want) throw FormatError("the Jet3 offset table cannot express this row");
+    }
+    return out;
+}
+
+}  // namespace vantrel::jet

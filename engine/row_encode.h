@@ -1,0 +1,35 @@
+// Taking a stored row apart into its pieces and putting it together again,
+// so that a change touches only the columns it names and keeps every other
+// byte (including those of dropped columns) as it was.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "bytes.h"
+#include "layout.h"
+#include "table_def.h"
+
+namespace vantrel::jet {
+
+struct RowParts {
+    uint16_t columnCount = 0;                 // bits in the null mask
+    std::vector<uint8_t> fixed;               // the fixed-width area
+    std::vector<std::vector<uint8_t>> vars;   // variable-width entries by index
+    bool hasVarTable = false;
+    std::vector<uint8_t> nullMask;            // one bit per column number, 1 = has a value
+};
+
+RowParts splitRow(const Layout& l, const TableDefData& t, Bytes row);
+
+// The stored form. FormatError when the pieces cannot be stored (a Jet3 row
+// whose offsets the jump table cannot express, a row over the size limit).
+std::vector<uint8_t> joinRow(const Layout& l, const RowParts& parts);
+
+// Gives column c the stored bytes `value` (not Null).
+void setColumnBytes(RowParts& parts, const ColumnDef& c, const std::vector<uint8_t>& value);
+
+// Largest row a data page can hold.
+inline size_t maxRowSize(const Layout& l) { return l.pageSize - l.dataSlotsAt - 2; }
+
+}  // namespace vantrel::jet

@@ -1,0 +1,48 @@
+// The parsed forms of the SQL subset: expressions (WHERE clauses and
+// validation rules) and UPDATE statements.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "variant.h"
+
+namespace vantrel::jet {
+
+struct Expr {
+    enum class Kind {
+        Literal,    // value
+        Column,     // name
+        Implicit,   // the field a column validation rule belongs to
+        IsNull,     // args[0] IS [NOT] NULL, or isnull(args[0]); negate for NOT
+        Compare,    // args[0] op args[1]; op is one of = <> < > <= >=
+        Between,    // args[0] [NOT] BETWEEN args[1] AND args[2]
+        In,         // args[0] [NOT] IN (args[1..])
+        Like,       // args[0] [NOT] LIKE args[1]
+        And, Or, Not,
+        Function,   // name(args...)
+    };
+    Kind kind = Kind::Literal;
+    Variant value;
+    std::string name;
+    std::string op;
+    bool negate = false;
+    std::vector<std::unique_ptr<Expr>> args;
+};
+
+struct Assignment {
+    std::string column;
+    Variant value;
+};
+
+struct UpdateStatement {
+    std::string table;
+    std::vector<Assignment> assignments;
+    std::unique_ptr<Expr> where;  // null: every row
+};
+
+// The names of the columns an expression reads.
+void collectColumns(const Expr& e, std::vector<std::string>& out);
+
+}  // namespace vantrel::jet

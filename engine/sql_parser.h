@@ -1,0 +1,19 @@
+// Parsing the SQL subset and Access expressions (validation rules).
+#pragma once
+
+#include <string>
+
+#include "sql_ast.h"
+
+namespace vantrel::jet {
+
+// UPDATE table SET col = literal [, ...] [WHERE condition]. JetError 3144
+// when the text does not parse, 3129/3251 for other kinds of statement.
+UpdateStatement parseUpdate(const std::string& sql);
+
+// A validation rule. With `implicitField`, a rule may start with an operator
+// (">0", "Between 1 And 9", "Is Not Null"), which then applies to the field.
+// Returns null when the rule is not in the supported subset.
+std::unique_ptr<Expr> parseRule(const std::string& text, bool implicitField);
+
+}  // namespace vantrel::jet
