@@ -77,7 +77,9 @@ std::vector<std::string> checkIndexes(PageFile& file, const TableDefData& t) {
             continue;
         }
         const bool ignoreNulls = t.realIndexes[r].flags & 0x02;
-        for (const auto& [where, values] : rows) {
+        for (const auto& row : rows) {
+            const uint64_t where = row.first;
+            const std::vector<Variant>& values = row.second;
             // An index that ignores Nulls has no entry for a row whose key columns are all Null.
             const bool allNull = std::all_of(cols.begin(), cols.end(), [&](const KeyColumn& kc) {
                 return values[size_t(kc.column - t.columns.data())].isNull();

@@ -112,7 +112,8 @@ bool equalsBoolean(const Variant& v, bool b) {
 }
 
 DateParts oleDateParts(double ole) {
-    if (!std::isfinite(ole) || std::fabs(ole) > 3.0e6) throw FormatError("date/time value out of range");
+    // Beyond the years 100..9999 a value is no date VB can show.
+    if (!std::isfinite(ole) || ole < -657434.0 || ole >= 2958466.0) throw err::overflow();
     double whole = std::trunc(ole);
     double frac = std::fabs(ole - whole);
     long long days = (long long)whole;

@@ -59,7 +59,9 @@ TEST(OleDate, CalendarPartsAndNegativeValues) {
     // Rounded to the nearest second, carrying into the next day.
     EXPECT_EQ("2000-01-02 00:00:00", dateText(36526.9999999));
     EXPECT_EQ("1668-07-20 00:00:00", dateText(-84533));
-    EXPECT_THROW(oleDateParts(1e300), FormatError);
+    EXPECT_THROW(oleDateParts(1e300), JetError);  // VB's Overflow
+    EXPECT_EQ("9999-12-31 00:00:00", dateText(2958465));
+    EXPECT_EQ("0100-01-01 00:00:00", dateText(-657434));
 }
 
 TEST(Variant, CurrencyDecimalAndGuidTexts) {
