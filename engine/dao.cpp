@@ -339,6 +339,7 @@ Database Workspace::OpenDatabase(const std::string& path, bool exclusive, bool r
     impl->path = path;
     PageFile::Options opt;
     opt.writable = !readOnly;
+    opt.beforeWrite = writeHook_;
     impl->file = std::make_unique<PageFile>(path, opt);
     if (!passwordMatches(impl->file->header(), passwordFromConnect(connect))) throw err::badPassword();
     impl->layout = Layout::forFormat(impl->file->jet3());
@@ -358,11 +359,13 @@ Workspace DBEngine::CreateWorkspace(const std::string& name, const std::string& 
     if (!sameName(user, "admin") || !password.empty()) throw JetError(3029, "Not a valid account name or password.");
     Workspace ws;
     ws.name_ = name;
+    ws.writeHook_ = writeHook_;
     return ws;
 }
 
 Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool readOnly, const std::string& connect) const {
     Workspace defaultWorkspace;
+    defaultWorkspace.writeHook_ = writeHook_;
     return defaultWorkspace.OpenDatabase(path, exclusive, readOnly, connect);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -144,6 +145,7 @@ public:
 private:
     friend class DBEngine;
     std::string name_;
+    std::function<void(uint32_t)> writeHook_;
 };
 
 class DBEngine {
@@ -156,6 +158,13 @@ public:
                               int type = dbUseJet) const;
     Database OpenDatabase(const std::string& path, bool exclusive = false, bool readOnly = false,
                           const std::string& connect = "") const;
+
+    // Called before every page this engine's databases write to their file.
+    // Tests use it to inject I/O errors and crashes.
+    void SetWriteHook(std::function<void(uint32_t page)> hook) { writeHook_ = std::move(hook); }
+
+private:
+    std::function<void(uint32_t)> writeHook_;
 };
 
 }  // namespace vantrel

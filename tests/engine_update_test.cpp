@@ -1,0 +1,233 @@
+// UPDATE: parsing, Jet's per-row refusals, rows that grow and move, indexes.
+#include <gtest/gtest.h>
+
+#include "sql_parser.h"
+#include "expr_eval.h"
+#include "write_helpers.h"
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+TEST(UpdateSyntax, StatementsJetCannotParseAre3144) {
+    using jet::parseUpdate;
+    EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update Order Details set  a='' where isnull(a)"); }));
+    EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update Table set  a='' where isnull(a)"); }));   // reserved word
+    EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update T set  name='' where isnull(name)"); }));
+    EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update T set a= where isnull(a)"); }));
+    EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update T set a='x' where"); }));
+    EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update T set a='unterminated"); }));
+    EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update 1T set a=1"); }));
+    EXPECT_EQ(3251, jetErrorOf([] { parseUpdate("DELETE FROM T"); }));
+    EXPECT_EQ(3129, jetErrorOf([] { parseUpdate("FROB T"); }));
+
+    auto st = parseUpdate("UPDATE [Order Details] SET [Value]=0, Note='it''s', Größe=-1.5 WHERE a IS NOT NULL AND (b<>3 OR NOT c=#2000-01-31#);");
+    EXPECT_EQ("Order Details", st.table);
+    ASSERT_EQ(3u, st.assignments.size());
+    EXPECT_EQ("Value", st.assignments[0].column);
+    EXPECT_EQ("it's", st.assignments[1].value.str());
+    EXPECT_EQ("Größe", st.assignments[2].column);
+    EXPECT_DOUBLE_EQ(-1.5, st.assignments[2].value.asDouble());
+    ASSERT_TRUE(st.where);
+    auto lower = parseUpdate("update Orders set  Note='' where isnull(Note)");
+    EXPECT_EQ(jet::Expr::Kind::IsNull, lower.where->kind);
+}
+
+TEST(ValidationRules, CommonFormsEvaluate) {
+    auto check = [](const char* rule, Variant v) {
+        auto e = jet::parseRule(rule, true);
+        EXPECT_TRUE(e) << rule;
+        if (!e) return Variant();
+        jet::EvalContext ctx;
+        ctx.implicit = v;
+        ctx.today = 45000;
+        ctx.column = [](const std::string& n) -> Variant { return n == "Low" ? Variant::integer(1) : Variant::integer(9); };
+        return jet::evaluate(*e, ctx);
+    };
+    EXPECT_TRUE(jet::isTrue(check(">0", Variant::integer(5))));
+    EXPECT_FALSE(jet::isTrue(check(">0", Variant::integer(0))));
+    EXPECT_TRUE(jet::isTrue(check("Between 0 And 1", Variant::single(0.25f))));
+    EXPECT_FALSE(jet::isTrue(check("Not Between 0 And 1", Variant::single(0.25f))));
+    EXPECT_TRUE(jet::isTrue(check("In ('a','B')", Variant::text("b"))));  // text compares without case
+    EXPECT_TRUE(jet::isTrue(check("Like 'A*'", Variant::text("apple"))));
+    EXPECT_FALSE(jet::isTrue(check("Is Not Null", Variant())));
+    EXPECT_FALSE(jet::isTrue(check("<>''", Variant::text(""))));
+    EXPECT_TRUE(jet::isTrue(check("<Date()", Variant::date(20000))));
+    EXPECT_TRUE(jet::isTrue(check("0 Or >100", Variant::integer(150))));
+    EXPECT_TRUE(check(">0", Variant()).isNull());  // Null is no violation
+    EXPECT_TRUE(jet::isTrue(check("[Low]<[High]", Variant())));
+    EXPECT_FALSE(jet::parseRule("StrConv([x],3)=[x] And", true));
+    EXPECT_EQ(3085, jetErrorOf([&] { check("Weekday(Date())<7", Variant()); }));
+}
+
+class UpdateOnNorthwind : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(corpusFile("nw-lordkarnak.mdb"))) GTEST_SKIP() << "skipped: the shared corpus is absent";
+        db_ = copyCorpus("nw-lordkarnak.mdb", dir_);
+    }
+    TempDir dir_;
+    std::filesystem::path db_;
+};
+
+TEST_F(UpdateOnNorthwind, NamesTheTableAndColumnsMustHave) {
+    Database db = openWritable(db_);
+    EXPECT_EQ(3078, jetErrorOf([&] { db.Execute("update Nothing set a=1"); }));
+    try {
+        db.Execute("update Orders set Nope=1, Freight=1 where Zip=2");
+        FAIL();
+    } catch (const JetError& e) {
+        EXPECT_EQ(3061, e.Number);
+        EXPECT_EQ("Too few parameters. Expected 2.", e.Description);
+    }
+    db.Close();
+    EXPECT_EQ(fileBytes(corpusFile("nw-lordkarnak.mdb")), fileBytes(db_));  // nothing changed
+}
+
+TEST_F(UpdateOnNorthwind, AllowZeroLengthNoRefusesEmptyText) {
+    Database db = openWritable(db_);
+    db.Execute("update Customers set  Region='' where isnull(Region)");
+    EXPECT_EQ(0, db.RecordsAffected());
+    EXPECT_EQ(60, db.LastUpdate().refused.at("AllowZeroLength"));
+    db.Close();
+    EXPECT_EQ(fileBytes(corpusFile("nw-lordkarnak.mdb")), fileBytes(db_));
+}
+
+TEST_F(UpdateOnNorthwind, ValidationRulesRefuseRows) {
+    Database db = openWritable(db_);
+    db.Execute("update [Order Details] set Quantity=0 where OrderID=10248");
+    EXPECT_EQ(0, db.RecordsAffected());
+    EXPECT_EQ(3, db.LastUpdate().refused.at("validation rule"));
+    db.Execute("update [Order Details] set Quantity=7 where OrderID=10248 and ProductID=11");
+    EXPECT_EQ(1, db.RecordsAffected());
+    db.Execute("update Employees set BirthDate=#2999-01-01# where EmployeeID=1");
+    EXPECT_EQ(1, db.LastUpdate().refused.at("validation rule"));
+    db.Close();
+    EXPECT_INDEXES_CONSISTENT(db_);
+}
+
+TEST_F(UpdateOnNorthwind, EnforcedRelationshipsRefuseOrphansAndOrphaning) {
+    Database db = openWritable(db_);
+    db.Execute("update Orders set EmployeeID=999 where OrderID < 10260");
+    EXPECT_EQ(0, db.RecordsAffected());
+    EXPECT_EQ(12, db.LastUpdate().refused.at("relationship"));
+    db.Execute("update Orders set EmployeeID=2 where OrderID=10248");
+    EXPECT_EQ(1, db.RecordsAffected());
+    // Orders refer to employee 1: the key may not change under them.
+    db.Execute("update Employees set EmployeeID=100 where EmployeeID=1");
+    EXPECT_EQ(1, db.LastUpdate().refused.at("relationship"));
+    db.Close();
+    EXPECT_INDEXES_CONSISTENT(db_);
+    Database check = DBEngine::Default().OpenDatabase(db_.string(), false, true);
+    auto employees = columnValues(check, "Orders", "EmployeeID");
+    EXPECT_EQ(2, employees.front().asInt());  // order 10248 is the first row
+}
+
+TEST_F(UpdateOnNorthwind, IndexedColumnsStayConsistent) {
+    Database db = openWritable(db_);
+    db.Execute("update Orders set  ShipPostalCode='' where isnull(ShipPostalCode)");  // AllowZeroLength No: refused
+    db.Execute("update Orders set Freight=0 where Freight < 10");
+    EXPECT_GT(db.RecordsAffected(), 100);
+    db.Execute("update Orders set EmployeeID=3 where EmployeeID=4");  // an indexed foreign key
+    EXPECT_GT(db.RecordsAffected(), 100);
+    db.Execute("update Products set UnitsInStock=0 where UnitsInStock > 50");
+    db.Close();
+    EXPECT_INDEXES_CONSISTENT(db_);
+    Database check = DBEngine::Default().OpenDatabase(db_.string(), false, true);
+    for (const Variant& v : columnValues(check, "Orders", "EmployeeID")) EXPECT_NE(4, v.asInt());
+}
+
+TEST_F(UpdateOnNorthwind, GrowingRowsMoveBehindForwardingPointers) {
+    Database db = openWritable(db_);
+    const std::string longText(450, 'x');
+    db.Execute("update Suppliers set HomePage='" + longText + "'");  // a memo kept in the row: 900 more bytes each
+    EXPECT_EQ(29, db.RecordsAffected());
+    db.Execute("update Suppliers set HomePage='" + longText + "y'");  // moved rows grow again, and move on
+    EXPECT_EQ(29, db.RecordsAffected());
+    db.Execute("update Customers set Address='" + std::string(61, 'a') + "'");  // longer than the column
+    EXPECT_EQ(91, db.LastUpdate().refused.at("value too long"));
+    db.Close();
+    EXPECT_INDEXES_CONSISTENT(db_);
+    Database check = DBEngine::Default().OpenDatabase(db_.string(), false, true);
+    auto pages = columnValues(check, "Suppliers", "HomePage");
+    ASSERT_EQ(29u, pages.size());
+    for (const Variant& v : pages) EXPECT_EQ(longText + "y", v.str());
+    EXPECT_EQ(29u, columnValues(check, "Suppliers", "CompanyName").size());
+}
+
+TEST_F(UpdateOnNorthwind, ValuesItCannotSortIntoAnIndexFailTheStatement) {
+    Database db = openWritable(db_);
+    // City is indexed; the engine places only "" of all texts in the sort order.
+    EXPECT_EQ(3251, jetErrorOf([&] { db.Execute("update Customers set City='Bonn' where Country='Germany'"); }));
+    db.Close();
+    EXPECT_EQ(fileBytes(corpusFile("nw-lordkarnak.mdb")), fileBytes(db_));
+}
+
+TEST(UpdateUniqueIndex, FirstNullRowInStorageOrderGetsTheValue) {
+    REQUIRE_CORPUS("jk-V2000-testIndexPropertiesV2000.mdb");
+    TempDir dir;
+    auto path = copyCorpus("jk-V2000-testIndexPropertiesV2000.mdb", dir);
+    Database db = openWritable(path);
+    db.Execute("update TableUnique1_temp set  data='' where isnull(data)");
+    EXPECT_EQ(1, db.RecordsAffected());
+    EXPECT_EQ(3, db.LastUpdate().refused.at("unique index"));
+    // Two columns: ('', Null) may stand once; all-Null keys repeat freely.
+    db.Execute("update TableUnique2_temp set  data1='' where isnull(data1)");
+    EXPECT_EQ(4, db.RecordsAffected());
+    EXPECT_EQ(1, db.LastUpdate().refused.at("unique index"));
+    db.Execute("update TableUnique1_temp set  data='' where isnull(data)");  // the second run changes nothing
+    EXPECT_EQ(0, db.RecordsAffected());
+    // An index that ignores Nulls gains entries for rows that get a value.
+    db.Execute("update TableIgnoreNulls1 set  data='' where isnull(data)");
+    EXPECT_EQ(4, db.RecordsAffected());
+    db.Close();
+    EXPECT_INDEXES_CONSISTENT(path);
+}
+
+TEST(UpdateConversions, WhatConvertsAndWhatIsLeftNull) {
+    REQUIRE_CORPUS("jk-V2000-test2V2000.mdb");
+    TempDir dir;
+    auto path = copyCorpus("jk-V2000-test2V2000.mdb", dir);
+    Database db = openWritable(path);
+    db.Execute("update MSP_PROJECTS set  PROJ_INFO_STATUS_DATE='' where isnull(PROJ_INFO_STATUS_DATE)");
+    EXPECT_EQ(1, db.LastUpdate().refused.at("type does not convert"));
+    db.Execute("update MSP_PROJECTS set  PROJ_TYPE=0 where isnull(PROJ_TYPE)");
+    EXPECT_EQ(1, db.RecordsAffected());
+    db.Execute("update MSP_PROJECTS set  PROJ_PROP_KEYWORDS='' where isnull(PROJ_PROP_KEYWORDS)");  // a memo
+    EXPECT_EQ(1, db.RecordsAffected());
+    db.Execute("update MSP_PROJECTS set PROJ_TYPE=70000");  // past a Long? no: fits
+    EXPECT_EQ(1, db.RecordsAffected());
+    db.Execute("update MSP_PROJECTS set PROJ_TYPE='abc'");
+    EXPECT_EQ(1, db.LastUpdate().refused.at("type does not convert"));
+    db.Close();
+    Database check = DBEngine::Default().OpenDatabase(path.string(), false, true);
+    EXPECT_EQ(70000, columnValues(check, "MSP_PROJECTS", "PROJ_TYPE")[0].asInt());
+    EXPECT_EQ("", columnValues(check, "MSP_PROJECTS", "PROJ_PROP_KEYWORDS")[0].str());
+    EXPECT_TRUE(columnValues(check, "MSP_PROJECTS", "PROJ_INFO_STATUS_DATE")[0].isNull());
+}
+
+TEST(UpdateJet3, NullFillOnAJet3File) {
+    REQUIRE_CORPUS("jk-V1997-testIndexCodesV1997.mdb");
+    TempDir dir;
+    auto path = copyCorpus("jk-V1997-testIndexCodesV1997.mdb", dir);
+    Database db = openWritable(path);
+    int tables = 0;
+    for (const TableDef& t : db.TableDefs()) {
+        if (t.Attributes() != 0) continue;
+        for (const Field& f : t.Fields()) {
+            if (f.Type() == dbLong || f.Type() == dbInteger || f.Type() == dbDouble || f.Type() == dbCurrency) {
+                db.Execute("update [" + t.Name() + "] set [" + f.Name() + "]=0 where [" + f.Name() + "] is null");
+                ++tables;
+            }
+        }
+    }
+    EXPECT_GT(tables, 10);
+    db.Close();
+    EXPECT_INDEXES_CONSISTENT(path);
+    Database check = DBEngine::Default().OpenDatabase(path.string(), false, true);
+    for (const TableDef& t : check.TableDefs()) {
+        if (t.Attributes() != 0) continue;
+        for (const Field& f : t.Fields())
+            if (f.Type() == dbLong || f.Type() == dbInteger || f.Type() == dbDouble || f.Type() == dbCurrency)
+                for (const Variant& v : columnValues(check, t.Name(), f.Name())) EXPECT_FALSE(v.isNull()) << t.Name() << "." << f.Name();
+    }
+}
