@@ -306,7 +306,7 @@ void Database::Execute(const std::string& sql) {
     if (!impl_->file->writable()) throw JetError(3027, "Cannot update.  Database or object is read-only.");
     PageFile& file = *impl_->file;
     try {
-        UpdateReport r = guarded(impl_->path, [&] { return executeUpdate(file, impl_->catalog, st, oleNow()); });
+        UpdateReport r = guarded(impl_->path, [&] { return executeUpdate(file, impl_->catalog, std::move(st), oleNow()); });
         guarded(impl_->path, [&] { file.commit(); });
         impl_->lastUpdate = UpdateSummary{r.table, r.affected, r.refused};
     } catch (...) {

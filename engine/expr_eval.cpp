@@ -103,7 +103,7 @@ Variant evaluate(const Expr& e, const EvalContext& ctx) {
     using K = Expr::Kind;
     switch (e.kind) {
         case K::Literal: return e.value;
-        case K::Column: return ctx.column(e.name);
+        case K::Column: return e.column >= 0 && ctx.columnAt ? ctx.columnAt(e.column) : ctx.column(e.name);
         case K::Implicit: return ctx.implicit;
         case K::IsNull: {
             bool isNull = evaluate(*e.args[0], ctx).isNull();

@@ -10,7 +10,8 @@
 namespace vantrel::jet {
 
 struct EvalContext {
-    // The value of a named column in the row (JetError when unknown).
+    // The value of a column in the row, by index once resolved, else by name.
+    std::function<Variant(int)> columnAt;
     std::function<Variant(const std::string&)> column;
     // The value a column validation rule checks.
     Variant implicit;

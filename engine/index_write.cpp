@@ -88,33 +88,32 @@ size_t storedSize(const std::vector<const std::vector<uint8_t>*>& es, size_t& pr
 }
 
 // Packs entries onto pages in order; a page is closed once it reaches
-// `target` bytes or would pass `capacity`.
+// `target` bytes or would pass `capacity`. Entries are sorted, so the prefix
+// all entries of a page share is the one its first and last share.
 std::vector<PageContent> pack(const std::vector<std::vector<uint8_t>>& entries, size_t capacity, size_t target) {
     std::vector<PageContent> pages;
     PageContent cur;
-    for (const auto& e : entries) {
-        cur.entries.push_back(&e);
-        size_t prefix;
-        size_t size = storedSize(cur.entries, prefix);
-        if (size > capacity) {
-            cur.entries.pop_back();
-            if (cur.entries.empty()) throw unsupportedChange("an index entry is larger than a page");
-            cur.bytes = storedSize(cur.entries, cur.prefix);
-            pages.push_back(std::move(cur));
-            cur = PageContent{};
-            cur.entries.push_back(&e);
-            size = storedSize(cur.entries, prefix);
-        }
-        if (size >= target) {
-            cur.bytes = storedSize(cur.entries, cur.prefix);
-            pages.push_back(std::move(cur));
-            cur = PageContent{};
-        }
-    }
-    if (!cur.entries.empty() || pages.empty()) {
+    size_t sum = 0;  // plain sizes of the entries on the current page
+    auto sizeWith = [&](const std::vector<uint8_t>& last, size_t count, size_t total, size_t& prefix) {
+        prefix = count > 1 ? commonPrefix(*cur.entries.front(), last) : 0;
+        return total - (count - 1) * prefix;
+    };
+    auto close = [&] {
         cur.bytes = storedSize(cur.entries, cur.prefix);
         pages.push_back(std::move(cur));
+        cur = PageContent{};
+        sum = 0;
+    };
+    for (const auto& e : entries) {
+        size_t prefix;
+        if (!cur.entries.empty() && sizeWith(e, cur.entries.size() + 1, sum + e.size(), prefix) > capacity) close();
+        cur.entries.push_back(&e);
+        sum += e.size();
+        const size_t size = sizeWith(e, cur.entries.size(), sum, prefix);
+        if (size > capacity) throw unsupportedChange("an index entry is larger than a page");
+        if (size >= target) close();
     }
+    if (!cur.entries.empty() || pages.empty()) close();
     return pages;
 }
 

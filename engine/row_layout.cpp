@@ -33,7 +33,7 @@ void variableOffsets(const Layout& l, Bytes row, size_t maskLen, std::vector<uin
     }
 }
 
-void crackRow(const Layout& l, const TableDefData& t, Bytes row, CrackedRow& out) {
+void crackRow(const Layout& l, const TableDefData& t, Bytes row, CrackedRow& out, const std::vector<bool>* only) {
     const uint16_t cols = l.jet3 ? row.u8(0) : row.u16(0);
     const size_t maskLen = (size_t(cols) + 7) / 8;
     if (maskLen + l.rowCountSize > row.size()) throw FormatError("row too short for its null mask");
@@ -50,6 +50,7 @@ void crackRow(const Layout& l, const TableDefData& t, Bytes row, CrackedRow& out
         const ColumnDef& c = t.columns[i];
         ColumnSlice& s = out.columns[i];
         s = ColumnSlice{};
+        if (only && !(*only)[i]) continue;
         // Columns added after the row was written lie beyond its mask: Null.
         if (c.number >= cols) continue;
         bool bit = mask.u8(c.number / 8) & (1u << (c.number % 8));

@@ -20,7 +20,8 @@ struct CrackedRow {
     std::vector<ColumnSlice> columns;  // parallel to TableDefData::columns
 };
 
-void crackRow(const Layout& l, const TableDefData& t, Bytes row, CrackedRow& out);
+// `only`, when given, names the columns wanted (by index); the others stay absent.
+void crackRow(const Layout& l, const TableDefData& t, Bytes row, CrackedRow& out, const std::vector<bool>* only = nullptr);
 
 // The offsets of a row's variable-width entries, the end of the variable data
 // last (for rows of tables that have variable-width columns).

@@ -26,6 +26,7 @@ struct Expr {
     Kind kind = Kind::Literal;
     Variant value;
     std::string name;
+    int column = -1;  // Column: the table's column index, once resolved
     std::string op;
     bool negate = false;
     std::vector<std::unique_ptr<Expr>> args;
@@ -44,5 +45,12 @@ struct UpdateStatement {
 
 // The names of the columns an expression reads.
 void collectColumns(const Expr& e, std::vector<std::string>& out);
+
+// Gives each column reference its index through `find` (-1 stays unresolved).
+template <class Find>
+void resolveColumns(Expr& e, const Find& find) {
+    if (e.kind == Expr::Kind::Column) e.column = find(e.name);
+    for (auto& a : e.args) resolveColumns(*a, find);
+}
 
 }  // namespace vantrel::jet

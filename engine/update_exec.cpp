@@ -39,7 +39,8 @@ struct IndexState {
     IndexTree tree;
     std::vector<std::vector<uint8_t>> entries;             // whole entries; changed in place, new ones appended
     std::unordered_map<uint64_t, size_t> byRow;            // row -> entry
-    std::unordered_map<std::vector<uint8_t>, int, ByteHash> keys;  // key -> how many entries hold it
+    std::unordered_map<std::vector<uint8_t>, int, ByteHash> keys;  // unique indexes: key -> entries holding it
+    bool changed = false;
 };
 
 std::vector<uint8_t> keyOf(const std::vector<uint8_t>& entry) { return {entry.begin(), entry.end() - 4}; }
@@ -70,7 +71,7 @@ JetError tooFewParameters(size_t n) { return {3061, "Too few parameters. Expecte
 
 }  // namespace
 
-UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& catalog, const UpdateStatement& st, double today) {
+UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& catalog, UpdateStatement st, double today) {
     const Layout l = Layout::forFormat(file.jet3());
     const CatalogEntry* entry = nullptr;
     for (const auto& e : catalog)
@@ -199,15 +200,22 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
             if (li.realIndex == r && li.kind == 1) ix.unique = true;
         ix.ignoreNulls = rd.flags & 0x02;
         ix.tree = loadIndexTree(file, l, rd.rootPage);
-        ix.entries = ix.tree.entries;
+        ix.entries = std::move(ix.tree.entries);
         for (size_t i = 0; i < ix.entries.size(); ++i) {
             const auto& e = ix.entries[i];
             RowPointer rp{Bytes(e.data(), e.size()).be24(e.size() - 4), e.back()};
             if (!ix.byRow.emplace(packed(rp), i).second) throw FormatError("an index holds two entries for one row");
-            ++ix.keys[keyOf(e)];
+            if (ix.unique) ++ix.keys[keyOf(e)];
         }
         indexes.push_back(std::move(ix));
     }
+
+    // Column references resolved once, not per row.
+    auto resolver = [&](const std::string& n) { return findColumn(n); };
+    if (st.where) resolveColumns(*st.where, resolver);
+    for (auto& r : columnRules)
+        if (r) resolveColumns(*r, resolver);
+    if (tableRule) resolveColumns(*tableRule, resolver);
 
     // The rows, in storage order.
     RowStore store(file, t);
@@ -219,9 +227,18 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
     auto refuse = [&](const std::string& why) { ++report.refused[why]; };
     const uint16_t codePage = file.header().codePage;
 
+    // The columns a row is read for: the condition's, and the rules' and
+    // indexes' when a row qualifies (then the row is cracked whole).
+    std::vector<bool> wanted(t.columns.size(), false);
+    if (st.where) {
+        std::vector<std::string> names;
+        collectColumns(*st.where, names);
+        for (const auto& n : names) wanted[size_t(findColumn(n))] = true;
+    }
+
     while (scan.next()) {
         const RowPointer where = scan.where();
-        crackRow(l, t, scan.row().bytes, cracked);
+        crackRow(l, t, scan.row().bytes, cracked, &wanted);
         std::fill(decoded.begin(), decoded.end(), false);
         auto valueOf = [&](size_t i) -> const Variant& {
             if (!decoded[i]) {
@@ -232,8 +249,11 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
         };
         EvalContext ctx;
         ctx.today = today;
+        ctx.columnAt = [&](int i) { return valueOf(size_t(i)); };
         ctx.column = [&](const std::string& name) { return valueOf(size_t(findColumn(name))); };
         if (st.where && !isTrue(evaluate(*st.where, ctx))) continue;
+        crackRow(l, t, scan.row().bytes, cracked);
+        std::fill(decoded.begin(), decoded.end(), false);
 
         // New values, converted and checked against the column's own rules.
         std::string refusal;
@@ -265,6 +285,7 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
         };
         if (refusal.empty() && tableRule) {
             EvalContext rc = ctx;
+            rc.columnAt = [&](int i) { return newValueOf(size_t(i)); };
             rc.column = [&](const std::string& name) { return newValueOf(size_t(findColumn(name))); };
             Variant ok = evaluate(*tableRule, rc);
             if (!ok.isNull() && !isTrue(ok)) refusal = "validation rule";
@@ -362,7 +383,7 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
             auto ptr = entryRowPointer(where);
             auto it = ix.byRow.find(packed(where));
             if (it != ix.byRow.end()) {
-                --ix.keys[keyOf(ix.entries[it->second])];
+                if (ix.unique) --ix.keys[keyOf(ix.entries[it->second])];
                 whole.insert(whole.end(), ptr.begin(), ptr.end());
                 ix.entries[it->second] = whole;
             } else {
@@ -371,7 +392,8 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
                 ix.byRow.emplace(packed(where), ix.entries.size());
                 ix.entries.push_back(whole);
             }
-            ++ix.keys[newEntries[x]];
+            if (ix.unique) ++ix.keys[newEntries[x]];
+            ix.changed = true;
         }
         ++report.affected;
     }
@@ -380,8 +402,8 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
         // A row whose key became all Null leaves an index that ignores Nulls.
         if (ix.ignoreNulls)
             std::erase_if(ix.entries, [&](const std::vector<uint8_t>& e) { return allNullKey(ix, keyOf(e), l.jet3); });
+        if (!ix.changed) continue;
         std::sort(ix.entries.begin(), ix.entries.end());
-        if (ix.entries == ix.tree.entries) continue;
         writeIndexTree(file, l, t, ix.real, ix.tree, ix.entries);
         // The definition keeps the number of distinct keys.
         size_t distinct = 0;

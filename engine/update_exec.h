@@ -23,6 +23,6 @@ struct UpdateReport {
 };
 
 // Changes the pages through `file`; the caller commits or aborts.
-UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& catalog, const UpdateStatement& st, double today);
+UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& catalog, UpdateStatement st, double today);
 
 }  // namespace vantrel::jet
