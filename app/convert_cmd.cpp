@@ -46,19 +46,24 @@ private:
 };
 
 void printReport(const std::vector<FillOutcome>& outcomes) {
-    std::map<std::string, std::pair<long, std::map<std::string, long>>> byTable;
+    struct Tally {
+        long filled = 0, skipped = 0;
+        std::map<std::string, long> left;
+    };
+    std::map<std::string, Tally> byTable;
     std::vector<std::string> order;
     for (const auto& o : outcomes) {
         if (!byTable.count(o.table)) order.push_back(o.table);
-        auto& [filled, left] = byTable[o.table];
-        filled += o.update.affected;
-        for (const auto& [why, n] : o.update.refused) left[why] += n;
-        if (o.failed) ++left["statement failed (column skipped)"];
+        Tally& t = byTable[o.table];
+        t.filled += o.update.affected;
+        for (const auto& [why, n] : o.update.refused) t.left[why] += n;
+        t.skipped += o.failed;
     }
-    for (const auto& t : order) {
-        const auto& [filled, left] = byTable[t];
-        std::fprintf(stderr, "%s: %ld value%s filled", t.c_str(), filled, filled == 1 ? "" : "s");
-        for (const auto& [why, n] : left) std::fprintf(stderr, "; %ld left Null: %s", n, why.c_str());
+    for (const auto& name : order) {
+        const Tally& t = byTable[name];
+        std::fprintf(stderr, "%s: %ld value%s filled", name.c_str(), t.filled, t.filled == 1 ? "" : "s");
+        for (const auto& [why, n] : t.left) std::fprintf(stderr, "; %ld left Null: %s", n, why.c_str());
+        if (t.skipped) std::fprintf(stderr, "; %ld column%s skipped (statement failed)", t.skipped, t.skipped == 1 ? "" : "s");
         std::fprintf(stderr, "\n");
     }
 }
