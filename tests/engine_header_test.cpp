@@ -118,8 +118,7 @@ TEST(EncodedPages, ReadTransparently) {
     auto path = dir / "encoded.mdb";
     std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
 
-    PageFile f(path.string(), {});
-    EXPECT_EQ(key, f.header().encodingKey);
+    EXPECT_EQ(key, PageFile(path.string(), {}).header().encodingKey);
     auto dump = [](const std::filesystem::path& p) {
         Database db = DBEngine::Default().OpenDatabase(p.string(), false, true);
         std::string out;
