@@ -1,10 +1,16 @@
+#include <unistd.h>
+
 #include "commands.h"
+#include "emulator_copy.h"
 #include "error.h"
 
 namespace vantrel {
 
-int runCopyToEmulator(const std::string&) {
-    throw JetError(3251, "Operation is not supported for this type of object. (the copy step comes with the window)");
+// The window's third step, headless: the same name part, the same folder.
+int runCopyToEmulator(const std::string& scriptPath) {
+    if (::chdir("/") != 0) throw JetError(76, "Path not found");
+    CopyReplacing(scriptPath, EmulatorFolder() + ScriptNamePart(scriptPath, '/'));
+    return 0;
 }
 
 }  // namespace vantrel

@@ -1,14 +1,32 @@
 // vantrel: with no arguments the window; with a sub-command, headless work.
 #include <CLI/CLI.hpp>
+#include <QApplication>
 
 #include <clocale>
 #include <cstdio>
 
 #include "commands.h"
 #include "error.h"
+#include "frm_main.h"
+#include "qt_dialogs.h"
+
+namespace {
+// With no arguments: the window, until the user closes it.
+int runWindow(int argc, char** argv) {
+    QApplication qt(argc, argv);
+    QWidget* owner = nullptr;
+    vantrel::QtFileOpenDialog dialog(owner);
+    vantrel::QtMessageBoxes boxes(owner);
+    vantrel::frmMain window(dialog, boxes, vantrel::DBEngine::Default());
+    owner = &window;
+    window.show();
+    return qt.exec();
+}
+}  // namespace
 
 int main(int argc, char** argv) {
     std::setlocale(LC_CTYPE, "");  // the script file is written in the locale's character set
+    if (argc == 1) return runWindow(argc, argv);
     CLI::App app{"Vantrel: prepares an Access (Jet) database for the handheld device."};
     app.require_subcommand(0, 1);
     std::string db, password = vantrel::kFixedPassword;

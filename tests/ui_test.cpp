@@ -1,0 +1,286 @@
+// The window under Qt's offscreen platform, with fake dialogs: layout,
+// captions, fonts, tab order, the button cycle, Alt+S, every action's steps
+// and failures, and a whole run from selection to the emulator folder.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include <fstream>
+
+#include "corpus.h"
+#include "emulator_copy.h"
+#include "frm_main.h"
+#include "write_helpers.h"
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+namespace {
+
+class FakeDialog : public FileOpenDialog {
+public:
+    std::string ShowOpen(const std::string& title, const std::string& filter) override {
+        ++shown;
+        lastTitle = title;
+        lastFilter = filter;
+        return answer;
+    }
+    std::string answer;
+    int shown = 0;
+    std::string lastTitle, lastFilter;
+};
+
+class FakeBoxes : public MessageBoxes {
+public:
+    void Show(const std::string& text) override { texts.push_back(text); }
+    std::vector<std::string> texts;
+};
+
+// Alt+S as a user types it; the button's click follows its short press animation.
+void altS(QWidget& w) {
+    QTest::keyClick(w.windowHandle(), Qt::Key_S, Qt::AltModifier);
+    QTest::qWait(250);
+}
+
+struct Window {
+    FakeDialog dialog;
+    FakeBoxes boxes;
+    DBEngine engine;
+    frmMain w{dialog, boxes, engine};
+    std::string state() const {
+        return std::string(w.cmdBrowse->isEnabled() ? "B" : "-") + (w.cmdConvert->isEnabled() ? "C" : "-") +
+               (w.cmdCopyEmul->isEnabled() ? "E" : "-");
+    }
+};
+
+std::string readAll(const std::filesystem::path& p) { return fileBytes(p); }
+
+}  // namespace
+
+TEST(Window, LayoutCaptionsAndFonts) {
+    Window t;
+    frmMain& w = t.w;
+    EXPECT_EQ("Vantrel", w.windowTitle().toStdString());
+    EXPECT_EQ(QSize(472, 198), w.size());
+    struct Want {
+        QWidget* widget;
+        QRect rect;
+    } wants[] = {{w.Text1, {8, 24, 377, 25}},      {w.cmdConvert, {392, 72, 73, 25}}, {w.Label1, {8, 8, 313, 17}},
+                 {w.cmdBrowse, {392, 24, 73, 25}}, {w.List1, {8, 72, 377, 116}},      {w.Label2, {8, 56, 177, 17}},
+                 {w.cmdCopyEmul, {392, 136, 73, 41}}};
+    for (const auto& x : wants) EXPECT_EQ(x.rect, x.widget->geometry()) << x.widget->objectName().toStdString();
+    EXPECT_EQ(QString::fromUtf8("執行"), w.cmdConvert->text());
+    EXPECT_EQ("&Select DB...", w.cmdBrowse->text());
+    EXPECT_EQ("Copy to  Emulator", w.cmdCopyEmul->text());
+    EXPECT_EQ("Please select a DB to convert to local.", w.Label1->text());
+    EXPECT_EQ("Tables to Convert", w.Label2->text());
+    EXPECT_EQ("Arial", w.font().family());
+    EXPECT_DOUBLE_EQ(8.25, w.font().pointSizeF());
+    EXPECT_FALSE(w.font().bold());
+    EXPECT_TRUE(w.Text1->font().bold());
+    EXPECT_DOUBLE_EQ(8.25, w.Text1->font().pointSizeF());
+    EXPECT_FALSE(w.List1->isSortingEnabled());
+    // The controls keep their places whatever size the window gets.
+    w.resize(800, 600);
+    EXPECT_EQ(QRect(392, 136, 73, 41), w.cmdCopyEmul->geometry());
+}
+
+TEST(Window, TabOrderAtStartSkipsLabelsAndDisabledButtons) {
+    Window t;
+    t.w.show();
+    t.w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&t.w));
+    t.w.Text1->setFocus();
+    std::vector<std::string> visited;
+    for (int i = 0; i < 4; ++i) {
+        visited.push_back(QApplication::focusWidget()->objectName().toStdString());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ((std::vector<std::string>{"Text1", "cmdBrowse", "List1", "Text1"}), visited);
+}
+
+TEST(Window, ButtonCycleThroughAllStatesWithAltS) {
+    REQUIRE_CORPUS("jk-V2000-test2V2000.mdb");
+    TempDir dir;
+    auto db = copyCorpus("jk-V2000-test2V2000.mdb", dir);
+    TempDir wine;
+    setenv("WINEPREFIX", wine.path().c_str(), 1);
+    std::filesystem::create_directories(std::filesystem::path(EmulatorFolder()));
+    Window t;
+    t.w.show();
+    t.w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&t.w));
+    EXPECT_EQ("B--", t.state());                    // Start
+    QTest::mouseClick(t.w.cmdConvert, Qt::LeftButton);  // disabled: nothing happens
+    EXPECT_TRUE(t.boxes.texts.empty());
+
+    t.dialog.answer = db.string();
+    altS(t.w);  // Alt+S clicks "Select DB..."
+    EXPECT_EQ(1, t.dialog.shown);
+    EXPECT_EQ("Pick an MDB", t.dialog.lastTitle);
+    EXPECT_EQ("Database Files (*.mdb)", t.dialog.lastFilter);
+    EXPECT_EQ("BC-", t.state());                     // Database chosen
+    EXPECT_EQ(db.string(), t.w.Text1->text().toStdString());
+    ASSERT_EQ(1, t.w.List1->count());
+    EXPECT_EQ("MSP_PROJECTS", t.w.List1->item(0)->text().toStdString());
+
+    QTest::mouseClick(t.w.cmdConvert, Qt::LeftButton);
+    EXPECT_EQ("--E", t.state());                     // Converted
+    ASSERT_FALSE(t.boxes.texts.empty());
+    EXPECT_EQ("完成", t.boxes.texts.back());
+    altS(t.w);  // disabled now
+    EXPECT_EQ(1, t.dialog.shown);
+
+    QTest::mouseClick(t.w.cmdCopyEmul, Qt::LeftButton);
+    EXPECT_EQ("B--", t.state());                     // Copied
+    EXPECT_EQ("End Of File\r\n", readAll(EmulatorFolder() + "jk-V2000-test2V2000.tdb"));
+    EXPECT_EQ(t.w.cursor().shape(), Qt::ArrowCursor);
+
+    altS(t.w);  // a new selection from the Copied state
+    EXPECT_EQ("BC-", t.state());
+    unsetenv("WINEPREFIX");
+}
+
+TEST(Actions, SelectionFailuresAreShownAndChangeNothing) {
+    Window t;
+    TempDir dir;
+    t.dialog.answer = "";
+    t.w.actions().cmdBrowse_Click();  // cancelled
+    EXPECT_TRUE(t.boxes.texts.empty());
+    EXPECT_EQ("", t.w.actions().state().ScriptPath);
+
+    std::ofstream(dir / "old.tdb") << "stale";
+    t.dialog.answer = (dir / "old.mdb").string();  // no such database
+    t.w.actions().cmdBrowse_Click();
+    ASSERT_EQ(1u, t.boxes.texts.size());
+    EXPECT_EQ("Error Number [3024]\r\nError Description [Could not find file '" + (dir / "old.mdb").string() + "'.]",
+              t.boxes.texts[0]);
+    EXPECT_FALSE(std::filesystem::exists(dir / "old.tdb"));  // deleted before the open
+    EXPECT_EQ((dir / "old.tdb").string(), t.w.actions().state().ScriptPath);
+    EXPECT_EQ("B--", t.state());
+    EXPECT_EQ("", t.w.Text1->text().toStdString());
+
+    if (std::filesystem::exists(corpusFile("wrongpw-mr-V2003.mdb"))) {
+        t.dialog.answer = copyCorpus("wrongpw-mr-V2003.mdb", dir).string();
+        t.w.actions().cmdBrowse_Click();
+        EXPECT_EQ("Error Number [3031]\r\nError Description [Not a valid password.]", t.boxes.texts.back());
+        EXPECT_EQ("B--", t.state());
+    }
+}
+
+TEST(Actions, ConvertFailuresAndTheEmptyPathBox) {
+    REQUIRE_CORPUS("jk-V2000-test2V2000.mdb");
+    Window t;
+    t.w.actions().cmdConvert_Click();
+    ASSERT_EQ(1u, t.boxes.texts.size());
+    EXPECT_EQ("Please use the browse button to select a Access Database to convert", t.boxes.texts[0]);
+
+    TempDir dir;
+    auto db = copyCorpus("jk-V2000-test2V2000.mdb", dir);
+    t.dialog.answer = db.string();
+    t.w.actions().cmdBrowse_Click();
+    ASSERT_EQ("BC-", t.state());
+    Database other = openWritable(db);  // someone else holds the file
+    t.w.actions().cmdConvert_Click();
+    EXPECT_EQ("Error Number [3045]\r\nError Description [Could not use '" + db.string() + "'; file already in use.]",
+              t.boxes.texts.back());
+    EXPECT_EQ("BC-", t.state());  // try again later
+    EXPECT_EQ(Qt::ArrowCursor, t.w.cursor().shape());
+    other.Close();
+    // An unwritable script file: the run fails before the end marker.
+    std::filesystem::create_directory(t.w.actions().state().ScriptPath);
+    t.w.actions().cmdConvert_Click();
+    EXPECT_EQ(0u, t.boxes.texts.back().find("Error Number [75]"));
+    EXPECT_EQ("BC-", t.state());
+}
+
+TEST(Actions, CopyFailureKeepsTheCopyButton) {
+    Window t;
+    TempDir wine;
+    setenv("WINEPREFIX", wine.path().c_str(), 1);  // no emulator folder in it
+    TempDir dir;
+    t.w.actions().state().ScriptPath = (dir / "a.tdb").string();
+    std::ofstream(dir / "a.tdb") << "End Of File\r\n";
+    t.w.EnableBrowse(false);
+    t.w.EnableCopyEmul(true);
+    char cwd[4096];
+    ASSERT_TRUE(getcwd(cwd, sizeof cwd));
+    t.w.actions().cmdCopyEmul_Click();
+    EXPECT_EQ("Error Number [76]\r\nError Description [Path not found]", t.boxes.texts.back());
+    EXPECT_EQ("--E", t.state());
+    EXPECT_EQ(Qt::ArrowCursor, t.w.cursor().shape());
+    char now[4096];
+    ASSERT_TRUE(getcwd(now, sizeof now));
+    EXPECT_EQ("/", std::string(now));  // the current directory went to the root first
+    ASSERT_EQ(0, chdir(cwd));
+    unsetenv("WINEPREFIX");
+}
+
+TEST(EmulatorCopy, NamePartFollowsTheAlgorithm) {
+    EXPECT_EQ("shop.tdb", ScriptNamePart("C:\\data\\shop.tdb", '\\'));
+    EXPECT_EQ("shop.tdb", ScriptNamePart("C:\\shop.tdb", '\\'));
+    EXPECT_EQ("shop.tdb", ScriptNamePart("\\\\server\\share\\db\\shop.tdb", '\\'));
+    EXPECT_EQ("Old.tdb", ScriptNamePart("D:\\x\\Old.tdb", '\\'));
+    EXPECT_EQ("D:\\x\\Old.TDB", ScriptNamePart("D:\\x\\Old.TDB", '\\'));  // case-sensitive: no ".tdb"
+    EXPECT_EQ("shop.tdb", ScriptNamePart("/home/u/shop.tdb", '/'));
+    EXPECT_EQ("資料.tdb", ScriptNamePart("/srv/資料.tdb", '/'));
+    EXPECT_EQ("a.tdb.tdb", ScriptNamePart("/x/a.tdb.tdb", '/'));  // the first ".tdb" counts
+    EXPECT_EQ(6, jetErrorOf([] { ScriptNamePart("/" + std::string(33000, 'a') + ".tdb", '/'); }));
+    TempDir home;
+    setenv("WINEPREFIX", "/opt/wine", 1);
+    EXPECT_EQ("/opt/wine/drive_c/Windows CE Tools/wce300/MS Pocket PC/emulation/palm300/My Documents/", EmulatorFolder());
+    unsetenv("WINEPREFIX");
+    setenv("HOME", home.path().c_str(), 1);
+    EXPECT_EQ(home.path().string() + "/.wine/drive_c/Windows CE Tools/wce300/MS Pocket PC/emulation/palm300/My Documents/",
+              EmulatorFolder());
+}
+
+TEST(EmulatorCopy, ReplacesAnExistingFileAndLeavesNoPartialFile) {
+    TempDir dir;
+    std::ofstream(dir / "src.tdb") << "new\r\n";
+    std::ofstream(dir / "dst.tdb") << "old old old\r\n";
+    CopyReplacing((dir / "src.tdb").string(), (dir / "dst.tdb").string());
+    EXPECT_EQ("new\r\n", readAll(dir / "dst.tdb"));
+    EXPECT_EQ(53, jetErrorOf([&] { CopyReplacing((dir / "none.tdb").string(), (dir / "x.tdb").string()); }));
+    EXPECT_EQ(76, jetErrorOf([&] { CopyReplacing((dir / "src.tdb").string(), (dir / "no" / "x.tdb").string()); }));
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(std::string::npos, e.path().string().find(".copying"));
+}
+
+TEST(EndToEnd, SelectConvertCopyOnARealDatabase) {
+    REQUIRE_CORPUS("nw-lordkarnak.mdb");
+    TempDir dir, wine;
+    auto db = copyCorpus("nw-lordkarnak.mdb", dir);
+    setenv("WINEPREFIX", wine.path().c_str(), 1);
+    std::filesystem::create_directories(std::filesystem::path(EmulatorFolder()));
+    std::ofstream(EmulatorFolder() + "nw-lordkarnak.tdb") << "an older copy";
+    Window t;
+    t.dialog.answer = db.string();
+    t.w.cmdBrowse->click();
+    t.w.cmdConvert->click();
+    t.w.cmdCopyEmul->click();
+    // The messages, in order, then "完成".
+    std::ifstream in(corpusFile("nw-lordkarnak.messages.txt"));
+    std::vector<std::string> want;
+    for (std::string line; std::getline(in, line);) want.push_back(line);
+    want.push_back("完成");
+    EXPECT_EQ(want, t.boxes.texts);
+    const std::string script = readAll(EmulatorFolder() + "nw-lordkarnak.tdb");
+    EXPECT_EQ("End Of File\r\n", script);
+    EXPECT_EQ("B--", t.state());
+    // The database's Nulls are filled where Jet allows it.
+    Database check = DBEngine::Default().OpenDatabase(db.string(), false, true);
+    for (const Variant& v : columnValues(check, "Employees", "ReportsTo")) EXPECT_FALSE(v.isNull());
+    check.Close();
+    EXPECT_INDEXES_CONSISTENT(db);
+    unsetenv("WINEPREFIX");
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
