@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 namespace vantrel {
 
@@ -16,6 +18,16 @@ QFont windowFont(bool bold = false) {
     return f;
 }
 }  // namespace
+
+void WrappingButton::paintEvent(QPaintEvent*) {
+    QStylePainter p(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    option.text.clear();
+    p.drawControl(QStyle::CE_PushButton, option);
+    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+    p.drawText(rect().adjusted(4, 2, -4, -2), Qt::AlignCenter | Qt::TextWordWrap, text());
+}
 
 frmMain::frmMain(FileOpenDialog& dialog, MessageBoxes& boxes, DBEngine& engine, QWidget* parent) : QWidget(parent) {
     setObjectName("frmMain");
@@ -54,7 +66,7 @@ frmMain::frmMain(FileOpenDialog& dialog, MessageBoxes& boxes, DBEngine& engine, 
     Label2->setGeometry(8, 56, 177, 17);
     Label2->setFocusPolicy(Qt::NoFocus);
 
-    cmdCopyEmul = new QPushButton("Copy to  Emulator", this);
+    cmdCopyEmul = new WrappingButton("Copy to  Emulator", this);
     cmdCopyEmul->setObjectName("cmdCopyEmul");
     cmdCopyEmul->setGeometry(392, 136, 73, 41);
     cmdCopyEmul->setEnabled(false);

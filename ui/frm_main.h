@@ -15,6 +15,16 @@
 
 namespace vantrel {
 
+// A command button whose caption wraps onto several lines, as the device
+// tools' buttons do when they are taller than one line.
+class WrappingButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+};
+
 class frmMain : public QWidget, public MainView {
 public:
     frmMain(FileOpenDialog& dialog, MessageBoxes& boxes, DBEngine& engine, QWidget* parent = nullptr);
