@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "error.h"
+#include "file_io.h"
 
 namespace vantrel::jet {
 
@@ -42,34 +43,6 @@ uint64_t get64(const uint8_t* p) {
 }
 uint32_t get32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
-JetError ioError(const std::string& what) {
-    return {3043, "Disk or network error. (" + what + ": " + std::strerror(errno) + ")"};
-}
-
-bool writeAll(int fd, const uint8_t* p, size_t n, off_t at) {
-    while (n > 0) {
-        ssize_t w = ::pwrite(fd, p, n, at);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= size_t(w);
-        at += w;
-    }
-    return true;
-}
-
-bool readAll(int fd, uint8_t* p, size_t n, off_t at) {
-    while (n > 0) {
-        ssize_t r = ::pread(fd, p, n, at);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        p += r;
-        n -= size_t(r);
-        at += r;
-    }
-    return true;
-}
-
 }  // namespace
 
 void syncFolderOf(const std::string& path) {
@@ -90,7 +63,7 @@ Journal::Journal(const std::string& dbPath, uint32_t pageSize, uint64_t original
     put32(head, pageSize);
     put32(head, 0);
     put64(head, originalSize);
-    if (!writeAll(fd_, head.data(), head.size(), 0) || ::fsync(fd_) != 0) {
+    if (!writeAt(fd_, head.data(), head.size(), 0) || ::fsync(fd_) != 0) {
         ::close(fd_);
         ::unlink(path_.c_str());
         fd_ = -1;
@@ -112,7 +85,7 @@ void Journal::add(uint32_t page, const uint8_t* raw) {
 void Journal::sync() {
     if (!pending_.empty()) {
         off_t end = ::lseek(fd_, 0, SEEK_END);
-        if (end < 0 || !writeAll(fd_, pending_.data(), pending_.size(), end)) throw ioError("writing the journal");
+        if (end < 0 || !writeAt(fd_, pending_.data(), pending_.size(), end)) throw ioError("writing the journal");
         pending_.clear();
     }
     if (::fsync(fd_) != 0) throw ioError("syncing the journal");
@@ -130,7 +103,7 @@ bool Journal::recover(const std::string& dbPath, int dbFd) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     uint8_t head[kHeaderSize];
-    bool valid = readAll(fd, head, kHeaderSize, 0) && std::memcmp(head, kMagic, 16) == 0;
+    bool valid = readAt(fd, head, kHeaderSize, 0) && std::memcmp(head, kMagic, 16) == 0;
     if (valid) {
         const uint32_t pageSize = get32(head + 16);
         const uint64_t originalSize = get64(head + 24);
@@ -139,10 +112,10 @@ bool Journal::recover(const std::string& dbPath, int dbFd) {
         off_t at = kHeaderSize;
         // Records end at the first one that is cut short or fails its
         // checksum: the database was never written past the last synced one.
-        while (valid && readAll(fd, rec.data(), rec.size(), at)) {
+        while (valid && readAt(fd, rec.data(), rec.size(), at)) {
             const uint32_t page = get32(rec.data());
             if (get64(rec.data() + 4) != checksum(page, rec.data() + 12, pageSize)) break;
-            if (!writeAll(dbFd, rec.data() + 12, pageSize, off_t(page) * pageSize)) {
+            if (!writeAt(dbFd, rec.data() + 12, pageSize, off_t(page) * pageSize)) {
                 ::close(fd);
                 throw ioError("rolling back the journal");
             }

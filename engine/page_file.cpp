@@ -11,24 +11,12 @@
 
 #include <cstring>
 
+#include "file_io.h"
 #include "journal.h"
 #include "rc4.h"
 
 namespace vantrel::jet {
 
-namespace {
-bool readFully(int fd, uint8_t* buf, size_t len, off_t at) {
-    while (len > 0) {
-        ssize_t got = ::pread(fd, buf, len, at);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        buf += got;
-        len -= size_t(got);
-        at += got;
-    }
-    return true;
-}
-}  // namespace
 
 namespace {
 bool noWriteBits(const std::string& path) {
@@ -82,7 +70,7 @@ PageFile::PageFile(const std::string& path, Options opt)
             if (::fstat(fd_, &st) != 0) throw err::cannotOpen(path);
         }
         std::vector<uint8_t> head(kHeaderBytes);
-        if (size_t(st.st_size) < kHeaderBytes || !readFully(fd_, head.data(), head.size(), 0) || !parseHeader(head, header_))
+        if (size_t(st.st_size) < kHeaderBytes || !readAt(fd_, head.data(), head.size(), 0) || !parseHeader(head, header_))
             throw err::unrecognizedFormat(path);
         pageCount_ = uint32_t(std::min<uint64_t>(uint64_t(st.st_size) / header_.pageSize, 0xFFFFFFu));
         if (pageCount_ < 1) throw err::unrecognizedFormat(path);
@@ -136,7 +124,7 @@ PageRef PageFile::load(uint32_t n, uint32_t run) {
     run = std::min<uint32_t>(run, pageCount_ - n);
     const size_t ps = header_.pageSize;
     readBuf_.resize(ps * run);
-    if (!readFully(fd_, readBuf_.data(), readBuf_.size(), off_t(n) * off_t(ps)))
+    if (!readAt(fd_, readBuf_.data(), readBuf_.size(), off_t(n) * off_t(ps)))
         throw FormatError("page " + std::to_string(n) + " cannot be read");
     PageRef first;
     for (uint32_t k = 0; k < run; ++k) {
@@ -162,9 +150,6 @@ void PageFile::decode(uint32_t n, PageBuf& buf) const {
 
 namespace vantrel::jet {
 
-namespace {
-JetError ioError(const std::string& what) { return {3043, "Disk or network error. (" + what + ": " + std::strerror(errno) + ")"}; }
-}  // namespace
 
 PageBuf& PageFile::modify(uint32_t n) {
     if (!writable_) throw JetError(3027, "Cannot update.  Database or object is read-only.");
@@ -197,17 +182,7 @@ void PageFile::writePhysical(uint32_t n, const PageBuf& decoded) {
         Rc4 rc4(key, 4);
         rc4.apply(raw.data(), raw.size());
     }
-    const uint8_t* p = raw.data();
-    size_t left = raw.size();
-    off_t at = off_t(n) * off_t(header_.pageSize);
-    while (left > 0) {
-        ssize_t w = ::pwrite(fd_, p, left, at);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) throw ioError("writing page " + std::to_string(n));
-        p += w;
-        left -= size_t(w);
-        at += w;
-    }
+    if (!writeAt(fd_, raw.data(), raw.size(), off_t(n) * off_t(header_.pageSize))) throw ioError("writing page " + std::to_string(n));
 }
 
 void PageFile::spill() {
@@ -218,7 +193,7 @@ void PageFile::spill() {
     std::vector<uint8_t> raw(header_.pageSize);
     for (const auto& [n, buf] : dirty_) {
         if (n >= committedPages_ || journaled_.count(n)) continue;
-        if (!readFully(fd_, raw.data(), raw.size(), off_t(n) * header_.pageSize)) throw ioError("reading page " + std::to_string(n));
+        if (!readAt(fd_, raw.data(), raw.size(), off_t(n) * header_.pageSize)) throw ioError("reading page " + std::to_string(n));
         journal_->add(n, raw.data());
         journaled_.insert(n);
     }

@@ -7,6 +7,7 @@
 
 #include "converter.h"
 #include "corpus.h"
+#include "write_helpers.h"
 #include "text_forms.h"
 #include "type_classes.h"
 #include "user_tables.h"
@@ -17,10 +18,7 @@ using vantrel::test::corpusFile;
 
 namespace {
 
-std::string readAll(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+std::string readAll(const std::filesystem::path& p) { return vantrel::test::fileBytes(p); }
 
 class Collect : public MessageSink {
 public:

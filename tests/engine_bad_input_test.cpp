@@ -9,6 +9,7 @@
 
 #include "commands.h"
 #include "corpus.h"
+#include "write_helpers.h"
 #include "dao.h"
 
 using namespace vantrel;
@@ -17,10 +18,7 @@ using vantrel::test::corpusFile;
 
 namespace {
 
-std::string readAll(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+std::string readAll(const std::filesystem::path& p) { return vantrel::test::fileBytes(p); }
 
 void writeAll(const std::filesystem::path& p, const std::string& bytes) {
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
