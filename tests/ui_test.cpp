@@ -34,8 +34,13 @@ public:
 
 class FakeBoxes : public MessageBoxes {
 public:
-    void Show(const std::string& text) override { texts.push_back(text); }
+    void Show(const std::string& text) override {
+        texts.push_back(text);
+        if (window) cursors.push_back(window->cursor().shape());
+    }
     std::vector<std::string> texts;
+    QWidget* window = nullptr;  // when set, the pointer shape at each message is kept
+    std::vector<Qt::CursorShape> cursors;
 };
 
 // Alt+S as a user types it; the button's click follows its short press animation.
@@ -257,10 +262,15 @@ TEST(EndToEnd, SelectConvertCopyOnARealDatabase) {
     std::filesystem::create_directories(std::filesystem::path(EmulatorFolder()));
     std::ofstream(EmulatorFolder() + "nw-lordkarnak.tdb") << "an older copy";
     Window t;
+    t.boxes.window = &t.w;
     t.dialog.answer = db.string();
     t.w.cmdBrowse->click();
     t.w.cmdConvert->click();
     t.w.cmdCopyEmul->click();
+    // The hourglass while the pass runs; the plain pointer again for "完成".
+    ASSERT_EQ(t.boxes.texts.size(), t.boxes.cursors.size());
+    for (size_t i = 0; i + 1 < t.boxes.cursors.size(); ++i) EXPECT_EQ(Qt::WaitCursor, t.boxes.cursors[i]);
+    EXPECT_EQ(Qt::ArrowCursor, t.boxes.cursors.back());
     // The messages, in order, then "完成".
     std::ifstream in(corpusFile("nw-lordkarnak.messages.txt"));
     std::vector<std::string> want;
