@@ -36,8 +36,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 def load_checker(shared):
     path = os.path.join(shared, "tools", "corpus-check")
     loader = importlib.machinery.SourceFileLoader("corpus_check", path)
-    spec = importlib.util.spec_from_loader("corpus_check", loader)
-    module = importlib.util.module_from_spec(spec)
+    module = importlib.util.module_from_spec(importlib.util.spec_from_loader("corpus_check", loader))
     loader.exec_module(module)
     return module
 
