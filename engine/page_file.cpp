@@ -173,16 +173,21 @@ uint32_t PageFile::appendPage() {
     return n;
 }
 
-void PageFile::writePhysical(uint32_t n, const PageBuf& decoded) {
-    if (beforeWrite_) beforeWrite_(n);
-    PageBuf raw = decoded;
-    if (n > 0 && header_.encodingKey != 0) {
-        uint32_t k = header_.encodingKey ^ n;
-        uint8_t key[4] = {uint8_t(k), uint8_t(k >> 8), uint8_t(k >> 16), uint8_t(k >> 24)};
-        Rc4 rc4(key, 4);
-        rc4.apply(raw.data(), raw.size());
+void PageFile::writeRun(uint32_t first, const std::vector<const PageBuf*>& pages) {
+    const size_t ps = header_.pageSize;
+    std::vector<uint8_t> raw(ps * pages.size());
+    for (size_t k = 0; k < pages.size(); ++k) {
+        const uint32_t n = first + uint32_t(k);
+        if (beforeWrite_) beforeWrite_(n);
+        uint8_t* p = raw.data() + k * ps;
+        std::memcpy(p, pages[k]->data(), ps);
+        if (n > 0 && header_.encodingKey != 0) {
+            uint32_t key = header_.encodingKey ^ n;
+            uint8_t bytes[4] = {uint8_t(key), uint8_t(key >> 8), uint8_t(key >> 16), uint8_t(key >> 24)};
+            Rc4(bytes, 4).apply(p, ps);
+        }
     }
-    if (!writeAt(fd_, raw.data(), raw.size(), off_t(n) * off_t(header_.pageSize))) throw ioError("writing page " + std::to_string(n));
+    if (!writeAt(fd_, raw.data(), raw.size(), off_t(first) * off_t(ps))) throw ioError("writing page " + std::to_string(first));
 }
 
 void PageFile::spill() {
@@ -190,15 +195,35 @@ void PageFile::spill() {
     if (!journal_) journal_ = std::make_unique<Journal>(path_, header_.pageSize, uint64_t(committedPages_) * header_.pageSize);
     // The original bytes of every page about to be overwritten for the first
     // time go to the journal, which is synced before the database is touched.
-    std::vector<uint8_t> raw(header_.pageSize);
-    for (const auto& [n, buf] : dirty_) {
-        if (n >= committedPages_ || journaled_.count(n)) continue;
-        if (!readAt(fd_, raw.data(), raw.size(), off_t(n) * header_.pageSize)) throw ioError("reading page " + std::to_string(n));
-        journal_->add(n, raw.data());
-        journaled_.insert(n);
+    // Consecutive pages are read and written in runs.
+    const size_t ps = header_.pageSize;
+    std::vector<uint32_t> fresh;
+    for (const auto& [n, buf] : dirty_)
+        if (n < committedPages_ && !journaled_.count(n)) fresh.push_back(n);
+    std::vector<uint8_t> raw;
+    for (size_t i = 0; i < fresh.size();) {
+        size_t j = i + 1;
+        while (j < fresh.size() && fresh[j] == fresh[j - 1] + 1 && j - i < kRunPages) ++j;
+        raw.resize((j - i) * ps);
+        if (!readAt(fd_, raw.data(), raw.size(), off_t(fresh[i]) * off_t(ps))) throw ioError("reading page " + std::to_string(fresh[i]));
+        for (size_t k = i; k < j; ++k) {
+            journal_->add(fresh[k], raw.data() + (k - i) * ps);
+            journaled_.insert(fresh[k]);
+        }
+        i = j;
     }
     journal_->sync();
-    for (const auto& [n, buf] : dirty_) writePhysical(n, *buf);
+    std::vector<const PageBuf*> run;
+    uint32_t runFirst = 0;
+    for (const auto& [n, buf] : dirty_) {
+        if (!run.empty() && (n != runFirst + run.size() || run.size() == kRunPages)) {
+            writeRun(runFirst, run);
+            run.clear();
+        }
+        if (run.empty()) runFirst = n;
+        run.push_back(buf.get());
+    }
+    if (!run.empty()) writeRun(runFirst, run);
     // Written pages become ordinary cached pages again.
     auto written = std::move(dirty_);
     dirty_.clear();

@@ -70,7 +70,9 @@ public:
 
 private:
     void spill();
-    void writePhysical(uint32_t n, const PageBuf& decoded);
+    // Writes consecutive pages starting at `first` in one call.
+    void writeRun(uint32_t first, const std::vector<const PageBuf*>& pages);
+    static constexpr size_t kRunPages = 64;
     static constexpr uint32_t kReadAhead = 16;
     PageRef load(uint32_t n, uint32_t run);
     void remember(uint32_t n, PageRef ref);
