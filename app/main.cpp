@@ -1,26 +1,34 @@
 // vantrel: with no arguments the window; with a sub-command, headless work.
 #include <CLI/CLI.hpp>
-#include <QApplication>
+#include <dlfcn.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cstdio>
 
 #include "commands.h"
 #include "error.h"
-#include "frm_main.h"
-#include "qt_dialogs.h"
 
 namespace {
-// With no arguments: the window, until the user closes it.
+// With no arguments: the window, until the user closes it. It lives in a
+// module beside the executable, so that the sub-commands start without Qt.
 int runWindow(int argc, char** argv) {
-    QApplication qt(argc, argv);
-    QWidget* owner = nullptr;
-    vantrel::QtFileOpenDialog dialog(owner);
-    vantrel::QtMessageBoxes boxes(owner);
-    vantrel::frmMain window(dialog, boxes, vantrel::DBEngine::Default());
-    owner = &window;
-    window.show();
-    return qt.exec();
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string dir = n > 0 ? std::string(self, size_t(n)) : std::string(argv[0]);
+    dir = dir.substr(0, dir.find_last_of('/') + 1);
+    void* module = dlopen((dir + "libvantrel_window.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+        std::fprintf(stderr, "Error Number [3251]\nError Description [the window cannot be loaded: %s]\n", dlerror());
+        return 1;
+    }
+    using Entry = int (*)(int, char**);
+    auto entry = reinterpret_cast<Entry>(dlsym(module, "vantrel_run_window"));
+    if (!entry) {
+        std::fprintf(stderr, "Error Number [3251]\nError Description [the window module has no entry point]\n");
+        return 1;
+    }
+    return entry(argc, argv);
 }
 }  // namespace
 

@@ -231,8 +231,11 @@ TEST(UpdateJet3, NullFillOnAJet3File) {
     for (const TableDef& t : check.TableDefs()) {
         if (t.Attributes() != 0) continue;
         for (const Field& f : t.Fields())
-            if (f.Type() == dbLong || f.Type() == dbInteger || f.Type() == dbDouble || f.Type() == dbCurrency)
-                for (const Variant& v : columnValues(check, t.Name(), f.Name())) EXPECT_FALSE(v.isNull()) << t.Name() << "." << f.Name();
+            if (f.Type() == dbLong || f.Type() == dbInteger || f.Type() == dbDouble || f.Type() == dbCurrency) {
+                for (const Variant& v : columnValues(check, t.Name(), f.Name())) {
+                    EXPECT_FALSE(v.isNull()) << t.Name() << "." << f.Name();
+                }
+            }
     }
 }
 
@@ -249,7 +252,9 @@ TEST(RowEncoding, EveryStoredRowOfTheCorpusComesBack) {
     int rows = 0, jumpRows = 0, padded = 0;
     for (const char* name : {"jk-V1997-test2V1997.mdb", "jk-V1997-testIndexCodesV1997.mdb", "jk-V1997-testV1997.mdb",
                              "jk-V2000-test2V2000.mdb", "nw-lordkarnak.mdb", "jk-V2003-delColTestV2003.mdb"}) {
-        if (!std::filesystem::exists(corpusFile(name))) GTEST_SKIP() << "skipped: the shared corpus is absent";
+        if (!std::filesystem::exists(corpusFile(name))) {
+            GTEST_SKIP() << "skipped: the shared corpus is absent";
+        }
         jet::PageFile file(corpusFile(name).string(), {});
         const jet::Layout l = jet::Layout::forFormat(file.jet3());
         for (const auto& e : jet::readTableCatalog(file)) {
