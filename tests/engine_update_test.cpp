@@ -267,7 +267,9 @@ TEST(RowEncoding, EveryStoredRowOfTheCorpusComesBack) {
                 auto again = jet::joinRow(l, parts);
                 const bool identical = std::vector<uint8_t>(row.data(), row.data() + row.size()) == again;
                 EXPECT_TRUE(sameParts(parts, jet::splitRow(l, t, jet::Bytes(again.data(), again.size())))) << name << " " << e.name;
-                if (l.jet3) EXPECT_TRUE(identical) << name << " " << e.name;
+                if (l.jet3) {
+                    EXPECT_TRUE(identical) << name << " " << e.name;
+                }
                 padded += !identical;
                 ++rows;
                 jumpRows += l.jet3 && row.size() > 256;
