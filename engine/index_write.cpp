@@ -9,6 +9,16 @@
 
 namespace vantrel::jet {
 
+std::vector<EntryView> EntryArena::sorted() const {
+    std::vector<EntryView> out;
+    out.reserve(refs.size());
+    for (size_t i = 0; i < refs.size(); ++i) out.push_back(at(i));
+    std::sort(out.begin(), out.end(), [](EntryView a, EntryView b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
+    });
+    return out;
+}
+
 std::vector<uint8_t> entryRowPointer(RowPointer rp) {
     return {uint8_t(rp.page >> 16), uint8_t(rp.page >> 8), uint8_t(rp.page), uint8_t(rp.row)};
 }
@@ -46,7 +56,7 @@ IndexTree loadIndexTree(PageFile& file, const Layout& l, uint32_t root) {
         whole.assign(key.data(), key.data() + key.size());
         auto ptr = entryRowPointer(rp);
         whole.insert(whole.end(), ptr.begin(), ptr.end());
-        tree.entries.push_back(whole);
+        tree.entries.add(whole);
     });
     if (!leavesByTree.empty()) {
         uint32_t pg = leavesByTree.front();
@@ -63,7 +73,7 @@ IndexTree loadIndexTree(PageFile& file, const Layout& l, uint32_t root) {
 
 namespace {
 
-size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+size_t commonPrefix(EntryView a, EntryView b) {
     size_t n = std::min(a.size(), b.size());
     size_t i = 0;
     while (i < n && a[i] == b[i]) ++i;
@@ -71,31 +81,31 @@ size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b
 }
 
 struct PageContent {
-    std::vector<const std::vector<uint8_t>*> entries;
+    std::vector<EntryView> entries;
     size_t prefix = 0;
     size_t bytes = 0;  // as stored
 };
 
-size_t storedSize(const std::vector<const std::vector<uint8_t>*>& es, size_t& prefix) {
+size_t storedSize(const std::vector<EntryView>& es, size_t& prefix) {
     if (es.empty()) {
         prefix = 0;
         return 0;
     }
-    prefix = es.size() > 1 ? commonPrefix(*es.front(), *es.back()) : 0;
-    size_t total = es.front()->size();
-    for (size_t i = 1; i < es.size(); ++i) total += es[i]->size() - prefix;
+    prefix = es.size() > 1 ? commonPrefix(es.front(), es.back()) : 0;
+    size_t total = es.front().size();
+    for (size_t i = 1; i < es.size(); ++i) total += es[i].size() - prefix;
     return total;
 }
 
 // Packs entries onto pages in order; a page is closed once it reaches
 // `target` bytes or would pass `capacity`. Entries are sorted, so the prefix
 // all entries of a page share is the one its first and last share.
-std::vector<PageContent> pack(const std::vector<std::vector<uint8_t>>& entries, size_t capacity, size_t target) {
+std::vector<PageContent> pack(const std::vector<EntryView>& entries, size_t capacity, size_t target) {
     std::vector<PageContent> pages;
     PageContent cur;
     size_t sum = 0;  // plain sizes of the entries on the current page
-    auto sizeWith = [&](const std::vector<uint8_t>& last, size_t count, size_t total, size_t& prefix) {
-        prefix = count > 1 ? commonPrefix(*cur.entries.front(), last) : 0;
+    auto sizeWith = [&](EntryView last, size_t count, size_t total, size_t& prefix) {
+        prefix = count > 1 ? commonPrefix(cur.entries.front(), last) : 0;
         return total - (count - 1) * prefix;
     };
     auto close = [&] {
@@ -107,7 +117,7 @@ std::vector<PageContent> pack(const std::vector<std::vector<uint8_t>>& entries, 
     for (const auto& e : entries) {
         size_t prefix;
         if (!cur.entries.empty() && sizeWith(e, cur.entries.size() + 1, sum + e.size(), prefix) > capacity) close();
-        cur.entries.push_back(&e);
+        cur.entries.push_back(e);
         sum += e.size();
         const size_t size = sizeWith(e, cur.entries.size(), sum, prefix);
         if (size > capacity) throw unsupportedChange("an index entry is larger than a page");
@@ -139,7 +149,7 @@ void writePage(PageFile& file, const Layout& l, uint32_t pg, bool leaf, uint32_t
     size_t at = l.indexFirstEntryAt;
     size_t total = 0;
     for (size_t i = 0; i < c.entries.size(); ++i) {
-        const auto& e = *c.entries[i];
+        const EntryView e = c.entries[i];
         const size_t skip = i == 0 ? 0 : c.prefix;
         std::memcpy(b.data() + at, e.data() + skip, e.size() - skip);
         at += e.size() - skip;
@@ -152,7 +162,7 @@ void writePage(PageFile& file, const Layout& l, uint32_t pg, bool leaf, uint32_t
 }  // namespace
 
 void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size_t realIndex, const IndexTree& old,
-                    const std::vector<std::vector<uint8_t>>& entries) {
+                    const std::vector<EntryView>& entries) {
     const uint32_t root = old.pages.front();
     const size_t maskBits = (l.indexFirstEntryAt - l.indexMaskAt) * 8;
     const size_t capacity = std::min<size_t>(l.pageSize - l.indexFirstEntryAt, maskBits - 1);
@@ -194,7 +204,8 @@ void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size
         // The level above: one entry per page, its last entry and the page number.
         std::vector<std::vector<uint8_t>> up;
         for (size_t i = 0; i < pages.size(); ++i) {
-            std::vector<uint8_t> e = *pages[i].entries.back();
+            const EntryView lastEntry = pages[i].entries.back();
+            std::vector<uint8_t> e(lastEntry.begin(), lastEntry.end());
             if (level > 0) e.resize(e.size() - 4);  // a node's last entry carries its own child pointer
             e.push_back(uint8_t(nums[i] >> 24));
             e.push_back(uint8_t(nums[i] >> 16));
@@ -203,7 +214,8 @@ void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size
             up.push_back(std::move(e));
         }
         nodeEntries.push_back(std::move(up));
-        levels.push_back(pack(nodeEntries.back(), capacity, capacity));
+        std::vector<EntryView> views(nodeEntries.back().begin(), nodeEntries.back().end());
+        levels.push_back(pack(views, capacity, capacity));
     }
 
     for (size_t level = 0; level < levels.size(); ++level) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "layout.h"
@@ -13,9 +14,35 @@
 
 namespace vantrel::jet {
 
+using EntryView = std::span<const uint8_t>;
+
+// Index entries kept end to end in one buffer: a large index costs its bytes
+// and eight more an entry, not an allocation each.
+struct EntryArena {
+    struct Ref {
+        uint32_t offset, length;
+    };
+    std::vector<uint8_t> bytes;
+    std::vector<Ref> refs;
+
+    size_t size() const { return refs.size(); }
+    EntryView at(size_t i) const { return {bytes.data() + refs[i].offset, refs[i].length}; }
+    size_t add(EntryView e) {
+        refs.push_back({uint32_t(bytes.size()), uint32_t(e.size())});
+        bytes.insert(bytes.end(), e.begin(), e.end());
+        return refs.size() - 1;
+    }
+    void replace(size_t i, EntryView e) {
+        refs[i] = {uint32_t(bytes.size()), uint32_t(e.size())};
+        bytes.insert(bytes.end(), e.begin(), e.end());
+    }
+    // Views of every entry, in byte order (valid until the arena changes).
+    std::vector<EntryView> sorted() const;
+};
+
 struct IndexTree {
-    std::vector<std::vector<uint8_t>> entries;  // whole leaf entries (key + row pointer), in order
-    std::vector<uint32_t> pages;                // every page of the tree, root first
+    EntryArena entries;             // whole leaf entries (key + row pointer), in order
+    std::vector<uint32_t> pages;    // every page of the tree, root first
     size_t leafPages = 0;
 };
 
@@ -24,7 +51,7 @@ IndexTree loadIndexTree(PageFile& file, const Layout& l, uint32_t root);
 
 // Replaces the tree's contents with `entries` (whole entries, sorted).
 void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size_t realIndex, const IndexTree& old,
-                    const std::vector<std::vector<uint8_t>>& entries);
+                    const std::vector<EntryView>& entries);
 
 // A leaf entry's row pointer bytes: page (3 bytes, big-endian) and slot.
 std::vector<uint8_t> entryRowPointer(RowPointer rp);

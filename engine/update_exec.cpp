@@ -37,13 +37,13 @@ struct IndexState {
     std::vector<KeyColumn> cols;
     bool unique = false, ignoreNulls = false;
     IndexTree tree;
-    std::vector<std::vector<uint8_t>> entries;             // whole entries; changed in place, new ones appended
+    EntryArena entries;                                    // whole entries; changed in place, new ones appended
     std::unordered_map<uint64_t, size_t> byRow;            // row -> entry
     std::unordered_map<std::vector<uint8_t>, int, ByteHash> keys;  // unique indexes: key -> entries holding it
     bool changed = false;
 };
 
-std::vector<uint8_t> keyOf(const std::vector<uint8_t>& entry) { return {entry.begin(), entry.end() - 4}; }
+std::vector<uint8_t> keyOf(EntryView entry) { return {entry.begin(), entry.end() - 4}; }
 
 bool allNullKey(const IndexState& ix, const std::vector<uint8_t>& key, bool jet3) {
     Bytes b(key.data(), key.size());
@@ -199,16 +199,25 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
         for (const auto& li : t.indexes)
             if (li.realIndex == r && li.kind == 1) ix.unique = true;
         ix.ignoreNulls = rd.flags & 0x02;
-        ix.tree = loadIndexTree(file, l, rd.rootPage);
-        ix.entries = std::move(ix.tree.entries);
-        for (size_t i = 0; i < ix.entries.size(); ++i) {
-            const auto& e = ix.entries[i];
-            RowPointer rp{Bytes(e.data(), e.size()).be24(e.size() - 4), e.back()};
-            if (!ix.byRow.emplace(packed(rp), i).second) throw FormatError("an index holds two entries for one row");
-            if (ix.unique) ++ix.keys[keyOf(e)];
-        }
         indexes.push_back(std::move(ix));
     }
+    // An index is read only once a row qualifies: most statements of a pass
+    // find no Null in an indexed column and never need it.
+    bool indexesLoaded = false;
+    auto loadIndexes = [&] {
+        for (IndexState& ix : indexes) {
+            ix.tree = loadIndexTree(file, l, t.realIndexes[ix.real].rootPage);
+            ix.entries = std::move(ix.tree.entries);
+            ix.byRow.reserve(ix.entries.size());
+            for (size_t i = 0; i < ix.entries.size(); ++i) {
+                const EntryView e = ix.entries.at(i);
+                RowPointer rp{Bytes(e.data(), e.size()).be24(e.size() - 4), e.back()};
+                if (!ix.byRow.emplace(packed(rp), i).second) throw FormatError("an index holds two entries for one row");
+                if (ix.unique) ++ix.keys[keyOf(e)];
+            }
+        }
+        indexesLoaded = true;
+    };
 
     // Column references resolved once, not per row.
     auto resolver = [&](const std::string& n) { return findColumn(n); };
@@ -309,6 +318,7 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
         }
 
         // New index entries; a unique index refuses a key it already holds.
+        if (refusal.empty() && !indexesLoaded) loadIndexes();
         std::vector<std::vector<uint8_t>> newEntries(indexes.size());
         for (size_t x = 0; x < indexes.size() && refusal.empty(); ++x) {
             IndexState& ix = indexes[x];
@@ -330,7 +340,7 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
                 // Rebuild from the old entry: replace only the changed columns' segments.
                 auto it = ix.byRow.find(packed(where));
                 if (it == ix.byRow.end()) throw FormatError("a row is missing from an index");
-                const auto& old = ix.entries[it->second];
+                const EntryView old = ix.entries.at(it->second);
                 Bytes ob(old.data(), old.size() - 4);
                 size_t at = 0;
                 for (size_t c = 0; c < ix.cols.size(); ++c) {
@@ -345,7 +355,7 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
             }
             if (ix.unique && !allNullKey(ix, key, l.jet3)) {
                 auto it = ix.byRow.find(packed(where));
-                const bool same = it != ix.byRow.end() && keyOf(ix.entries[it->second]) == key;
+                const bool same = it != ix.byRow.end() && keyOf(ix.entries.at(it->second)) == key;
                 auto k = ix.keys.find(key);
                 if (!same && k != ix.keys.end() && k->second > 0) refusal = "unique index";
             }
@@ -383,14 +393,13 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
             auto ptr = entryRowPointer(where);
             auto it = ix.byRow.find(packed(where));
             if (it != ix.byRow.end()) {
-                if (ix.unique) --ix.keys[keyOf(ix.entries[it->second])];
+                if (ix.unique) --ix.keys[keyOf(ix.entries.at(it->second))];
                 whole.insert(whole.end(), ptr.begin(), ptr.end());
-                ix.entries[it->second] = whole;
+                ix.entries.replace(it->second, whole);
             } else {
                 // An index that ignores Nulls gains the row once it has a value.
                 whole.insert(whole.end(), ptr.begin(), ptr.end());
-                ix.byRow.emplace(packed(where), ix.entries.size());
-                ix.entries.push_back(whole);
+                ix.byRow.emplace(packed(where), ix.entries.add(whole));
             }
             if (ix.unique) ++ix.keys[newEntries[x]];
             ix.changed = true;
@@ -400,15 +409,14 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
 
     for (IndexState& ix : indexes) {
         // A row whose key became all Null leaves an index that ignores Nulls.
-        if (ix.ignoreNulls)
-            std::erase_if(ix.entries, [&](const std::vector<uint8_t>& e) { return allNullKey(ix, keyOf(e), l.jet3); });
+        std::vector<EntryView> sorted = ix.entries.sorted();
+        if (ix.ignoreNulls) std::erase_if(sorted, [&](EntryView e) { return allNullKey(ix, keyOf(e), l.jet3); });
         if (!ix.changed) continue;
-        std::sort(ix.entries.begin(), ix.entries.end());
-        writeIndexTree(file, l, t, ix.real, ix.tree, ix.entries);
+        writeIndexTree(file, l, t, ix.real, ix.tree, sorted);
         // The definition keeps the number of distinct keys.
         size_t distinct = 0;
-        for (size_t i = 0; i < ix.entries.size(); ++i)
-            if (i == 0 || keyOf(ix.entries[i]) != keyOf(ix.entries[i - 1])) ++distinct;
+        for (size_t i = 0; i < sorted.size(); ++i)
+            if (i == 0 || !std::equal(sorted[i].begin(), sorted[i].end() - 4, sorted[i - 1].begin(), sorted[i - 1].end() - 4)) ++distinct;
         const size_t at = l.tdefBlockEnd + ix.real * l.realIndexSlotSize + 4;
         if (at + 4 <= l.pageSize) {
             PageBuf& def = file.modify(t.page);
