@@ -80,14 +80,18 @@ void Journal::add(uint32_t page, const uint8_t* raw) {
     put32(pending_, page);
     put64(pending_, checksum(page, raw, pageSize_));
     pending_.insert(pending_.end(), raw, raw + pageSize_);
+    if (pending_.size() >= kFlushBytes) flush();
+}
+
+void Journal::flush() {
+    if (pending_.empty()) return;
+    off_t end = ::lseek(fd_, 0, SEEK_END);
+    if (end < 0 || !writeAt(fd_, pending_.data(), pending_.size(), end)) throw ioError("writing the journal");
+    pending_.clear();
 }
 
 void Journal::sync() {
-    if (!pending_.empty()) {
-        off_t end = ::lseek(fd_, 0, SEEK_END);
-        if (end < 0 || !writeAt(fd_, pending_.data(), pending_.size(), end)) throw ioError("writing the journal");
-        pending_.clear();
-    }
+    flush();
     if (::fsync(fd_) != 0) throw ioError("syncing the journal");
 }
 

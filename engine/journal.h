@@ -36,6 +36,9 @@ public:
     static bool recover(const std::string& dbPath, int dbFd);
 
 private:
+    static constexpr size_t kFlushBytes = 1 << 20;  // records go to the file in batches of this size
+    void flush();
+
     std::string path_;
     int fd_ = -1;
     uint32_t pageSize_;

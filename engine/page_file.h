@@ -32,7 +32,7 @@ public:
         std::function<void(uint32_t page)> beforeWrite;
         // Changed pages held in memory before they are spilled (journaled,
         // then written) in the middle of a statement.
-        size_t maxDirtyPages = 4096;
+        size_t maxDirtyPages = 2048;
     };
 
     // Opens and checks the header, holding an OS lock (exclusive for
