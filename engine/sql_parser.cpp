@@ -208,27 +208,18 @@ public:
 
     std::unique_ptr<Expr> expression() { return orExpr(); }
 
-    std::unique_ptr<Expr> orExpr() {
-        auto left = andExpr();
-        while (atWord("OR")) {
-            ++pos_;
-            auto e = std::make_unique<Expr>();
-            e->kind = Expr::Kind::Or;
-            e->args.push_back(std::move(left));
-            e->args.push_back(andExpr());
-            left = std::move(e);
-        }
-        return left;
-    }
+    std::unique_ptr<Expr> orExpr() { return chain("OR", Expr::Kind::Or, &Parser::andExpr); }
+    std::unique_ptr<Expr> andExpr() { return chain("AND", Expr::Kind::And, &Parser::notExpr); }
 
-    std::unique_ptr<Expr> andExpr() {
-        auto left = notExpr();
-        while (atWord("AND")) {
+    // operand {word operand}, left to right.
+    std::unique_ptr<Expr> chain(const char* word, Expr::Kind kind, std::unique_ptr<Expr> (Parser::*operand)()) {
+        auto left = (this->*operand)();
+        while (atWord(word)) {
             ++pos_;
             auto e = std::make_unique<Expr>();
-            e->kind = Expr::Kind::And;
+            e->kind = kind;
             e->args.push_back(std::move(left));
-            e->args.push_back(notExpr());
+            e->args.push_back((this->*operand)());
             left = std::move(e);
         }
         return left;
