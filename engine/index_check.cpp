@@ -40,10 +40,8 @@ std::vector<std::string> checkIndexes(PageFile& file, const TableDefData& t) {
         auto cols = keyColumns(t, t.realIndexes[r]);
         std::map<uint64_t, int> seen;
         std::vector<uint8_t> previous, encoded;
-        size_t entries = 0;
         try {
             walkIndex(file, l, t.realIndexes[r].rootPage, [&](Bytes key, RowPointer rp) {
-                ++entries;
                 std::vector<uint8_t> k(key.data(), key.data() + key.size());
                 if (!previous.empty() && k < previous) problems.push_back(name + ": entries out of key order");
                 previous = k;
@@ -89,7 +87,6 @@ std::vector<std::string> checkIndexes(PageFile& file, const TableDefData& t) {
                 problems.push_back(name + ": row at page " + std::to_string(where >> 8) + " slot " + std::to_string(where & 0xFF) +
                                    " has " + std::to_string(seen[where]) + " entries");
         }
-        (void)entries;
     }
     return problems;
 }
