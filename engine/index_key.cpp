@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "text_codec.h"
+#include "text_key.h"
+
 namespace vantrel::jet {
 
 std::vector<KeyColumn> keyColumns(const TableDefData& t, const RealIndexDef& r) {
@@ -124,15 +127,20 @@ bool encodeSegment(const KeyColumn& k, bool jet3, const Variant& v, std::vector<
             return true;
         }
         case kText: case kMemo: {
-            // Only the empty text: its sort form is just the terminators.
-            if (v.type() != VarType::Text || !v.str().empty()) return false;
-            start();
+            if (v.type() != VarType::Text) return false;
             if (jet3) {
+                // Only the empty text: its sort form is just the terminator.
+                if (!v.str().empty()) return false;
+                start();
                 out.push_back(k.ascending ? 0x00 : 0xFF);
-            } else if (k.ascending) {
-                out.insert(out.end(), {0x01, 0x00});
-            } else {
-                out.insert(out.end(), {0xFE, 0xFF, 0x00});
+                return true;
+            }
+            if (k.column->sortOrder != kGeneralSortOrder || k.column->sortVersion != 0) return false;
+            const size_t at = out.size();
+            start();
+            if (!encodeGeneralText(utf8ToUtf16(v.str()), k.ascending, out)) {
+                out.resize(at);
+                return false;
             }
             return true;
         }

@@ -88,6 +88,7 @@ TableDefData readTableDef(PageFile& file, uint32_t page) {
         c.precision = e.u8(l.colMiscAt);
         c.scale = e.u8(l.colMiscAt + 1);
         c.codePage = l.jet3 ? e.u16(l.colMiscAt) : 0;
+        if (!l.jet3) c.sortOrder = e.u16(l.colMiscAt), c.sortVersion = e.u8(l.colMiscAt + 3);
         at += l.columnEntrySize;
     }
     for (auto& c : t.columns) c.name = readName(l, b, at, file.header().codePage);
