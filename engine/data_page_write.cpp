@@ -1,5 +1,7 @@
 #include "data_page_write.h"
 
+#include <algorithm>
+
 #include <cstring>
 
 #include "data_page.h"
@@ -89,6 +91,24 @@ int addRowToPage(PageFile& file, const Layout& l, uint32_t page, const std::vect
     rows.push_back({flags, row});
     if (!repack(file, l, page, rows)) return -1;
     return int(rows.size() - 1);
+}
+
+int appendRowToPage(PageFile& file, const Layout& l, uint32_t page, const std::vector<uint8_t>& row, uint16_t flags) {
+    PageRef p = file.page(page);
+    Bytes pb(p->data(), p->size());
+    const unsigned n = pb.u16(l.dataRowCountAt);
+    if (n >= 255) return -1;
+    size_t lowest = l.pageSize;
+    for (unsigned i = 0; i < n; ++i) lowest = std::min<size_t>(lowest, pb.u16(l.dataSlotsAt + 2 * i) & 0x1FFF);
+    const size_t slotsEnd = l.dataSlotsAt + 2 * (n + 1);
+    if (lowest < slotsEnd + row.size()) return addRowToPage(file, l, page, row, flags);
+    PageBuf& pg = file.modify(page);
+    const size_t start = lowest - row.size();
+    std::copy(row.begin(), row.end(), pg.begin() + long(start));
+    put16(pg.data() + l.dataSlotsAt + 2 * n, uint16_t(start | flags));
+    put16(pg.data() + l.dataRowCountAt, uint16_t(n + 1));
+    put16(pg.data() + 2, uint16_t(start - slotsEnd));
+    return int(n);
 }
 
 void initDataPage(PageBuf& buf, const Layout& l, uint32_t owner) {

@@ -20,6 +20,10 @@ bool putRowInPage(PageFile& file, const Layout& l, uint32_t page, unsigned slot,
 // Adds a row in a new slot; the slot number, or -1 when the page has no room.
 int addRowToPage(PageFile& file, const Layout& l, uint32_t page, const std::vector<uint8_t>& row, uint16_t flags);
 
+// The same, but placing the row below the page's lowest row without moving
+// the others when there is room there (the common case when filling a page).
+int appendRowToPage(PageFile& file, const Layout& l, uint32_t page, const std::vector<uint8_t>& row, uint16_t flags);
+
 // Bytes still free on a data page.
 size_t dataPageFree(const Layout& l, Bytes page);
 

@@ -161,6 +161,10 @@ void writePage(PageFile& file, const Layout& l, uint32_t pg, bool leaf, uint32_t
 
 }  // namespace
 
+void initEmptyIndexPage(PageFile& file, const Layout& l, uint32_t page, uint32_t owner) {
+    writePage(file, l, page, true, owner, 0, 0, PageContent{});
+}
+
 void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size_t realIndex, const IndexTree& old,
                     const std::vector<EntryView>& entries) {
     const uint32_t root = old.pages.front();
@@ -171,6 +175,7 @@ void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size
     size_t total = 0;
     for (const auto& e : entries) total += e.size();
     std::vector<PageContent> leaves = pack(entries, capacity, capacity);
+    if (leaves.empty()) leaves.emplace_back();  // an empty index is one empty leaf
     if (leaves.size() < old.leafPages && entries.size() >= old.leafPages)
         leaves = pack(entries, capacity, std::max<size_t>(1, total / old.leafPages));
 

@@ -53,6 +53,9 @@ IndexTree loadIndexTree(PageFile& file, const Layout& l, uint32_t root);
 void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size_t realIndex, const IndexTree& old,
                     const std::vector<EntryView>& entries);
 
+// Makes `page` an empty leaf: the root of an index with no entries.
+void initEmptyIndexPage(PageFile& file, const Layout& l, uint32_t page, uint32_t owner);
+
 // A leaf entry's row pointer bytes: page (3 bytes, big-endian) and slot.
 std::vector<uint8_t> entryRowPointer(RowPointer rp);
 

@@ -14,6 +14,8 @@ namespace vantrel::jet {
 constexpr uint32_t kLvalInline = 0x80000000u;
 constexpr uint32_t kLvalSinglePage = 0x40000000u;
 constexpr uint32_t kLvalLengthMask = 0x3FFFFFFFu;
+// Longer memo values leave the row for long-value pages.
+constexpr size_t kMemoInlineLimit = 1024;
 
 std::vector<uint8_t> readLongValue(PageFile& file, const Layout& l, Bytes ref);
 

@@ -95,7 +95,15 @@ void usageMapAdd(PageFile& file, const Layout& l, uint32_t mapPtr, uint32_t page
         const size_t slot = 1 + 4 * size_t(page / perPage);
         if (slot + 4 > m.size) throw unsupportedChange("a page map of this table cannot grow any further");
         uint32_t mapPage = Bytes(file.page(m.page)->data() + m.start, m.size).u32(slot);
-        if (mapPage == 0) throw unsupportedChange("a page map of this table would need a new map page");
+        if (mapPage == 0) {
+            // The first page in this range: the map gains a page of bits for it.
+            mapPage = allocatePage(file, l);
+            PageBuf& fresh = file.modify(mapPage);
+            std::fill(fresh.begin(), fresh.end(), 0);
+            fresh[0] = kPageUsageMap;
+            fresh[1] = 0x01;
+            put32(file.modify(m.page).data() + m.start + slot, mapPage);
+        }
         PageBuf& mp = file.modify(mapPage);
         if (mp[0] != kPageUsageMap) throw FormatError("usage map page has the wrong type");
         setBit(mp.data() + 4, page % perPage, true);

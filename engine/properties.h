@@ -16,6 +16,7 @@ struct ColumnProperties {
     std::optional<bool> allowZeroLength;
     std::optional<bool> required;
     std::string validationRule;
+    bool hasDefault = false;  // a DefaultValue Jet fills in when a new row omits the column
 };
 
 struct TableProperties {

@@ -272,12 +272,15 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
             const Variant& lit = st.assignments[a].value;
             if (lit.isNull()) {
                 if (c.type == kBool || !(c.flags & kColNullable) || (cp && cp->required.value_or(false))) refusal = "required";
-                newValues[a] = Converted{true, "", Variant(), {}};
+                newValues[a] = Converted{};
+                newValues[a].ok = true;
                 continue;
             }
             newValues[a] = convertForColumn(c, lit, l.jet3, codePage);
             if (!newValues[a].ok) {
                 refusal = newValues[a].refusal;
+            } else if (newValues[a].needsLongValue) {
+                refusal = "value too long";
             } else if ((c.type == kText || c.type == kMemo) && newValues[a].value.str().empty() && cp && cp->allowZeroLength == false) {
                 refusal = "AllowZeroLength";
             } else if (columnRules[size_t(targets[a])]) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <cctype>
 
 #include "long_value.h"
 #include "text_codec.h"
@@ -62,6 +63,68 @@ bool encode1252(const std::string& utf8, std::vector<uint8_t>& out) {
     return true;
 }
 
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (braces optional) to the stored
+// bytes: the first three groups little-endian, the rest as written.
+bool parseGuid(std::string s, uint8_t raw[16]) {
+    if (s.size() == 38 && s.front() == '{' && s.back() == '}') s = s.substr(1, 36);
+    if (s.size() != 36 || s[8] != '-' || s[13] != '-' || s[18] != '-' || s[23] != '-') return false;
+    std::string hex;
+    for (char ch : s)
+        if (ch != '-') hex += ch;
+    uint8_t be[16];
+    for (int i = 0; i < 16; ++i) {
+        char* end = nullptr;
+        std::string two = hex.substr(size_t(i) * 2, 2);
+        long b = std::strtol(two.c_str(), &end, 16);
+        if (!end || *end || !std::isxdigit(static_cast<unsigned char>(two[0]))) return false;
+        be[i] = uint8_t(b);
+    }
+    const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    for (int i = 0; i < 16; ++i) raw[i] = be[order[i]];
+    return true;
+}
+
+// The exact decimal a double is written as (its shortest form that reads
+// back the same), as magnitude and scale. False for non-finite values.
+bool decimalOf(double d, uint128& mag, bool& neg, int& scale) {
+    if (!std::isfinite(d)) return false;
+    char buf[64];
+    for (int digits = 15; digits <= 17; ++digits) {
+        std::snprintf(buf, sizeof buf, "%.*e", digits - 1, d);
+        if (std::strtod(buf, nullptr) == d) break;
+    }
+    // buf: [-]D.DDDDe[+-]XX
+    std::string s(buf);
+    neg = s[0] == '-';
+    if (neg) s.erase(0, 1);
+    const size_t e = s.find('e');
+    const int exp = std::atoi(s.c_str() + e + 1);
+    std::string digits;
+    for (size_t i = 0; i < e; ++i)
+        if (s[i] != '.') digits += s[i];
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    scale = int(digits.size()) - 1 - exp;
+    if (scale < 0) {
+        digits.append(size_t(-scale), '0');
+        scale = 0;
+    }
+    if (digits.size() > 38) return false;
+    mag = 0;
+    for (char c : digits) mag = mag * 10 + uint128(c - '0');
+    if (mag == 0) neg = false;
+    return true;
+}
+
+// Brings an exact decimal to `want` places; false when digits would be lost.
+bool rescale(uint128& mag, int scale, int want) {
+    for (; scale < want; ++scale) mag *= 10;
+    for (; scale > want; --scale) {
+        if (mag % 10 != 0) return false;
+        mag /= 10;
+    }
+    return true;
+}
+
 }  // namespace
 
 Converted convertForColumn(const ColumnDef& c, const Variant& v, bool jet3, uint16_t codePage) {
@@ -90,9 +153,23 @@ Converted convertForColumn(const ColumnDef& c, const Variant& v, bool jet3, uint
         case kLong: return integral(-2147483648.0, 2147483647.0, 4, [](int64_t x) { return Variant::longInt(int32_t(x)); });
         case kMoney: {
             if (!numeric) return refuse("type does not convert");
-            double scaled = std::nearbyint(d * 10000.0);
-            if (!(std::fabs(scaled) < 9.2233720368547e18)) return refuse("value out of range");
-            int64_t units = v.type() == VarType::Currency ? v.asInt() : int64_t(scaled);
+            int64_t units;
+            uint128 mag;
+            bool neg;
+            int scale;
+            if (v.type() == VarType::Currency) {
+                units = v.asInt();
+            } else if (v.type() == VarType::Decimal) {
+                mag = v.decimalMagnitude();
+                if (!rescale(mag, v.decimalScale(), 4) || mag > uint128(INT64_MAX)) return refuse("value out of range");
+                units = v.decimalNegative() ? -int64_t(mag) : int64_t(mag);
+            } else if (decimalOf(d, mag, neg, scale) && rescale(mag, scale, 4) && mag <= uint128(INT64_MAX)) {
+                units = neg ? -int64_t(mag) : int64_t(mag);  // the number as written, to the cent
+            } else {
+                double scaled = std::nearbyint(d * 10000.0);
+                if (!(std::fabs(scaled) < 9.2233720368547e18)) return refuse("value out of range");
+                units = int64_t(scaled);
+            }
             r.ok = true;
             r.value = Variant::currency(units);
             putLE(r.stored, uint64_t(units), 8);
@@ -142,15 +219,55 @@ Converted convertForColumn(const ColumnDef& c, const Variant& v, bool jet3, uint
         }
         case kNumeric: {
             if (!numeric) return refuse("type does not convert");
-            double scaled = d * std::pow(10.0, c.scale);
-            if (scaled != std::nearbyint(scaled) || std::fabs(scaled) >= 9.007199254740992e15) return refuse("value out of range");
-            const bool neg = scaled < 0;
-            uint64_t mag = uint64_t(std::fabs(scaled));
+            uint128 mag;
+            bool neg;
+            int scale;
+            if (v.type() == VarType::Decimal) {
+                mag = v.decimalMagnitude();
+                neg = v.decimalNegative();
+                scale = v.decimalScale();
+            } else if (v.type() == VarType::Currency) {
+                neg = v.asInt() < 0;
+                mag = uint128(neg ? -(v.asInt() + 1) : v.asInt()) + (neg ? 1 : 0);
+                scale = 4;
+            } else if (!decimalOf(d, mag, neg, scale)) {
+                return refuse("value out of range");
+            }
+            if (!rescale(mag, scale, c.scale)) return refuse("value out of range");
+            uint128 limit = 1;
+            for (int i = 0; i < (c.precision ? c.precision : 28); ++i) limit *= 10;
+            if (mag >= limit) return refuse("value out of range");
             r.ok = true;
-            r.value = Variant::decimal(mag, neg, c.scale);
-            r.stored.push_back(neg ? 0x80 : 0x00);
+            r.value = Variant::decimal(mag, neg && mag != 0, c.scale);
+            r.stored.push_back(neg && mag != 0 ? 0x80 : 0x00);
             // Four 32-bit words, most significant first, each little-endian.
-            for (int w = 3; w >= 0; --w) putLE(r.stored, w < 2 ? uint32_t(mag >> (32 * w)) : 0, 4);
+            for (int w = 3; w >= 0; --w) putLE(r.stored, uint32_t(mag >> (32 * w)), 4);
+            return r;
+        }
+        case kBinary: case kOle: {
+            if (v.type() != VarType::Binary) return refuse("type does not convert");
+            std::vector<uint8_t> bytes(v.str().begin(), v.str().end());
+            r.ok = true;
+            r.value = v;
+            if (c.type == kBinary) {
+                if (bytes.size() > c.length) return refuse("value too long");
+                r.stored = std::move(bytes);
+            } else {
+                r.needsLongValue = true;
+                r.longData = std::move(bytes);
+            }
+            return r;
+        }
+        case kGuid: {
+            uint8_t raw[16];
+            if (v.type() == VarType::Guid) {
+                std::memcpy(raw, v.str().data(), 16);
+            } else if (v.type() != VarType::Text || !parseGuid(v.str(), raw)) {
+                return refuse("type does not convert");
+            }
+            r.ok = true;
+            r.value = Variant::guid(raw);
+            r.stored.assign(raw, raw + 16);
             return r;
         }
         case kText: case kMemo: {
@@ -173,8 +290,13 @@ Converted convertForColumn(const ColumnDef& c, const Variant& v, bool jet3, uint
                 if (bytes.size() > c.length) return refuse("value too long");
                 r.stored = std::move(bytes);
             } else {
-                // A memo value kept in the row itself.
-                if (bytes.size() > 1024) return refuse("value too long");
+                if (bytes.size() > kMemoInlineLimit) {
+                    r.needsLongValue = true;
+                    r.longData = std::move(bytes);
+                    r.ok = true;
+                    return r;
+                }
+                // A short memo value is kept in the row itself.
                 putLE(r.stored, kLvalInline | uint32_t(bytes.size()), 4);
                 putLE(r.stored, 0, 8);
                 r.stored.insert(r.stored.end(), bytes.begin(), bytes.end());
