@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
 
+#include "error.h"
 #include "rc4.h"
 #include "text_codec.h"
 
@@ -52,6 +54,43 @@ bool parseHeader(std::span<const uint8_t> page0, Header& h) {
         for (size_t i = 0; i < pwLen; ++i) h.passwordBytes[i] ^= mask[i % 4];
     }
     return true;
+}
+
+std::vector<uint8_t> buildJet4Header(double creationDate, const std::string& password) {
+    std::vector<uint8_t> page(4096, 0);
+    static const char jet[] = "Standard Jet DB";
+    page[1] = 0x01;
+    std::memcpy(page.data() + 4, jet, 16);
+    page[0x14] = 0x01;  // Jet4
+    // The masked block as Jet 4 writes it for a new database.
+    for (uint8_t i = 0; i < 6; ++i) page[0x18 + 4 * i] = i;
+    page[0x19] = 0x01;
+    page[0x1D] = 0x01;
+    page[0x3C] = 0xE4;  // code page 1252
+    page[0x3D] = 0x04;
+    const std::u16string pw = utf8ToUtf16(password);
+    if (pw.size() > 20) throw JetError(3031, "Not a valid password.");
+    for (size_t i = 0; i < pw.size(); ++i) {
+        page[kPasswordAt + 2 * i] = uint8_t(pw[i]);
+        page[kPasswordAt + 2 * i + 1] = uint8_t(pw[i] >> 8);
+    }
+    // The password area is masked with the creation day.
+    const int32_t day = int32_t(std::floor(creationDate));
+    const uint8_t mask[4] = {uint8_t(day), uint8_t(day >> 8), uint8_t(day >> 16), uint8_t(day >> 24)};
+    for (size_t i = 0; i < 40; ++i) page[kPasswordAt + i] ^= mask[i % 4];
+    page[0x6A] = 0xA6;
+    page[0x6B] = 0x11;
+    page[0x6E] = 0x09;  // sort order 1033, General
+    page[0x6F] = 0x04;
+    std::memcpy(page.data() + 0x72, &creationDate, 8);
+    Rc4 rc4(kHeaderKey, 4);
+    rc4.apply(page.data() + kMaskStart, 128);
+    page[0x98] = 0x54;
+    page[0x99] = 0x06;
+    std::memcpy(page.data() + 0x9C, "4.0", 4);
+    page[0xE00] = 0x01;
+    for (size_t i = 0xE01; i < 0x1000; i += 2) page[i] = 0x01;
+    return page;
 }
 
 bool passwordMatches(const Header& h, const std::string& password) {

@@ -31,6 +31,10 @@ constexpr size_t kHeaderBytes = 0x18 + 128 + 8;
 // Parses page 0; returns false when the bytes are not a Jet or ACE database.
 bool parseHeader(std::span<const uint8_t> page0, Header& out);
 
+// Page 0 of a new Jet4 database: code page 1252, General sort order, no page
+// encoding, the given creation date and password (UTF-8, at most 20 characters).
+std::vector<uint8_t> buildJet4Header(double creationDate, const std::string& password);
+
 // True when `password` (UTF-8) opens the database: always for a database
 // without a password, else only the exact stored text.
 bool passwordMatches(const Header& h, const std::string& password);

@@ -25,16 +25,13 @@ const ColumnDef* TableDefData::columnByNumber(uint16_t n) const {
     return nullptr;
 }
 
-namespace {
-
-// The definition block spans pages chained through the word at offset 4;
-// continuation pages add their bytes after their own 8-byte header.
-std::vector<uint8_t> gatherDefinition(PageFile& file, uint32_t first) {
+std::vector<uint8_t> gatherDefinition(PageFile& file, uint32_t first, std::vector<uint32_t>* pages) {
     std::vector<uint8_t> buf;
     std::unordered_set<uint32_t> seen;
     uint32_t next = first;
     while (next != 0) {
         if (!seen.insert(next).second) throw FormatError("table definition pages form a cycle");
+        if (pages) pages->push_back(next);
         PageRef p = file.page(next);
         Bytes pb(p->data(), p->size());
         if (pb.u8(0) != kPageTableDef) throw FormatError("page " + std::to_string(next) + " is not a table definition");
@@ -44,6 +41,8 @@ std::vector<uint8_t> gatherDefinition(PageFile& file, uint32_t first) {
     }
     return buf;
 }
+
+namespace {
 
 std::string readName(const Layout& l, Bytes b, size_t& at, uint16_t codePage) {
     size_t len = l.nameLengthSize == 1 ? b.u8(at) : b.u16(at);

@@ -77,6 +77,10 @@ struct TableDefData {
     const ColumnDef* columnByNumber(uint16_t n) const;
 };
 
+// The definition's bytes as one block: the first page whole, then each
+// continuation page after its 8-byte header. `pages` receives the chain.
+std::vector<uint8_t> gatherDefinition(PageFile& file, uint32_t first, std::vector<uint32_t>* pages = nullptr);
+
 // Reads the definition starting at `page`, following its continuation pages.
 TableDefData readTableDef(PageFile& file, uint32_t page);
 
