@@ -3,6 +3,9 @@
 #include <algorithm>
 
 #include "catalog.h"
+#include "db_create.h"
+#include "ddl_exec.h"
+#include "write_exec.h"
 #include "header.h"
 #include "page_file.h"
 #include "row_layout.h"
@@ -26,6 +29,8 @@ struct DatabaseImpl {
     std::vector<std::shared_ptr<const TableDefImpl>> defs;  // parsed on first use
     bool open = true;
     UpdateSummary lastUpdate;
+    std::unique_ptr<WriterSet> writers;  // the open transaction's table writers
+    bool inTransaction = false;
 
     void checkOpen() const {
         if (!open) throw err::objectClosed();
@@ -60,6 +65,11 @@ struct FieldAccess {
         f.rs_ = std::move(rs);
         f.column_ = col;
         f.attributes_ = attrs;
+        return f;
+    }
+    static Field makeIndexField(std::shared_ptr<const TableDefImpl> t, int col, int32_t attrs) {
+        Field f = make(std::move(t), nullptr, col, attrs);
+        f.ofIndex_ = true;
         return f;
     }
     static Index makeIndex(std::shared_ptr<const TableDefImpl> t, int i) {
@@ -150,7 +160,15 @@ int32_t Field::Size() const {
     if (c.type == kText && !table_->jet3) return c.length / 2;
     return c.length;
 }
-int32_t Field::Attributes() const { return attributes_; }
+int32_t Field::Attributes() const {
+    if (ofIndex_) return attributes_;
+    const ColumnDef& c = table_->data.columns[size_t(column_)];
+    int32_t a = (c.fixed() ? dbFixedField : dbVariableField) | dbUpdatableField;
+    if ((c.flags & kColAutoLong) && c.type == kLong) a |= dbAutoIncrField;
+    return a;
+}
+int Field::Precision() const { return table_->data.columns[size_t(column_)].precision; }
+int Field::Scale() const { return table_->data.columns[size_t(column_)].scale; }
 bool Field::Required() const { return !(table_->data.columns[size_t(column_)].flags & kColNullable); }
 
 Variant Field::Value() const {
@@ -180,7 +198,7 @@ Collection<Field> Index::Fields() const {
     for (const auto& c : realOf(*table_, index_).columns) {
         const auto& cols = table_->data.columns;
         for (size_t k = 0; k < cols.size(); ++k)
-            if (cols[k].number == c.number) out.push_back(FieldAccess::make(table_, nullptr, int(k), c.ascending ? 0 : dbDescending));
+            if (cols[k].number == c.number) out.push_back(FieldAccess::makeIndexField(table_, int(k), c.ascending ? 0 : dbDescending));
     }
     return Collection<Field>(std::move(out));
 }
@@ -285,6 +303,16 @@ Recordset Database::OpenRecordset(const std::string& name) const {
 }
 
 namespace {
+void reloadCatalog(DatabaseImpl& db) {
+    try {
+        db.catalog = readTableCatalog(*db.file);
+    } catch (...) {
+        return;
+    }
+    db.defs.clear();
+    db.defs.resize(db.catalog.size());
+}
+
 // Now, as an OLE date in local time.
 double oleNow() {
     std::time_t t = std::time(nullptr);
@@ -302,23 +330,85 @@ double oleNow() {
 
 void Database::Execute(const std::string& sql) {
     impl_->checkOpen();
-    UpdateStatement st = parseUpdate(sql);
+    Statement st = parseStatement(sql);
     if (!impl_->file->writable()) throw JetError(3027, "Cannot update.  Database or object is read-only.");
     PageFile& file = *impl_->file;
+    if (!impl_->writers) impl_->writers = std::make_unique<WriterSet>(file);
+    WriterSet& writers = *impl_->writers;
+    const double now = oleNow();
     try {
-        UpdateReport r = guarded(impl_->path, [&] { return executeUpdate(file, impl_->catalog, std::move(st), oleNow()); });
-        guarded(impl_->path, [&] { file.commit(); });
+        UpdateReport r = guarded(impl_->path, [&]() -> UpdateReport {
+            if (auto* ins = std::get_if<InsertStatement>(&st)) return executeInsert(file, impl_->catalog, *ins, writers);
+            if (auto* del = std::get_if<DeleteStatement>(&st)) return executeDelete(file, impl_->catalog, std::move(*del), writers, now);
+            // The other statements read indexes and definitions from the pages: bring them up to date first.
+            writers.flush();
+            writers.clear();
+            if (auto* up = std::get_if<UpdateStatement>(&st)) return executeUpdate(file, impl_->catalog, std::move(*up), now);
+            if (auto* ct = std::get_if<CreateTableStatement>(&st)) executeCreateTable(file, impl_->catalog, *ct, now);
+            if (auto* ci = std::get_if<CreateIndexStatement>(&st)) executeCreateIndex(file, impl_->catalog, *ci);
+            impl_->catalog = readTableCatalog(file);
+            return UpdateReport{};
+        });
+        if (!impl_->inTransaction) {
+            guarded(impl_->path, [&] {
+                writers.flush();
+                file.commit();
+            });
+            writers.clear();
+        }
         impl_->lastUpdate = UpdateSummary{r.table, r.affected, r.refused};
     } catch (...) {
+        impl_->inTransaction = false;
+        writers.clear();
         try {
             file.abort();
         } catch (...) {
             // The journal stays behind; the next open rolls it back.
         }
+        reloadCatalog(*impl_);
         throw;
     }
     // Table definitions may have changed on disk.
     for (auto& d : impl_->defs) d.reset();
+    impl_->defs.resize(impl_->catalog.size());
+}
+
+void Database::BeginTrans() {
+    impl_->checkOpen();
+    if (impl_->inTransaction) throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
+    impl_->inTransaction = true;
+}
+
+void Database::CommitTrans() {
+    impl_->checkOpen();
+    if (!impl_->inTransaction) throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
+    impl_->inTransaction = false;
+    PageFile& file = *impl_->file;
+    try {
+        guarded(impl_->path, [&] {
+            if (impl_->writers) impl_->writers->flush();
+            file.commit();
+        });
+        if (impl_->writers) impl_->writers->clear();
+    } catch (...) {
+        if (impl_->writers) impl_->writers->clear();
+        try {
+            file.abort();
+        } catch (...) {
+        }
+        reloadCatalog(*impl_);
+        throw;
+    }
+    for (auto& d : impl_->defs) d.reset();
+}
+
+void Database::Rollback() {
+    impl_->checkOpen();
+    if (!impl_->inTransaction) throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
+    impl_->inTransaction = false;
+    if (impl_->writers) impl_->writers->clear();
+    impl_->file->abort();
+    reloadCatalog(*impl_);
 }
 
 long Database::RecordsAffected() const { return impl_->lastUpdate.affected; }
@@ -326,6 +416,16 @@ const UpdateSummary& Database::LastUpdate() const { return impl_->lastUpdate; }
 
 void Database::Close() {
     if (!impl_ || !impl_->open) return;
+    // An open transaction ends undone, as in DAO.
+    if (impl_->inTransaction) {
+        impl_->inTransaction = false;
+        impl_->writers.reset();
+        try {
+            impl_->file->abort();
+        } catch (...) {
+        }
+    }
+    impl_->writers.reset();
     impl_->open = false;
     impl_->defs.clear();
     impl_->file.reset();
@@ -346,6 +446,23 @@ Database Workspace::OpenDatabase(const std::string& path, bool exclusive, bool r
     impl->catalog = guarded(path, [&] { return readTableCatalog(*impl->file); });
     impl->defs.resize(impl->catalog.size());
     return FieldAccess::makeDatabase(std::move(impl));
+}
+
+Database DBEngine::CreateDatabase(const std::string& path, const std::string& locale, int options) const {
+    if (options & dbVersion30) throw JetError(3251, "Operation is not supported for this type of object. (this engine creates Jet4 databases only)");
+    if (options & dbEncrypt) throw JetError(3251, "Operation is not supported for this type of object. (encrypted databases)");
+    if (options & ~(dbVersion40)) throw JetError(3001, "Invalid argument.");
+    // The locale's language and code page must be those of the General sort order.
+    std::string upper = locale;
+    for (auto& ch : upper) ch = char(std::toupper(static_cast<unsigned char>(ch)));
+    if (upper.find("LANGID=") != std::string::npos && upper.find("LANGID=0X0409") == std::string::npos)
+        throw JetError(3251, "Operation is not supported for this type of object. (only the General sort order, LANGID=0x0409)");
+    CreateOptions opt;
+    opt.password = passwordFromConnect(locale);
+    opt.now = oleNow();
+    opt.beforeWrite = writeHook_;
+    createDatabaseFile(path, opt);
+    return OpenDatabase(path, true, false, ";pwd=" + opt.password);
 }
 
 DBEngine& DBEngine::Default() {

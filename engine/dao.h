@@ -22,7 +22,15 @@ class Recordset;
 
 // DAO constants the callers use.
 constexpr int dbUseJet = 2;
+constexpr int dbEncrypt = 2;
+constexpr int dbVersion30 = 32;
+constexpr int dbVersion40 = 64;
+inline const char* const dbLangGeneral = ";LANGID=0x0409;CP=1252;COUNTRY=0";
 constexpr int dbDescending = 1;
+constexpr int dbFixedField = 1;
+constexpr int dbVariableField = 2;
+constexpr int dbAutoIncrField = 16;
+constexpr int dbUpdatableField = 32;
 
 // DAO field type codes.
 enum DaoType : int16_t {
@@ -51,7 +59,12 @@ public:
     const std::string& Name() const;
     int16_t Type() const;
     int32_t Size() const;
-    int32_t Attributes() const;   // dbDescending on a descending index column
+    // A table's field: dbFixedField or dbVariableField, dbAutoIncrField,
+    // dbUpdatableField. A field of an index: dbDescending when it sorts down.
+    int32_t Attributes() const;
+    // Decimal columns: digits in all and after the point.
+    int Precision() const;
+    int Scale() const;
     bool Required() const;
     // The value in the current record; only for fields of a Recordset.
     Variant Value() const;
@@ -62,6 +75,7 @@ private:
     std::shared_ptr<RecordsetImpl> rs_;
     int column_ = -1;            // index into the table's columns
     int32_t attributes_ = 0;
+    bool ofIndex_ = false;
 };
 
 class Index {
@@ -120,10 +134,17 @@ public:
     std::string Version() const;  // "3.0" (Jet3), "4.0" (Jet4), "12.0" (ACE)
     Collection<TableDef> TableDefs() const;
     Recordset OpenRecordset(const std::string& name) const;
-    // Runs one SQL statement (the UPDATE subset). Without the fail-on-error
-    // option, rows Jet would refuse are left unchanged and counted; a
-    // statement that cannot run fails whole and changes nothing.
+    // Runs one SQL statement: UPDATE, INSERT INTO ... VALUES, DELETE,
+    // CREATE TABLE, CREATE [UNIQUE] INDEX. Without the fail-on-error option,
+    // rows Jet would refuse are left unchanged and counted; a statement that
+    // cannot run fails whole and changes nothing.
     void Execute(const std::string& sql);
+    // A transaction: the statements between BeginTrans and CommitTrans reach
+    // the file together (indexes are written once, at the commit), or not at
+    // all after Rollback or a failure. Without one, each statement commits.
+    void BeginTrans();
+    void CommitTrans();
+    void Rollback();
     long RecordsAffected() const;
     const UpdateSummary& LastUpdate() const;
     void Close();
@@ -151,6 +172,10 @@ private:
 class DBEngine {
 public:
     DBEngine() = default;
+    // A new, empty Jet4 database, opened exclusively. `locale` is a DAO
+    // locale string, which may carry ";pwd=..." for a database password;
+    // options may ask for dbVersion40 only. 3204 when the file exists.
+    Database CreateDatabase(const std::string& path, const std::string& locale = dbLangGeneral, int options = 0) const;
     // The engine the whole program shares, created on first use.
     static DBEngine& Default();
 

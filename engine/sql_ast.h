@@ -2,6 +2,7 @@
 // validation rules) and UPDATE statements.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,6 +42,42 @@ struct UpdateStatement {
     std::string table;
     std::vector<Assignment> assignments;
     std::unique_ptr<Expr> where;  // null: every row
+};
+
+struct InsertStatement {
+    std::string table;
+    std::vector<std::string> columns;  // empty: every column, in order
+    std::vector<Variant> values;
+};
+
+struct DeleteStatement {
+    std::string table;
+    std::unique_ptr<Expr> where;  // null: every row
+};
+
+struct ColumnSpec {
+    std::string name;
+    uint8_t type = 0;  // Jet's column type code
+    uint16_t length = 0;
+    uint8_t precision = 0, scale = 0;
+    bool autoNumber = false, notNull = false;
+};
+
+struct KeySpec {
+    std::string name;  // "" when the statement gives none
+    bool primary = false, unique = false, ignoreNulls = false, required = false;
+    std::vector<std::pair<std::string, bool>> columns;  // name, ascending
+};
+
+struct CreateTableStatement {
+    std::string table;
+    std::vector<ColumnSpec> columns;
+    std::vector<KeySpec> keys;  // PRIMARY KEY and UNIQUE constraints
+};
+
+struct CreateIndexStatement {
+    std::string table;
+    KeySpec index;
 };
 
 // The names of the columns an expression reads.

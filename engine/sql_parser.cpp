@@ -8,6 +8,7 @@
 
 #include "error.h"
 #include "sql_reserved.h"
+#include "table_def.h"
 
 namespace vantrel::jet {
 
@@ -21,7 +22,7 @@ namespace {
 struct ParseError {};
 
 struct Token {
-    enum class Type { End, Word, Bracketed, Number, String, Date, Symbol } type = Type::End;
+    enum class Type { End, Word, Bracketed, Number, String, Date, Symbol, Hex } type = Type::End;
     std::string text;
 };
 
@@ -39,6 +40,13 @@ std::vector<Token> tokenize(const std::string& s) {
             size_t j = i;
             while (j < s.size() && isWordChar(s[j])) ++j;
             out.push_back({Token::Type::Word, s.substr(i, j - i)});
+            i = j;
+        } else if (c == '0' && i + 1 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+            // 0x... : bytes for binary columns.
+            size_t j = i + 2;
+            while (j < s.size() && std::isxdigit(static_cast<unsigned char>(s[j]))) ++j;
+            if ((j - i) % 2 != 0 || (j < s.size() && isWordChar(static_cast<unsigned char>(s[j])))) throw ParseError{};
+            out.push_back({Token::Type::Hex, s.substr(i + 2, j - i - 2)});
             i = j;
         } else if (std::isdigit(c) || (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
             size_t j = i;
@@ -88,7 +96,7 @@ std::vector<Token> tokenize(const std::string& s) {
             std::string sym(1, char(c));
             for (const char* t : twoChar)
                 if (s.compare(i, 2, t) == 0) sym = t;
-            if (std::string("=<>(),;-+*").find(char(c)) == std::string::npos) throw ParseError{};
+            if (std::string("=<>(),;-+*.").find(char(c)) == std::string::npos) throw ParseError{};
             out.push_back({Token::Type::Symbol, sym});
             i += sym.size();
         }
@@ -150,11 +158,29 @@ Variant parseDate(const std::string& text) {
 
 Variant parseNumber(const std::string& text, bool negative) {
     if (text.find_first_of(".eE") == std::string::npos) {
-        long long v = std::strtoll(text.c_str(), nullptr, 10);
-        if (negative) v = -v;
-        if (v >= INT16_MIN && v <= INT16_MAX) return Variant::integer(int16_t(v));
-        if (v >= INT32_MIN && v <= INT32_MAX) return Variant::longInt(int32_t(v));
-        return Variant::dbl(double(v));
+        if (text.size() <= 18) {
+            long long v = std::strtoll(text.c_str(), nullptr, 10);
+            if (negative) v = -v;
+            if (v >= INT16_MIN && v <= INT16_MAX) return Variant::integer(int16_t(v));
+            if (v >= INT32_MIN && v <= INT32_MAX) return Variant::longInt(int32_t(v));
+        }
+    }
+    // More digits than a Double holds: kept exact, as a decimal.
+    if (text.find_first_of("eE") == std::string::npos) {
+        std::string digits;
+        size_t scale = 0;
+        bool point = false;
+        for (char c : text) {
+            if (c == '.') point = true;
+            else digits += c, scale += point;
+        }
+        const size_t lead = digits.find_first_not_of('0');
+        const size_t significant = lead == std::string::npos ? 0 : digits.size() - lead;
+        if (significant > 15 && significant <= 28 && scale <= 28) {
+            uint128 mag = 0;
+            for (char c : digits) mag = mag * 10 + uint128(c - '0');
+            return Variant::decimal(mag, negative, uint8_t(scale));
+        }
     }
     double d = std::strtod(text.c_str(), nullptr);
     return Variant::dbl(negative ? -d : d);
@@ -197,6 +223,12 @@ public:
             case Token::Type::Number: ++pos_; return parseNumber(tok.text, negative);
             case Token::Type::String: ++pos_; return Variant::text(tok.text);
             case Token::Type::Date: ++pos_; return parseDate(tok.text);
+            case Token::Type::Hex: {
+                ++pos_;
+                std::vector<uint8_t> bytes;
+                for (size_t i = 0; i < tok.text.size(); i += 2) bytes.push_back(uint8_t(std::strtoul(tok.text.substr(i, 2).c_str(), nullptr, 16)));
+                return Variant::binary(std::move(bytes));
+            }
             case Token::Type::Word:
                 if (iequals(tok.text, "NULL")) { ++pos_; return Variant(); }
                 if (iequals(tok.text, "TRUE") || iequals(tok.text, "YES") || iequals(tok.text, "ON")) { ++pos_; return Variant::boolean(true); }
@@ -365,47 +397,314 @@ private:
 
 JetError syntaxError() { return {3144, "Syntax error in UPDATE statement."}; }
 
+UpdateStatement updateStatement(Parser& p) {
+    UpdateStatement st;
+    p.expectWord("UPDATE");
+    st.table = p.identifier();
+    p.expectWord("SET");
+    do {
+        Assignment a;
+        a.column = p.identifier();
+        p.expectSymbol("=");
+        auto v = p.literal();
+        if (!v) throw ParseError{};
+        a.value = *v;
+        st.assignments.push_back(std::move(a));
+        if (!p.atSymbol(",")) break;
+        p.next();
+    } while (true);
+    if (p.atWord("WHERE")) {
+        p.next();
+        st.where = p.expression();
+    }
+    if (!p.atEnd()) throw ParseError{};
+    return st;
+}
+
+InsertStatement insertStatement(Parser& p) {
+    InsertStatement st;
+    p.expectWord("INSERT");
+    p.expectWord("INTO");
+    st.table = p.identifier();
+    if (p.atSymbol("(")) {
+        p.next();
+        st.columns.push_back(p.identifier());
+        while (p.atSymbol(",")) {
+            p.next();
+            st.columns.push_back(p.identifier());
+        }
+        p.expectSymbol(")");
+    }
+    p.expectWord("VALUES");
+    p.expectSymbol("(");
+    for (;;) {
+        auto v = p.literal();
+        if (!v) throw ParseError{};
+        st.values.push_back(std::move(*v));
+        if (!p.atSymbol(",")) break;
+        p.next();
+    }
+    p.expectSymbol(")");
+    if (!p.atEnd()) throw ParseError{};
+    return st;
+}
+
+DeleteStatement deleteStatement(Parser& p) {
+    DeleteStatement st;
+    p.expectWord("DELETE");
+    if (p.atSymbol("*")) p.next();
+    p.expectWord("FROM");
+    st.table = p.identifier();
+    if (p.atWord("WHERE")) {
+        p.next();
+        st.where = p.expression();
+    }
+    if (!p.atEnd()) throw ParseError{};
+    return st;
+}
+
+unsigned number(Parser& p) {
+    Token t = p.next();
+    if (t.type != Token::Type::Number || t.text.find_first_not_of("0123456789") != std::string::npos || t.text.size() > 5) throw ParseError{};
+    return unsigned(std::stoul(t.text));
+}
+
+// A column's type: Jet's names and their synonyms, with a size where it takes one.
+ColumnSpec columnType(Parser& p, ColumnSpec c) {
+    Token t = p.next();
+    if (t.type != Token::Type::Word) throw ParseError{};
+    auto is = [&](std::initializer_list<const char*> names) {
+        for (const char* n : names)
+            if (iequals(t.text, n)) return true;
+        return false;
+    };
+    auto size = [&](unsigned dflt) {
+        if (!p.atSymbol("(")) return dflt;
+        p.next();
+        unsigned n = number(p);
+        p.expectSymbol(")");
+        return n;
+    };
+    if (is({"BIT", "YESNO", "LOGICAL", "LOGICAL1", "BOOLEAN"})) c.type = kBool;
+    else if (is({"BYTE", "TINYINT", "INTEGER1"})) c.type = kByte;
+    else if (is({"SHORT", "SMALLINT", "INTEGER2"})) c.type = kInt;
+    else if (is({"LONG", "INT", "INTEGER", "INTEGER4"})) c.type = kLong;
+    else if (is({"COUNTER", "AUTOINCREMENT", "IDENTITY"})) {
+        c.type = kLong;
+        c.autoNumber = true;
+        if (p.atSymbol("(")) {
+            // COUNTER(seed, increment): only the plain counter is supported.
+            p.next();
+            if (number(p) != 1) throw JetError(3251, "Operation is not supported for this type of object. (a counter that does not start at 1)");
+            p.expectSymbol(",");
+            if (number(p) != 1) throw JetError(3251, "Operation is not supported for this type of object. (a counter that does not count by 1)");
+            p.expectSymbol(")");
+        }
+    } else if (is({"SINGLE", "REAL", "FLOAT4", "IEEESINGLE"})) c.type = kFloat;
+    else if (is({"DOUBLE", "FLOAT", "FLOAT8", "IEEEDOUBLE", "NUMBER"})) c.type = kDouble;
+    else if (is({"CURRENCY", "MONEY"})) c.type = kMoney;
+    else if (is({"DATETIME", "DATE", "TIME", "TIMESTAMP"})) c.type = kDateTime;
+    else if (is({"TEXT", "CHAR", "VARCHAR", "ALPHANUMERIC", "STRING", "CHARACTER", "NVARCHAR", "NCHAR"})) {
+        c.type = kText;
+        const unsigned n = size(255);
+        if (n < 1 || n > 255) throw JetError(3292, "Syntax error in field definition.");
+        c.length = uint16_t(n * 2);
+    } else if (is({"MEMO", "LONGTEXT", "LONGCHAR", "NOTE", "NTEXT"})) c.type = kMemo;
+    else if (is({"LONGBINARY", "OLEOBJECT", "GENERAL", "IMAGE"})) c.type = kOle;
+    else if (is({"BINARY", "VARBINARY"})) {
+        c.type = kBinary;
+        const unsigned n = size(510);
+        if (n < 1 || n > 510) throw JetError(3292, "Syntax error in field definition.");
+        c.length = uint16_t(n);
+    } else if (is({"GUID", "UNIQUEIDENTIFIER"})) c.type = kGuid;
+    else if (is({"DECIMAL", "NUMERIC", "DEC"})) {
+        c.type = kNumeric;
+        c.precision = 18;
+        if (p.atSymbol("(")) {
+            p.next();
+            c.precision = uint8_t(std::min(number(p), 255u));
+            if (p.atSymbol(",")) {
+                p.next();
+                c.scale = uint8_t(std::min(number(p), 255u));
+            }
+            p.expectSymbol(")");
+        }
+        if (c.precision < 1 || c.precision > 28 || c.scale > c.precision) throw JetError(3292, "Syntax error in field definition.");
+    } else {
+        throw JetError(3259, "Invalid field data type.");
+    }
+    return c;
+}
+
+std::vector<std::pair<std::string, bool>> keyColumns(Parser& p, bool orders) {
+    std::vector<std::pair<std::string, bool>> cols;
+    p.expectSymbol("(");
+    for (;;) {
+        std::string name = p.identifier();
+        bool asc = true;
+        if (orders && p.atWord("ASC")) p.next();
+        else if (orders && p.atWord("DESC")) {
+            p.next();
+            asc = false;
+        }
+        cols.emplace_back(name, asc);
+        if (!p.atSymbol(",")) break;
+        p.next();
+    }
+    p.expectSymbol(")");
+    return cols;
+}
+
+// [CONSTRAINT name] {PRIMARY KEY | UNIQUE} [(columns)]: `column` is the
+// column it follows, or "" at table level, where the list is required.
+bool constraint(Parser& p, const std::string& column, std::vector<KeySpec>& keys) {
+    KeySpec k;
+    if (p.atWord("CONSTRAINT")) {
+        p.next();
+        k.name = p.identifier();
+    } else if (!p.atWord("PRIMARY") && !p.atWord("UNIQUE")) {
+        return false;
+    }
+    if (p.atWord("PRIMARY")) {
+        p.next();
+        p.expectWord("KEY");
+        k.primary = true;
+    } else {
+        p.expectWord("UNIQUE");
+        k.unique = true;
+    }
+    if (column.empty()) k.columns = keyColumns(p, true);
+    else k.columns = {{column, true}};
+    keys.push_back(std::move(k));
+    return true;
+}
+
+CreateTableStatement createTable(Parser& p) {
+    CreateTableStatement st;
+    p.expectWord("CREATE");
+    p.expectWord("TABLE");
+    st.table = p.identifier();
+    p.expectSymbol("(");
+    for (;;) {
+        if (!constraint(p, "", st.keys)) {
+            ColumnSpec c;
+            c.name = p.identifier();
+            c = columnType(p, c);
+            for (;;) {
+                if (p.atWord("NOT")) {
+                    p.next();
+                    p.expectWord("NULL");
+                    c.notNull = true;
+                } else if (p.atWord("NULL")) {
+                    p.next();
+                } else if (!constraint(p, c.name, st.keys)) {
+                    break;
+                }
+            }
+            st.columns.push_back(std::move(c));
+        }
+        if (!p.atSymbol(",")) break;
+        p.next();
+    }
+    p.expectSymbol(")");
+    if (!p.atEnd()) throw ParseError{};
+    return st;
+}
+
+CreateIndexStatement createIndex(Parser& p) {
+    CreateIndexStatement st;
+    p.expectWord("CREATE");
+    if (p.atWord("UNIQUE")) {
+        p.next();
+        st.index.unique = true;
+    }
+    p.expectWord("INDEX");
+    st.index.name = p.identifier();
+    p.expectWord("ON");
+    st.table = p.identifier();
+    st.index.columns = keyColumns(p, true);
+    if (p.atWord("WITH")) {
+        p.next();
+        do {
+            if (p.atWord("PRIMARY")) {
+                p.next();
+                st.index.primary = true;
+            } else if (p.atWord("DISALLOW")) {
+                p.next();
+                p.expectWord("NULL");
+                st.index.required = true;
+            } else if (p.atWord("IGNORE")) {
+                p.next();
+                p.expectWord("NULL");
+                st.index.ignoreNulls = true;
+            } else {
+                throw ParseError{};
+            }
+        } while (!p.atEnd());
+    }
+    if (!p.atEnd()) throw ParseError{};
+    return st;
+}
+
 }  // namespace
 
-UpdateStatement parseUpdate(const std::string& sql) {
+Statement parseStatement(const std::string& sql) {
     std::vector<Token> toks;
+    bool lexed = true;
     try {
         toks = tokenize(sql);
     } catch (const ParseError&) {
-        throw syntaxError();
+        lexed = false;
     }
-    if (toks.front().type != Token::Type::Word || !iequals(toks.front().text, "UPDATE")) {
-        const std::string& w = toks.front().text;
-        for (const char* kind : {"SELECT", "INSERT", "DELETE", "CREATE", "ALTER", "DROP", "TRANSFORM", "PARAMETERS"})
-            if (iequals(w, kind)) throw JetError(3251, "Operation is not supported for this type of object. (" + w + " statements are not supported yet)");
-        throw JetError(3129, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.");
-    }
-    Parser p(std::move(toks), false);
-    UpdateStatement st;
-    try {
-        p.expectWord("UPDATE");
-        st.table = p.identifier();
-        p.expectWord("SET");
-        do {
-            Assignment a;
-            a.column = p.identifier();
-            p.expectSymbol("=");
-            auto v = p.literal();
-            if (!v) throw ParseError{};
-            a.value = *v;
-            st.assignments.push_back(std::move(a));
-            if (!p.atSymbol(",")) break;
-            p.next();
-        } while (true);
-        if (p.atWord("WHERE")) {
-            p.next();
-            st.where = p.expression();
+    // The statement's first two words say what kind it is, even when the
+    // rest does not lex.
+    std::vector<std::string> words;
+    for (size_t i = 0; i < sql.size() && words.size() < 2;) {
+        if (std::isspace(static_cast<unsigned char>(sql[i]))) {
+            ++i;
+            continue;
         }
-        if (!p.atEnd()) throw ParseError{};
-    } catch (const ParseError&) {
-        throw syntaxError();
+        size_t j = i;
+        while (j < sql.size() && std::isalpha(static_cast<unsigned char>(sql[j]))) ++j;
+        if (j == i) break;
+        words.push_back(sql.substr(i, j - i));
+        i = j;
     }
-    return st;
+    const std::string first = words.empty() ? std::string() : words[0];
+    auto isFirst = [&](const char* w) { return !words.empty() && iequals(words[0], w); };
+    auto second = [&](const char* w) { return words.size() > 1 && iequals(words[1], w); };
+    JetError err{3129, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'."};
+    if (isFirst("UPDATE")) err = syntaxError();
+    else if (isFirst("INSERT")) err = JetError(3134, "Syntax error in INSERT INTO statement.");
+    else if (isFirst("DELETE")) err = JetError(3131, "Syntax error in FROM clause.");
+    else if (isFirst("CREATE") && (second("INDEX") || second("UNIQUE"))) err = JetError(3290, "Syntax error in CREATE TABLE statement.");
+    else if (isFirst("CREATE") && second("TABLE")) err = JetError(3290, "Syntax error in CREATE TABLE statement.");
+    else {
+        for (const char* kind : {"SELECT", "CREATE", "ALTER", "DROP", "TRANSFORM", "PARAMETERS"})
+            if (isFirst(kind)) throw JetError(3251, "Operation is not supported for this type of object. (" + first + " statements are not supported yet)");
+        throw err;
+    }
+    if (!lexed) throw err;
+    const int kind = isFirst("UPDATE") ? 0 : isFirst("INSERT") ? 1 : isFirst("DELETE") ? 2 : second("TABLE") ? 3 : 4;
+    Parser p(std::move(toks), false);
+    try {
+        switch (kind) {
+            case 0: return updateStatement(p);
+            case 1: return insertStatement(p);
+            case 2: return deleteStatement(p);
+            case 3: return createTable(p);
+            default: return createIndex(p);
+        }
+    } catch (const ParseError&) {
+        throw err;
+    }
+}
+
+UpdateStatement parseUpdate(const std::string& sql) {
+    Statement st = parseStatement(sql);
+    if (auto* u = std::get_if<UpdateStatement>(&st)) return std::move(*u);
+    const char* kind = std::holds_alternative<InsertStatement>(st) ? "INSERT" : std::holds_alternative<DeleteStatement>(st) ? "DELETE" : "CREATE";
+    throw JetError(3251, std::string("Operation is not supported for this type of object. (") + kind + " statements are not supported here)");
 }
 
 std::unique_ptr<Expr> parseRule(const std::string& text, bool implicitField) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <variant>
 
 #include "sql_ast.h"
 
@@ -10,6 +11,12 @@ namespace vantrel::jet {
 // UPDATE table SET col = literal [, ...] [WHERE condition]. JetError 3144
 // when the text does not parse, 3129/3251 for other kinds of statement.
 UpdateStatement parseUpdate(const std::string& sql);
+
+// Any statement of the subset: UPDATE, INSERT INTO ... VALUES, DELETE,
+// CREATE TABLE, CREATE [UNIQUE] INDEX. Syntax errors carry Jet's number for
+// the kind of statement; other statements give 3129 or 3251.
+using Statement = std::variant<UpdateStatement, InsertStatement, DeleteStatement, CreateTableStatement, CreateIndexStatement>;
+Statement parseStatement(const std::string& sql);
 
 // A validation rule. With `implicitField`, a rule may start with an operator
 // (">0", "Between 1 And 9", "Is Not Null"), which then applies to the field.

@@ -1,0 +1,144 @@
+#include "ddl_exec.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "catalog_write.h"
+#include "index_key.h"
+#include "index_write.h"
+#include "properties.h"
+#include "row_layout.h"
+#include "table_create.h"
+#include "table_scan.h"
+#include "value_decode.h"
+#include "write_exec.h"
+
+namespace vantrel::jet {
+
+namespace {
+
+JetError duplicateKey() {
+    return {3022, "The changes you requested to the table were not successful because they would create duplicate values in the index, primary key, or relationship.  Change the data in the field or fields that contain duplicate data, remove the index, or redefine the index to permit duplicate entries and try again."};
+}
+
+bool hasTable(const std::vector<CatalogEntry>& catalog, const std::string& name) {
+    return std::any_of(catalog.begin(), catalog.end(), [&](const CatalogEntry& e) { return upperAscii(e.name) == upperAscii(name); });
+}
+
+}  // namespace
+
+void executeCreateTable(PageFile& file, const std::vector<CatalogEntry>& catalog, const CreateTableStatement& st, double now) {
+    const Layout l = Layout::forFormat(file.jet3());
+    if (hasTable(catalog, st.table)) throw JetError(3010, "Table '" + st.table + "' already exists.");
+    NewTable t;
+    for (const ColumnSpec& c : st.columns) {
+        NewColumn n;
+        n.name = c.name;
+        n.type = c.type;
+        n.length = c.length;
+        n.precision = c.precision;
+        n.scale = c.scale;
+        n.autoNumber = c.autoNumber;
+        n.required = c.notNull;
+        t.columns.push_back(std::move(n));
+    }
+    auto columnOf = [&](const std::string& name) {
+        for (size_t i = 0; i < t.columns.size(); ++i)
+            if (upperAscii(t.columns[i].name) == upperAscii(name)) return i;
+        throw JetError(3264, "No field defined--cannot append TableDef or Index.");
+    };
+    std::unordered_set<std::string> names;
+    bool primary = false;
+    for (const KeySpec& k : st.keys) {
+        NewIndex x;
+        x.primary = k.primary;
+        x.unique = k.unique || k.primary;
+        if (k.primary && primary) throw JetError(3283, "Primary key already exists.");
+        primary |= k.primary;
+        x.name = !k.name.empty() ? k.name : k.primary ? "PrimaryKey" : k.columns.front().first;
+        for (int n = 1; names.count(upperAscii(x.name)); ++n) x.name = (k.name.empty() ? k.columns.front().first : k.name) + std::to_string(n);
+        if (!names.insert(upperAscii(x.name)).second) throw JetError(3284, "Index already exists.");
+        for (const auto& [name, asc] : k.columns) {
+            x.columns.push_back({columnOf(name), asc});
+            if (k.primary) t.columns[x.columns.back().column].required = true;
+        }
+        t.indexes.push_back(std::move(x));
+    }
+    for (const auto& x : t.indexes)
+        for (const auto& c : x.columns)
+            if (t.columns[c.column].type == kOle) throw JetError(3280, "Can't create a field or index on a column of this type.");
+
+    const uint32_t page = createTable(file, l, t);
+    CatalogObject o;
+    o.id = int32_t(page);
+    o.name = st.table;
+    o.created = now;
+    o.systemOwner = false;
+    addCatalogObject(file, o);
+    for (const auto& e : catalog)
+        if (upperAscii(e.name) == "MSYSACES" && e.local()) inheritAccess(file, e.tdefPage, int32_t(page));
+}
+
+void executeCreateIndex(PageFile& file, const std::vector<CatalogEntry>& catalog, const CreateIndexStatement& st) {
+    const Layout l = Layout::forFormat(file.jet3());
+    const CatalogEntry& entry = tableNamed(catalog, st.table);
+    if (!entry.local()) throw JetError(3251, "Operation is not supported for this type of object. (linked table)");
+    TableDefData t = readTableDef(file, entry.tdefPage);
+    for (const auto& x : t.indexes) {
+        if (upperAscii(x.name) == upperAscii(st.index.name)) throw JetError(3375, "Table '" + entry.name + "' already has an index named '" + x.name + "'.");
+        if (st.index.primary && x.kind == 1) throw JetError(3283, "Primary key already exists.");
+    }
+    NewIndex x;
+    x.name = st.index.name;
+    x.primary = st.index.primary;
+    x.unique = st.index.unique || st.index.primary;
+    x.ignoreNulls = st.index.ignoreNulls;
+    x.required = st.index.required;
+    std::vector<uint16_t> numbers;
+    std::vector<size_t> positions;
+    for (const auto& [name, asc] : st.index.columns) {
+        size_t i = 0;
+        while (i < t.columns.size() && upperAscii(t.columns[i].name) != upperAscii(name)) ++i;
+        if (i == t.columns.size()) throw JetError(3264, "No field defined--cannot append TableDef or Index.");
+        if (t.columns[i].type == kOle) throw JetError(3280, "Can't create a field or index on a column of this type.");
+        x.columns.push_back({i, asc});
+        numbers.push_back(t.columns[i].number);
+        positions.push_back(i);
+    }
+    if (x.columns.size() > 10) throw JetError(3257, "Syntax error in field definition.");
+    addIndexToTable(file, l, entry.tdefPage, x, numbers);
+
+    // Fill it from the rows.
+    t = readTableDef(file, entry.tdefPage);
+    const size_t real = t.realIndexes.size() - 1;
+    const std::vector<KeyColumn> cols = keyColumns(t, t.realIndexes[real]);
+    EntryArena arena;
+    std::unordered_set<std::string> keys;
+    TableScan scan(file, t);
+    CrackedRow cracked;
+    while (scan.next()) {
+        crackRow(l, t, scan.row().bytes, cracked);
+        std::vector<uint8_t> key;
+        bool allNull = true, anyNull = false;
+        for (size_t k = 0; k < cols.size(); ++k) {
+            const Variant v = decodeValue(file, l, t.columns[positions[k]], cracked.columns[positions[k]]);
+            allNull &= v.isNull();
+            anyNull |= v.isNull();
+            if (!encodeSegment(cols[k], l.jet3, v, key))
+                throw JetError(3251, "Operation is not supported for this type of object. (this engine cannot place the value of " +
+                                         cols[k].column->name + " in the sort order of its index)");
+        }
+        if (anyNull && (x.primary || x.required)) throw JetError(3058, "Index or primary key cannot contain a Null value.");
+        if (allNull && x.ignoreNulls) continue;
+        if (x.unique && !allNull && !keys.insert(std::string(key.begin(), key.end())).second) throw duplicateKey();
+        const auto ptr = entryRowPointer(scan.where());
+        key.insert(key.end(), ptr.begin(), ptr.end());
+        arena.add(key);
+    }
+    IndexTree empty;
+    empty.pages = {t.realIndexes[real].rootPage};
+    empty.leafPages = 1;
+    writeIndexTree(file, l, t, real, empty, arena.sorted());
+}
+
+}  // namespace vantrel::jet
