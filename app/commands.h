@@ -29,6 +29,19 @@ int runConvert(const std::string& db, const std::string& password, bool copy);
 // Checks every index of every table against the rows; non-zero on a problem.
 int runCheck(const std::string& db, const std::string& password);
 
+// Makes a new database `db` and runs the SQL statements of `file` (standard
+// input for "" or "-") in it, in one transaction; on a failure no file is left.
+int runCreate(const std::string& db, const std::string& password, const std::string& file);
+
+// Prints SQL statements that rebuild the database's user tables: CREATE
+// TABLE, CREATE INDEX, one INSERT per row (relationships, properties and
+// foreign-key indexes are not carried).
+int runSql(const std::string& db, const std::string& password, std::FILE* out = stdout);
+
+// Writes DIR/demo.mdb, a small database with Nulls worth filling (protected
+// with the tool's password), and prints its path.
+int runDemo(const std::string& dir);
+
 // Copies a finished script file into the device emulator's folder.
 int runCopyToEmulator(const std::string& scriptPath);
 

@@ -65,6 +65,17 @@ int main(int argc, char** argv) {
     check->add_option("DB", db, "the .mdb file")->required();
     check->add_option("--password", password, "database password");
 
+    auto* create = app.add_subcommand("create", "Make a new Jet4 database from SQL statements (one per line or ended by ';')");
+    std::string sqlFile, newPassword;
+    create->add_option("DB", db, "the new .mdb file (must not exist)")->required();
+    create->add_option("-f,--file", sqlFile, "the statements (default: standard input)");
+    create->add_option("--password", newPassword, "give the new database this password");
+    auto* sql = app.add_subcommand("sql", "Print SQL statements that rebuild the user tables of a database (for create)");
+    sql->add_option("DB", db, "the .mdb file")->required();
+    sql->add_option("--password", password, "database password");
+    auto* demo = app.add_subcommand("demo", "Write DIR/demo.mdb, a small database with Nulls worth filling");
+    std::string demoDir;
+    demo->add_option("DIR", demoDir, "folder for demo.mdb")->required();
     CLI11_PARSE(app, argc, argv);
     try {
         if (tables->parsed()) return vantrel::runTables(db, password);
@@ -72,6 +83,9 @@ int main(int argc, char** argv) {
         if (script->parsed()) return vantrel::runScript(db, password, output, only);
         if (check->parsed()) return vantrel::runCheck(db, password);
         if (convert->parsed()) return vantrel::runConvert(db, password, copy);
+        if (create->parsed()) return vantrel::runCreate(db, newPassword, sqlFile);
+        if (demo->parsed()) return vantrel::runDemo(demoDir);
+        if (sql->parsed()) return vantrel::runSql(db, password);
         std::fprintf(stderr, "%s", app.help().c_str());
         return 2;
     } catch (const vantrel::JetError& e) {

@@ -1,0 +1,56 @@
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <unistd.h>
+
+#include "commands.h"
+#include "dao.h"
+#include "sql_split.h"
+
+namespace vantrel {
+
+int runCreateFromText(const std::string& db, const std::string& password, const std::string& sql, bool quiet) {
+    const std::vector<SqlStatement> statements = splitSql(sql);
+    Database d = DBEngine::Default().CreateDatabase(db, std::string(dbLangGeneral) + (password.empty() ? "" : ";pwd=" + password));
+    long inserted = 0, refused = 0;
+    try {
+        d.BeginTrans();
+        for (const SqlStatement& s : statements) {
+            try {
+                d.Execute(s.text);
+            } catch (JetError& e) {
+                e.Description += " (line " + std::to_string(s.line) + ")";
+                throw;
+            }
+            const UpdateSummary& u = d.LastUpdate();
+            if (s.text.size() >= 6 && (s.text.compare(0, 6, "INSERT") == 0 || s.text.compare(0, 6, "insert") == 0)) inserted += u.affected;
+            for (const auto& [why, n] : u.refused) {
+                refused += n;
+                std::fprintf(stderr, "line %d: %ld row%s refused (%s)\n", s.line, n, n == 1 ? "" : "s", why.c_str());
+            }
+        }
+        d.CommitTrans();
+        d.Close();
+    } catch (...) {
+        d.Close();
+        ::unlink(db.c_str());  // a database half made is no use to anyone
+        throw;
+    }
+    if (!quiet) std::printf("%s: %zu statements, %ld rows inserted, %ld refused\n", db.c_str(), statements.size(), inserted, refused);
+    return refused == 0 ? 0 : 1;
+}
+
+int runCreate(const std::string& db, const std::string& password, const std::string& file) {
+    std::stringstream text;
+    if (file.empty() || file == "-") {
+        text << std::cin.rdbuf();
+    } else {
+        std::ifstream in(file, std::ios::binary);
+        if (!in) throw JetError(3024, "Could not find file '" + file + "'.");
+        text << in.rdbuf();
+    }
+    return runCreateFromText(db, password, text.str(), false);
+}
+
+}  // namespace vantrel

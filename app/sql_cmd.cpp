@@ -1,0 +1,156 @@
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "commands.h"
+#include "dao.h"
+#include "user_tables.h"
+
+namespace vantrel {
+
+namespace {
+
+std::string bracketed(const std::string& name) { return "[" + name + "]"; }
+
+// The type as CREATE TABLE spells it; "" for kinds it cannot make.
+std::string typeName(const Field& f) {
+    switch (f.Type()) {
+        case dbBoolean: return "BIT";
+        case dbByte: return "BYTE";
+        case dbInteger: return "SHORT";
+        case dbLong: return (f.Attributes() & dbAutoIncrField) ? "COUNTER" : "LONG";
+        case dbCurrency: return "CURRENCY";
+        case dbSingle: return "SINGLE";
+        case dbDouble: return "DOUBLE";
+        case dbDate: return "DATETIME";
+        case dbText: return "TEXT(" + std::to_string(f.Size()) + ")";
+        case dbMemo: return "MEMO";
+        case dbBinary: return "BINARY(" + std::to_string(f.Size()) + ")";
+        case dbLongBinary: return "LONGBINARY";
+        case dbGUID: return "GUID";
+        case dbDecimal: return "DECIMAL(" + std::to_string(f.Precision()) + "," + std::to_string(f.Scale()) + ")";
+        default: return "";
+    }
+}
+
+std::string shortest(double d) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, d);
+    return std::string(buf, r.ptr);
+}
+
+std::string quoted(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    return out + "'";
+}
+
+// Days since 1899-12-30 of a civil date, as the SQL reader computes it.
+double civilDays(int y, int m, int d) {
+    y -= m <= 2;
+    const long era = (y >= 0 ? y : y - 399) / 400;
+    const long yoe = y - era * 400;
+    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    return double(era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 693899);
+}
+
+// A date as #YYYY-MM-DD HH:MM:SS# when that reads back as the same value,
+// else as its number (which a date column takes as well).
+std::string dateLiteral(double ole) {
+    const DateParts p = oleDateParts(ole);
+    if (p.year >= 100 && p.year <= 9999) {
+        const double days = civilDays(p.year, p.month, p.day);
+        const double frac = (p.hour * 3600.0 + p.minute * 60.0 + p.second) / 86400.0;
+        if ((days >= 0 ? days + frac : days - frac) == ole) {
+            char buf[48];
+            std::snprintf(buf, sizeof buf, "#%04d-%02d-%02d %02d:%02d:%02d#", p.year, p.month, p.day, p.hour, p.minute, p.second);
+            return buf;
+        }
+    }
+    return shortest(ole);
+}
+
+std::string literal(const Variant& v) {
+    static const char hex[] = "0123456789ABCDEF";
+    switch (v.type()) {
+        case VarType::Null: return "NULL";
+        case VarType::Boolean: return v.boolValue() ? "True" : "False";
+        case VarType::Byte: case VarType::Integer: case VarType::Long: return std::to_string(v.asInt());
+        case VarType::Currency: return v.currencyText(4);
+        case VarType::Single: {
+            char buf[32];
+            auto r = std::to_chars(buf, buf + sizeof buf, v.asDouble(), std::chars_format::general, 9);
+            return std::string(buf, r.ptr);
+        }
+        case VarType::Double: return shortest(v.asDouble());
+        case VarType::Date: return dateLiteral(v.asDouble());
+        case VarType::Text: return quoted(v.str());
+        case VarType::Decimal: return v.decimalText();
+        case VarType::Guid: return quoted(v.guidText());
+        case VarType::Binary: {
+            if (v.str().empty()) return "NULL";
+            std::string out = "0x";
+            for (unsigned char b : v.str()) {
+                out += hex[b >> 4];
+                out += hex[b & 15];
+            }
+            return out;
+        }
+    }
+    return "NULL";
+}
+
+}  // namespace
+
+int runSql(const std::string& db, const std::string& password, std::FILE* out) {
+    Database d = DBEngine::Default().OpenDatabase(db, false, true, ";pwd=" + password);
+    for (const TableDef& t : d.TableDefs()) {
+        if (!IsUserTable(t)) continue;
+        std::string create = "CREATE TABLE " + bracketed(t.Name()) + " (";
+        bool first = true;
+        for (const Field& f : t.Fields()) {
+            const std::string type = typeName(f);
+            if (type.empty())
+                throw JetError(3251, "Operation is not supported for this type of object. (column " + f.Name() + " of " + t.Name() +
+                                         " has a type CREATE TABLE cannot make)");
+            create += (first ? "" : ", ") + bracketed(f.Name()) + " " + type + (f.Required() && f.Type() != dbBoolean ? " NOT NULL" : "");
+            first = false;
+        }
+        std::fprintf(out, "%s);\n", create.c_str());
+        for (const Index& x : t.Indexes()) {
+            if (x.Foreign()) continue;  // belongs to a relationship, which SQL here does not carry
+            std::string line = std::string("CREATE ") + (x.Unique() && !x.Primary() ? "UNIQUE " : "") + "INDEX " + bracketed(x.Name()) + " ON " +
+                               bracketed(t.Name()) + " (";
+            bool firstCol = true;
+            for (const Field& f : x.Fields()) {
+                line += (firstCol ? "" : ", ") + bracketed(f.Name()) + ((f.Attributes() & dbDescending) ? " DESC" : "");
+                firstCol = false;
+            }
+            line += ")";
+            if (x.Primary()) line += " WITH PRIMARY";
+            else if (x.IgnoreNulls()) line += " WITH IGNORE NULL";
+            else if (x.Required()) line += " WITH DISALLOW NULL";
+            std::fprintf(out, "%s;\n", line.c_str());
+        }
+        Recordset rs = t.OpenRecordset();
+        const Collection<Field> fields = rs.Fields();
+        std::string head = "INSERT INTO " + bracketed(t.Name()) + " (";
+        for (int i = 0; i < fields.Count(); ++i) head += (i ? ", " : "") + bracketed(fields[i].Name());
+        head += ") VALUES (";
+        while (!rs.EOF_()) {
+            std::string line = head;
+            for (int i = 0; i < fields.Count(); ++i) line += (i ? ", " : "") + literal(fields[i].Value());
+            std::fprintf(out, "%s);\n", line.c_str());
+            rs.MoveNext();
+        }
+        rs.Close();
+    }
+    d.Close();
+    return 0;
+}
+
+}  // namespace vantrel
