@@ -93,6 +93,13 @@ int addRowToPage(PageFile& file, const Layout& l, uint32_t page, const std::vect
     return int(rows.size() - 1);
 }
 
+void markRowDeleted(PageFile& file, const Layout& l, uint32_t page, unsigned slot) {
+    PageBuf& pg = file.modify(page);
+    const size_t at = l.dataSlotsAt + 2 * slot;
+    const uint16_t v = uint16_t(pg[at] | (pg[at + 1] << 8));
+    put16(pg.data() + at, uint16_t(v | kSlotDeleted | kSlotPointer));
+}
+
 int appendRowToPage(PageFile& file, const Layout& l, uint32_t page, const std::vector<uint8_t>& row, uint16_t flags) {
     PageRef p = file.page(page);
     Bytes pb(p->data(), p->size());

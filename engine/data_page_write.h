@@ -24,6 +24,11 @@ int addRowToPage(PageFile& file, const Layout& l, uint32_t page, const std::vect
 // the others when there is room there (the common case when filling a page).
 int appendRowToPage(PageFile& file, const Layout& l, uint32_t page, const std::vector<uint8_t>& row, uint16_t flags);
 
+// Flags slot `slot` deleted (both flag bits, as Jet marks a deleted row),
+// leaving its bytes where they are: readers still find every row's bounds
+// from its neighbours' offsets.
+void markRowDeleted(PageFile& file, const Layout& l, uint32_t page, unsigned slot);
+
 // Bytes still free on a data page.
 size_t dataPageFree(const Layout& l, Bytes page);
 

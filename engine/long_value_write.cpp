@@ -74,7 +74,7 @@ void freeLongValue(PageFile& file, const Layout& l, Bytes ref) {
         const RowPointer rp = RowPointer::fromPacked(at);
         uint32_t next = 0;
         if (!single) next = rowAt(file, l, rp).bytes.u32(0);
-        putRowInPage(file, l, rp.page, rp.row, {}, kSlotDeleted);
+        markRowDeleted(file, l, rp.page, rp.row);
         if (single) break;
         at = next;
     }

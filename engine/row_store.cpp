@@ -56,8 +56,8 @@ void RowStore::replace(RowPointer where, const std::vector<uint8_t>& row) {
     const int slot = addRowToPage(file_, l_, target, row, kSlotDeleted);
     if (slot < 0) throw unsupportedChange("a row does not fit on an empty page");
     putRowInPage(file_, l_, where.page, where.row, pointerBytes(target, unsigned(slot)), kSlotPointer);
-    // The old copy is no longer reachable; give its space back.
-    putRowInPage(file_, l_, at.page, at.row, {}, kSlotDeleted);
+    // The old copy is no longer reachable.
+    markRowDeleted(file_, l_, at.page, at.row);
     ++moved_;
 }
 

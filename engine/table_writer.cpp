@@ -264,9 +264,9 @@ void TableWriter::remove(RowPointer where) {
             freeLongValue(file_, l_, cracked.columns[i].data);
     if (s.pointer) {
         const RowPointer at = RowPointer::fromPacked(Bytes(p->data(), p->size()).u32(s.start));
-        putRowInPage(file_, l_, at.page, at.row, {}, kSlotDeleted);
+        markRowDeleted(file_, l_, at.page, at.row);
     }
-    putRowInPage(file_, l_, where.page, where.row, {}, kSlotDeleted);
+    markRowDeleted(file_, l_, where.page, where.row);
     --rowDelta_;
     dirty_ = true;
 }

@@ -1,5 +1,7 @@
 #include "write_exec.h"
 
+#include <algorithm>
+#include <cctype>
 #include <set>
 
 #include "expr_eval.h"
@@ -30,67 +32,74 @@ bool enforcedSide(PageFile& file, const std::vector<CatalogEntry>& catalog, cons
 }  // namespace
 
 const CatalogEntry& tableNamed(const std::vector<CatalogEntry>& catalog, const std::string& name) {
+    auto same = [&](const std::string& a) {
+        return a.size() == name.size() && std::equal(a.begin(), a.end(), name.begin(), [](char x, char y) {
+                   return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+               });
+    };
     for (const auto& e : catalog)
-        if (upperAscii(e.name) == upperAscii(name)) return e;
+        if (same(e.name)) return e;
     throw JetError(3078, "The Microsoft Jet database engine cannot find the input table or query '" + name +
                              "'.  Make sure it exists and that its name is spelled correctly.");
 }
 
-TableWriter& WriterSet::get(const CatalogEntry& table) {
-    auto& w = writers_[table.tdefPage];
-    if (!w) {
-        w = std::make_unique<TableWriter>(file_, table.tdefPage);
+TableWriter& WriterSet::get(const CatalogEntry& table, const std::vector<CatalogEntry>& catalog, const Plan** plan) {
+    Entry& e = writers_[table.tdefPage];
+    if (!e.writer) {
+        e.writer = std::make_unique<TableWriter>(file_, table.tdefPage);
+        TableWriter& w = *e.writer;
+        const auto& cols = w.table().columns;
         const TableProperties props = readTableProperties(file_, table);
-        const auto& cols = w->table().columns;
-        for (size_t i = 0; i < cols.size(); ++i)
-            if (const ColumnProperties* cp = props.column(cols[i].name)) {
-                if (cp->required.value_or(false) && cols[i].type != kBool) w->required[i] = true;
-                if (cp->allowZeroLength == false) w->allowZeroLength[i] = false;
-            }
+        e.plan.needsValue.assign(cols.size(), "");
+        if (!props.validationRule.empty()) e.plan.unsupported = "the table has a validation rule";
+        for (size_t i = 0; i < cols.size(); ++i) {
+            e.plan.columns.emplace(upperAscii(cols[i].name), i);
+            const ColumnProperties* cp = props.column(cols[i].name);
+            if (!cp) continue;
+            if (cp->required.value_or(false) && cols[i].type != kBool) w.required[i] = true;
+            if (cp->allowZeroLength == false) w.allowZeroLength[i] = false;
+            if (!cp->validationRule.empty()) e.plan.unsupported = "column " + cols[i].name + " has a validation rule";
+            // Jet would fill in the default; this engine does not evaluate defaults.
+            if (cp->hasDefault) e.plan.needsValue[i] = "column " + cols[i].name + " has a default value; name it in the statement";
+        }
+        if (enforcedSide(file_, catalog, table.name, true)) e.plan.unsupported = "the table must match an enforced relationship";
+        e.plan.referenced = enforcedSide(file_, catalog, table.name, false);
     }
-    return *w;
+    if (plan) *plan = &e.plan;
+    return *e.writer;
 }
 
 void WriterSet::flush() {
-    for (auto& [page, w] : writers_) w->flush();
+    for (auto& [page, e] : writers_) e.writer->flush();
 }
 
-UpdateReport executeInsert(PageFile& file, const std::vector<CatalogEntry>& catalog, const InsertStatement& st, WriterSet& writers) {
+UpdateReport executeInsert(const std::vector<CatalogEntry>& catalog, const InsertStatement& st, WriterSet& writers) {
     const CatalogEntry& entry = tableNamed(catalog, st.table);
     checkWritable(entry);
-    TableWriter& w = writers.get(entry);
+    const WriterSet::Plan* plan = nullptr;
+    TableWriter& w = writers.get(entry, catalog, &plan);
     const TableDefData& t = w.table();
+    if (!plan->unsupported.empty()) throw unsupported(plan->unsupported);
 
     // Which column each value goes to.
     std::vector<size_t> targets;
+    std::vector<bool> given(t.columns.size(), st.columns.empty());
     if (st.columns.empty()) {
         for (size_t i = 0; i < t.columns.size(); ++i) targets.push_back(i);
     } else {
         for (const auto& name : st.columns) {
-            size_t i = 0;
-            while (i < t.columns.size() && upperAscii(t.columns[i].name) != upperAscii(name)) ++i;
-            if (i == t.columns.size())
+            auto it = plan->columns.find(upperAscii(name));
+            if (it == plan->columns.end())
                 throw JetError(3127, "The INSERT INTO statement contains the following unknown field name: '" + name +
                                          "'.  Make sure you have typed the name correctly, and try the operation again.");
-            for (size_t j : targets)
-                if (j == i) throw JetError(3067, "Query input must contain at least one table or query.");
-            targets.push_back(i);
+            if (given[it->second]) throw JetError(3067, "Query input must contain at least one table or query.");
+            given[it->second] = true;
+            targets.push_back(it->second);
         }
     }
     if (targets.size() != st.values.size()) throw JetError(3346, "Number of query values and destination fields are not the same.");
-
-    // Rules this engine does not apply yet stop the statement rather than be skipped.
-    const TableProperties props = readTableProperties(file, entry);
-    if (!props.validationRule.empty()) throw unsupported("the table has a validation rule");
-    std::vector<bool> given(t.columns.size(), false);
-    for (size_t i : targets) given[i] = true;
-    for (size_t i = 0; i < t.columns.size(); ++i) {
-        const ColumnProperties* cp = props.column(t.columns[i].name);
-        if (!cp) continue;
-        if (!cp->validationRule.empty()) throw unsupported("column " + t.columns[i].name + " has a validation rule");
-        if (cp->hasDefault && !given[i]) throw unsupported("column " + t.columns[i].name + " has a default value; name it in the statement");
-    }
-    if (enforcedSide(file, catalog, entry.name, true)) throw unsupported("the table must match an enforced relationship");
+    for (size_t i = 0; i < t.columns.size(); ++i)
+        if (!given[i] && !plan->needsValue[i].empty()) throw unsupported(plan->needsValue[i]);
 
     std::vector<Variant> values(t.columns.size());
     for (size_t k = 0; k < targets.size(); ++k) values[targets[k]] = st.values[k];
@@ -105,8 +114,9 @@ UpdateReport executeInsert(PageFile& file, const std::vector<CatalogEntry>& cata
 UpdateReport executeDelete(PageFile& file, const std::vector<CatalogEntry>& catalog, DeleteStatement st, WriterSet& writers, double today) {
     const CatalogEntry& entry = tableNamed(catalog, st.table);
     checkWritable(entry);
-    if (enforcedSide(file, catalog, entry.name, false)) throw unsupported("other tables' rows refer to this table's rows");
-    TableWriter& w = writers.get(entry);
+    const WriterSet::Plan* plan = nullptr;
+    TableWriter& w = writers.get(entry, catalog, &plan);
+    if (plan->referenced) throw unsupported("other tables' rows refer to this table's rows");
     const TableDefData& t = w.table();
     const Layout l = Layout::forFormat(file.jet3());
     auto findColumn = [&](const std::string& name) {

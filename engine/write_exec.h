@@ -5,6 +5,8 @@
 
 #include <map>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "catalog.h"
@@ -19,9 +21,16 @@ namespace vantrel::jet {
 // its writer and are written once, at flush().
 class WriterSet {
 public:
+    // What a statement needs to know of a table beyond its writer, read once.
+    struct Plan {
+        std::unordered_map<std::string, size_t> columns;  // upper-cased name -> position
+        std::string unsupported;          // why rows cannot be added, if they cannot
+        std::vector<std::string> needsValue;  // per column: why it must be named ("" when it need not)
+        bool referenced = false;          // other tables' rows refer to this one's (enforced)
+    };
     explicit WriterSet(PageFile& file) : file_(file) {}
     // The writer of a local table, with the rules its catalog entry declares.
-    TableWriter& get(const CatalogEntry& table);
+    TableWriter& get(const CatalogEntry& table, const std::vector<CatalogEntry>& catalog, const Plan** plan = nullptr);
     void flush();
     // Forgets the writers (after flush, or when the transaction is undone).
     void clear() { writers_.clear(); }
@@ -29,13 +38,17 @@ public:
 
 private:
     PageFile& file_;
-    std::map<uint32_t, std::unique_ptr<TableWriter>> writers_;
+    struct Entry {
+        std::unique_ptr<TableWriter> writer;
+        Plan plan;
+    };
+    std::map<uint32_t, Entry> writers_;
 };
 
 // The catalog entry of a table named in a statement; JetError 3078 when there is none.
 const CatalogEntry& tableNamed(const std::vector<CatalogEntry>& catalog, const std::string& name);
 
-UpdateReport executeInsert(PageFile& file, const std::vector<CatalogEntry>& catalog, const InsertStatement& st, WriterSet& writers);
+UpdateReport executeInsert(const std::vector<CatalogEntry>& catalog, const InsertStatement& st, WriterSet& writers);
 UpdateReport executeDelete(PageFile& file, const std::vector<CatalogEntry>& catalog, DeleteStatement st, WriterSet& writers, double today);
 
 }  // namespace vantrel::jet
