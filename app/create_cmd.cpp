@@ -10,13 +10,16 @@
 
 namespace vantrel {
 
-int runCreateFromText(const std::string& db, const std::string& password, const std::string& sql, bool quiet) {
-    const std::vector<SqlStatement> statements = splitSql(sql);
+int runCreateFrom(const std::string& db, const std::string& password, std::istream& sql, bool quiet) {
+    SqlReader statements(sql);
+    size_t count = 0;
     Database d = DBEngine::Default().CreateDatabase(db, std::string(dbLangGeneral) + (password.empty() ? "" : ";pwd=" + password));
     long inserted = 0, refused = 0;
     try {
         d.BeginTrans();
-        for (const SqlStatement& s : statements) {
+        SqlStatement s;
+        while (statements.next(s)) {
+            ++count;
             try {
                 d.Execute(s.text);
             } catch (JetError& e) {
@@ -37,20 +40,15 @@ int runCreateFromText(const std::string& db, const std::string& password, const 
         ::unlink(db.c_str());  // a database half made is no use to anyone
         throw;
     }
-    if (!quiet) std::printf("%s: %zu statements, %ld rows inserted, %ld refused\n", db.c_str(), statements.size(), inserted, refused);
+    if (!quiet) std::printf("%s: %zu statements, %ld rows inserted, %ld refused\n", db.c_str(), count, inserted, refused);
     return refused == 0 ? 0 : 1;
 }
 
 int runCreate(const std::string& db, const std::string& password, const std::string& file) {
-    std::stringstream text;
-    if (file.empty() || file == "-") {
-        text << std::cin.rdbuf();
-    } else {
-        std::ifstream in(file, std::ios::binary);
-        if (!in) throw JetError(3024, "Could not find file '" + file + "'.");
-        text << in.rdbuf();
-    }
-    return runCreateFromText(db, password, text.str(), false);
+    if (file.empty() || file == "-") return runCreateFrom(db, password, std::cin, false);
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw JetError(3024, "Could not find file '" + file + "'.");
+    return runCreateFrom(db, password, in, false);
 }
 
 }  // namespace vantrel

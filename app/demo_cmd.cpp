@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <sstream>
 
 #include "commands.h"
 #include "dao.h"
@@ -64,12 +65,13 @@ INSERT INTO Orders (CustomerID) VALUES ('TORTU')
 
 }  // namespace
 
-int runCreateFromText(const std::string& db, const std::string& password, const std::string& sql, bool quiet);
+int runCreateFrom(const std::string& db, const std::string& password, std::istream& sql, bool quiet);
 
 int runDemo(const std::string& dir) {
     ::mkdir(dir.c_str(), 0777);  // may exist already
     const std::string db = (dir.empty() || dir.back() == '/' ? dir : dir + "/") + "demo.mdb";
-    const int rc = runCreateFromText(db, kFixedPassword, kDemoSql, true);
+    std::istringstream sql(kDemoSql);
+    const int rc = runCreateFrom(db, kFixedPassword, sql, true);
     std::printf("%s\n", db.c_str());
     return rc;
 }

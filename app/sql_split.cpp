@@ -1,55 +1,56 @@
 #include "sql_split.h"
 
+#include <sstream>
+
 namespace vantrel {
 
-std::vector<SqlStatement> splitSql(const std::string& script) {
-    std::vector<SqlStatement> out;
-    std::string cur;
-    int line = 1, start = 1, depth = 0;
+namespace {
+bool blank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+}  // namespace
+
+int SqlReader::get() {
+    const int c = in_.sbumpc();
+    if (c == '\n') ++line_;
+    return c;
+}
+
+bool SqlReader::next(SqlStatement& out) {
+    out.text.clear();
+    int depth = 0;
     char quote = 0;  // ' " [ or # while inside one
-    auto finish = [&] {
-        size_t a = cur.find_first_not_of(" \t\r\n");
-        if (a != std::string::npos) {
-            size_t b = cur.find_last_not_of(" \t\r\n");
-            out.push_back({cur.substr(a, b - a + 1), start});
-        }
-        cur.clear();
-    };
-    for (size_t i = 0; i < script.size(); ++i) {
-        const char c = script[i];
-        if (cur.find_first_not_of(" \t\r\n") == std::string::npos) {
-            start = line;
+    for (;;) {
+        int c = get();
+        if (c == EOF) break;
+        if (out.text.empty()) {
+            if (blank(c) || c == ';') continue;
             // A comment line.
-            if (!quote && c == '-' && i + 1 < script.size() && script[i + 1] == '-') {
-                while (i < script.size() && script[i] != '\n') ++i;
-                ++line;
-                cur.clear();
+            if (c == '-' && peek() == '-') {
+                while (c != EOF && c != '\n') c = get();
                 continue;
             }
+            out.line = line_ - (c == '\n');
         }
         if (quote) {
-            cur += c;
-            if (c == '\n') ++line;
+            out.text += char(c);
             if ((quote == '[' && c == ']') || (quote != '[' && c == quote)) quote = 0;
             continue;
         }
-        if (c == '\'' || c == '"' || c == '[' || c == '#') quote = c;
+        if (c == '\'' || c == '"' || c == '[' || c == '#') quote = char(c);
         if (c == '(') ++depth;
         if (c == ')' && depth > 0) --depth;
-        if (c == ';' && depth == 0) {
-            finish();
-            continue;
-        }
-        if (c == '\n') {
-            ++line;
-            if (depth == 0) {
-                finish();
-                continue;
-            }
-        }
-        cur += c;
+        if ((c == ';' || c == '\n') && depth == 0) break;
+        out.text += char(c);
     }
-    finish();
+    while (!out.text.empty() && blank(static_cast<unsigned char>(out.text.back()))) out.text.pop_back();
+    return !out.text.empty();
+}
+
+std::vector<SqlStatement> splitSql(const std::string& script) {
+    std::istringstream in(script);
+    SqlReader reader(in);
+    std::vector<SqlStatement> out;
+    SqlStatement s;
+    while (reader.next(s)) out.push_back(s);
     return out;
 }
 
