@@ -38,4 +38,13 @@ inline std::vector<std::string> shopStatements() {
     };
 }
 
+// One table with a few Nulls.
+inline std::vector<std::string> projectStatements() {
+    return {
+        "CREATE TABLE Projects (ID COUNTER PRIMARY KEY, Title TEXT(50), Budget CURRENCY, Notes MEMO)",
+        "INSERT INTO Projects (Title, Budget) VALUES ('Pocket inventory', 1200)",
+        "INSERT INTO Projects (Notes) VALUES ('no title yet')",
+    };
+}
+
 }  // namespace vantrel::test

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "converter.h"
+#include "built_db.h"
 #include "journal.h"
 #include "write_helpers.h"
 
@@ -149,9 +150,8 @@ TEST(IoErrors, AFailedWriteLeavesTheStatementUndone) {
 }
 
 TEST(FileSafety, ASecondWriterGets3045) {
-    REQUIRE_CORPUS("jk-V2000-delTestV2000.mdb");
     TempDir dir;
-    auto path = copyCorpus("jk-V2000-delTestV2000.mdb", dir);
+    auto path = buildDb(dir / "shop.mdb", shopStatements(), "");
     Database first = openWritable(path);
     try {
         openWritable(path);
@@ -166,9 +166,8 @@ TEST(FileSafety, ASecondWriterGets3045) {
 }
 
 TEST(FileSafety, ReadOnlyFileOrFolderIsRefusedUnchanged) {
-    REQUIRE_CORPUS("jk-V2000-delTestV2000.mdb");
     TempDir dir;
-    auto path = copyCorpus("jk-V2000-delTestV2000.mdb", dir);
+    auto path = buildDb(dir / "shop.mdb", shopStatements(), "");
     std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     const std::string before = fileBytes(path);
     EXPECT_EQ(3051, jetErrorOf([&] { openWritable(path); }));
@@ -179,13 +178,12 @@ TEST(FileSafety, ReadOnlyFileOrFolderIsRefusedUnchanged) {
     std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
     EXPECT_EQ(before, fileBytes(path));
     Database ro = DBEngine::Default().OpenDatabase(path.string(), false, true);
-    EXPECT_EQ(3027, jetErrorOf([&] { ro.Execute("update [Table] set a=1"); }));
+    EXPECT_EQ(3027, jetErrorOf([&] { ro.Execute("update Orders set Amount=1"); }));
 }
 
 TEST(FileSafety, LeftoverJournalIsRolledBackOnOpen) {
-    REQUIRE_CORPUS("jk-V2000-delTestV2000.mdb");
     TempDir dir;
-    auto path = copyCorpus("jk-V2000-delTestV2000.mdb", dir);
+    auto path = buildDb(dir / "shop.mdb", shopStatements(), "");
     const std::string original = fileBytes(path);
     {
         // A journal holding page 2's original bytes, then page 2 damaged and

@@ -12,6 +12,7 @@
 #include "corpus.h"
 #include "emulator_copy.h"
 #include "frm_main.h"
+#include "built_db.h"
 #include "write_helpers.h"
 
 using namespace vantrel;
@@ -107,9 +108,8 @@ TEST(Window, TabOrderAtStartSkipsLabelsAndDisabledButtons) {
 }
 
 TEST(Window, ButtonCycleThroughAllStatesWithAltS) {
-    REQUIRE_CORPUS("jk-V2000-test2V2000.mdb");
     TempDir dir;
-    auto db = copyCorpus("jk-V2000-test2V2000.mdb", dir);
+    auto db = buildDb(dir / "projects.mdb", projectStatements());
     TempDir wine;
     setenv("WINEPREFIX", wine.path().c_str(), 1);
     std::filesystem::create_directories(std::filesystem::path(EmulatorFolder()));
@@ -129,7 +129,7 @@ TEST(Window, ButtonCycleThroughAllStatesWithAltS) {
     EXPECT_EQ("BC-", t.state());                     // Database chosen
     EXPECT_EQ(db.string(), t.w.Text1->text().toStdString());
     ASSERT_EQ(1, t.w.List1->count());
-    EXPECT_EQ("MSP_PROJECTS", t.w.List1->item(0)->text().toStdString());
+    EXPECT_EQ("Projects", t.w.List1->item(0)->text().toStdString());
 
     QTest::mouseClick(t.w.cmdConvert, Qt::LeftButton);
     EXPECT_EQ("--E", t.state());                     // Converted
@@ -140,7 +140,7 @@ TEST(Window, ButtonCycleThroughAllStatesWithAltS) {
 
     QTest::mouseClick(t.w.cmdCopyEmul, Qt::LeftButton);
     EXPECT_EQ("B--", t.state());                     // Copied
-    EXPECT_EQ("End Of File\r\n", readAll(EmulatorFolder() + "jk-V2000-test2V2000.tdb"));
+    EXPECT_EQ("End Of File\r\n", readAll(EmulatorFolder() + "projects.tdb"));
     EXPECT_EQ(t.w.cursor().shape(), Qt::ArrowCursor);
 
     altS(t.w);  // a new selection from the Copied state
@@ -167,23 +167,21 @@ TEST(Actions, SelectionFailuresAreShownAndChangeNothing) {
     EXPECT_EQ("B--", t.state());
     EXPECT_EQ("", t.w.Text1->text().toStdString());
 
-    if (std::filesystem::exists(corpusFile("wrongpw-mr-V2003.mdb"))) {
-        t.dialog.answer = copyCorpus("wrongpw-mr-V2003.mdb", dir).string();
-        t.w.actions().cmdBrowse_Click();
-        EXPECT_EQ("Error Number [3031]\r\nError Description [Not a valid password.]", t.boxes.texts.back());
-        EXPECT_EQ("B--", t.state());
-    }
+    // A database with some other password.
+    t.dialog.answer = buildDb(dir / "locked.mdb", projectStatements(), "password").string();
+    t.w.actions().cmdBrowse_Click();
+    EXPECT_EQ("Error Number [3031]\r\nError Description [Not a valid password.]", t.boxes.texts.back());
+    EXPECT_EQ("B--", t.state());
 }
 
 TEST(Actions, ConvertFailuresAndTheEmptyPathBox) {
-    REQUIRE_CORPUS("jk-V2000-test2V2000.mdb");
     Window t;
     t.w.actions().cmdConvert_Click();
     ASSERT_EQ(1u, t.boxes.texts.size());
     EXPECT_EQ("Please use the browse button to select a Access Database to convert", t.boxes.texts[0]);
 
     TempDir dir;
-    auto db = copyCorpus("jk-V2000-test2V2000.mdb", dir);
+    auto db = buildDb(dir / "projects.mdb", projectStatements());
     t.dialog.answer = db.string();
     t.w.actions().cmdBrowse_Click();
     ASSERT_EQ("BC-", t.state());
