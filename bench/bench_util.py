@@ -7,7 +7,18 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 SHARED = os.path.join(HERE, "..", "..", "shared")
 DEFAULT_VANTREL = os.path.join(HERE, "..", "build", "vantrel")
-BENCH_DB = "/tmp/vantrel-bench/bench-200k.mdb"
+BENCH_DB = "/tmp/vantrel-bench/bench-200k.mdb"  # the shared 164 MB file, unpacked (../shared/bench/README.md)
+MADE_DIR = "/tmp/vantrel-bench"
+
+
+def made_db(rows, vantrel=DEFAULT_VANTREL):
+    """A database of `rows` order lines made by make_db.py (once; kept in MADE_DIR)."""
+    path = os.path.join(MADE_DIR, f"made-{rows}.mdb")
+    if not os.path.exists(path):
+        os.makedirs(MADE_DIR, exist_ok=True)
+        subprocess.run([sys.executable, os.path.join(HERE, "make_db.py"), str(rows), path, "--vantrel", vantrel],
+                       check=True, stdout=subprocess.DEVNULL)
+    return path
 
 
 def run(cmd):

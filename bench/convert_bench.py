@@ -5,8 +5,9 @@ against the physical floor of copying the file byte by byte (`cat` into a new
 file, then `sync`), in the same run. Prints the best of N wall times and the
 peak memory.
 
-usage: bench/convert_bench.py [--vantrel build/vantrel] [--runs 3] [DB]
-DB defaults to /tmp/vantrel-bench/bench-200k.mdb (see ../shared/bench/README.md).
+usage: bench/convert_bench.py [--vantrel build/vantrel] [--runs 3] [--rows N] [DB]
+DB defaults to a database of N (200,000) rows made by make_db.py; the shared
+file is /tmp/vantrel-bench/bench-200k.mdb once unpacked (../shared/bench/README.md).
 """
 import argparse
 import os
@@ -15,15 +16,17 @@ import subprocess
 import tempfile
 import time
 
-from bench_util import BENCH_DB, DEFAULT_VANTREL, run
+from bench_util import DEFAULT_VANTREL, made_db, run
 
 
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--vantrel", default=DEFAULT_VANTREL)
     ap.add_argument("--runs", type=int, default=3)
-    ap.add_argument("db", nargs="?", default=BENCH_DB)
+    ap.add_argument("--rows", type=int, default=200_000)
+    ap.add_argument("db", nargs="?")
     a = ap.parse_args()
+    a.db = a.db or made_db(a.rows, a.vantrel)
     work = tempfile.mkdtemp(dir=os.path.dirname(os.path.abspath(a.db)))
     copy_times, conv_times, conv_rss = [], [], 0
     for _ in range(a.runs):

@@ -5,14 +5,14 @@ same run, on the same files. Prints the best of N wall times and the peak
 resident memory of each side.
 
 usage: bench/read_bench.py [--vantrel build/vantrel] [--runs 3] DB...
-Without DB it takes the largest corpus files and, when unpacked, the
+Without DB it takes a database of 200,000 rows made by make_db.py, the largest corpus files and, when unpacked, the
 benchmark database (see ../shared/bench/README.md; unpack it into /tmp).
 """
 import argparse
 import os
 import subprocess
 
-from bench_util import BENCH_DB, DEFAULT_VANTREL, SHARED, best
+from bench_util import BENCH_DB, DEFAULT_VANTREL, SHARED, best, made_db
 
 
 def main():
@@ -21,7 +21,7 @@ def main():
     ap.add_argument("--runs", type=int, default=3)
     ap.add_argument("dbs", nargs="*")
     a = ap.parse_args()
-    dbs = a.dbs or [p for p in [
+    dbs = a.dbs or [made_db(200_000, a.vantrel)] + [p for p in [
         os.path.join(SHARED, "corpus", "nw-lordkarnak.mdb"),
         os.path.join(SHARED, "corpus", "jk-V1997-testIndexCodesV1997.mdb"),
         os.path.join(SHARED, "corpus", "jk-V2003-testIndexPropertiesV2003.mdb"),

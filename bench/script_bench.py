@@ -13,7 +13,7 @@ import os
 import subprocess
 import tempfile
 
-from bench_util import BENCH_DB, DEFAULT_VANTREL, SHARED, best
+from bench_util import BENCH_DB, DEFAULT_VANTREL, SHARED, best, made_db
 
 
 def main():
@@ -24,6 +24,7 @@ def main():
     ap.add_argument("tables", nargs="*")
     a = ap.parse_args()
     cases = [(a.db, a.tables)] if a.db else [
+        (made_db(200_000, a.vantrel), ["OrderLines"]),
         (os.path.join(SHARED, "corpus", "nw-lordkarnak.mdb"), []),
         (BENCH_DB, ["Orders", "OrderLines", "Customer Notes"]),
     ]
