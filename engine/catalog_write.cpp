@@ -1,6 +1,8 @@
 #include "catalog_write.h"
 
 #include "catalog.h"
+#include "data_page.h"
+#include "property_blob.h"
 #include "row_layout.h"
 #include "table_scan.h"
 #include "table_writer.h"
@@ -38,6 +40,28 @@ void addCatalogObject(PageFile& file, const CatalogObject& o) {
     const std::string refused = w.insert(std::move(v), given);
     if (refused == "unique index") throw JetError(3010, "Table '" + o.name + "' already exists.");
     if (!refused.empty()) throw FormatError("the catalog refused a new entry (" + refused + ")");
+    w.flush();
+}
+
+void setObjectProperty(PageFile& file, RowPointer catalogRow, const std::string& column, const std::string& name,
+                       uint8_t dataType, std::vector<uint8_t> data) {
+    if (file.jet3()) throw JetError(3251, "Operation is not supported for this type of object. (properties of Jet3 databases)");
+    const Layout l = Layout::forFormat(false);
+    TableWriter w(file, kCatalogPage);
+    const TableDefData& t = w.table();
+    CrackedRow cr;
+    crackRow(l, t, rowAt(file, l, catalogRow, t.page).bytes, cr);
+    std::vector<Variant> values(t.columns.size());
+    for (size_t i = 0; i < t.columns.size(); ++i) values[i] = decodeValue(file, l, t.columns[i], cr.columns[i]);
+    const size_t prop = columnIndex(t, "LvProp");
+    const std::string& old = values[prop].str();
+    PropertyBlob blob = PropertyBlob::parse(std::vector<uint8_t>(old.begin(), old.end()));
+    blob.set(column, name, dataType, std::move(data));
+    values[prop] = Variant::binary(blob.serialize());
+    // The entry's row is replaced; its indexes follow.
+    w.remove(catalogRow);
+    if (!w.insert(std::move(values), std::vector<bool>(t.columns.size(), true)).empty())
+        throw FormatError("the catalog refused an entry it held");
     w.flush();
 }
 

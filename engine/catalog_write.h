@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "layout.h"
 #include "page_file.h"
 
 namespace vantrel::jet {
@@ -30,6 +32,12 @@ struct CatalogObject {
 // Adds the object's row to MSysObjects (catalog at page 2, which must hold
 // no other object of that name under that parent).
 void addCatalogObject(PageFile& file, const CatalogObject& o);
+
+// Sets property `name` of a table (column "") or of one of its columns in
+// the table's property block (MSysObjects.LvProp), which is rewritten whole.
+// `dataType` is the value's column type code (1 Yes/No, 10 text, 12 memo).
+void setObjectProperty(PageFile& file, RowPointer catalogRow, const std::string& column, const std::string& name,
+                       uint8_t dataType, std::vector<uint8_t> data);
 
 // Gives a new table the access entries the Tables container passes on.
 void inheritAccess(PageFile& file, uint32_t aceTablePage, int32_t objectId);

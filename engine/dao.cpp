@@ -8,6 +8,7 @@
 #include "write_exec.h"
 #include "header.h"
 #include "page_file.h"
+#include "properties.h"
 #include "row_layout.h"
 #include "table_def.h"
 #include "table_scan.h"
@@ -41,7 +42,9 @@ struct DatabaseImpl {
 struct TableDefImpl {
     CatalogEntry entry;
     TableDefData data;
+    TableProperties props;
     bool jet3 = false;
+    const ColumnProperties* column(int i) const { return props.column(data.columns[size_t(i)].name); }
 };
 
 struct RecordsetImpl {
@@ -122,7 +125,10 @@ std::shared_ptr<const TableDefImpl> DatabaseImpl::def(size_t i) {
         auto t = std::make_shared<TableDefImpl>();
         t->entry = catalog[i];
         t->jet3 = file->jet3();
-        if (t->entry.local()) t->data = guarded(path, [&] { return readTableDef(*file, t->entry.tdefPage); });
+        if (t->entry.local()) {
+            t->data = guarded(path, [&] { return readTableDef(*file, t->entry.tdefPage); });
+            t->props = guarded(path, [&] { return readTableProperties(*file, t->entry); });
+        }
         defs[i] = std::move(t);
     }
     return defs[i];
@@ -169,7 +175,26 @@ int32_t Field::Attributes() const {
 }
 int Field::Precision() const { return table_->data.columns[size_t(column_)].precision; }
 int Field::Scale() const { return table_->data.columns[size_t(column_)].scale; }
-bool Field::Required() const { return !(table_->data.columns[size_t(column_)].flags & kColNullable); }
+bool Field::Required() const {
+    const ColumnProperties* p = table_->column(column_);
+    return !(table_->data.columns[size_t(column_)].flags & kColNullable) || (p && p->required.value_or(false));
+}
+bool Field::AllowZeroLength() const {
+    const ColumnProperties* p = table_->column(column_);
+    return !p || p->allowZeroLength.value_or(true);
+}
+std::string Field::ValidationRule() const {
+    const ColumnProperties* p = table_->column(column_);
+    return p ? p->validationRule : std::string();
+}
+std::string Field::ValidationText() const {
+    const ColumnProperties* p = table_->column(column_);
+    return p ? p->validationText : std::string();
+}
+std::string Field::DefaultValue() const {
+    const ColumnProperties* p = table_->column(column_);
+    return p ? p->defaultValue : std::string();
+}
 
 Variant Field::Value() const {
     if (!rs_) throw JetError(3219, "Invalid operation.");
@@ -207,6 +232,8 @@ Collection<Field> Index::Fields() const {
 
 const std::string& TableDef::Name() const { return db_->catalog[entry_].name; }
 int32_t TableDef::Attributes() const { return db_->catalog[entry_].attributes; }
+std::string TableDef::ValidationRule() const { return db_->def(entry_)->props.validationRule; }
+std::string TableDef::ValidationText() const { return db_->def(entry_)->props.validationText; }
 
 Collection<Field> TableDef::Fields() const {
     auto t = db_->def(entry_);
@@ -346,6 +373,7 @@ void Database::Execute(const std::string& sql) {
             if (auto* up = std::get_if<UpdateStatement>(&st)) return executeUpdate(file, impl_->catalog, std::move(*up), now);
             if (auto* ct = std::get_if<CreateTableStatement>(&st)) executeCreateTable(file, impl_->catalog, *ct, now);
             if (auto* ci = std::get_if<CreateIndexStatement>(&st)) executeCreateIndex(file, impl_->catalog, *ci);
+            if (auto* sp = std::get_if<SetPropertyStatement>(&st)) executeSetProperty(file, impl_->catalog, *sp);
             impl_->catalog = readTableCatalog(file);
             return UpdateReport{};
         });

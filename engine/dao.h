@@ -65,6 +65,12 @@ public:
     // Decimal columns: digits in all and after the point.
     int Precision() const;
     int Scale() const;
+    // The field's properties (a table's field only): whether "" may be
+    // stored, the rule and its message, the default as Access wrote it.
+    bool AllowZeroLength() const;
+    std::string ValidationRule() const;
+    std::string ValidationText() const;
+    std::string DefaultValue() const;
     bool Required() const;
     // The value in the current record; only for fields of a Recordset.
     Variant Value() const;
@@ -102,6 +108,8 @@ public:
     Collection<Index> Indexes() const;
     int32_t RecordCount() const;
     Recordset OpenRecordset() const;
+    std::string ValidationRule() const;
+    std::string ValidationText() const;
 
 private:
     friend struct FieldAccess;

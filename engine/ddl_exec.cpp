@@ -7,6 +7,7 @@
 #include "index_key.h"
 #include "index_write.h"
 #include "properties.h"
+#include "text_codec.h"
 #include "row_layout.h"
 #include "table_create.h"
 #include "table_scan.h"
@@ -139,6 +140,35 @@ void executeCreateIndex(PageFile& file, const std::vector<CatalogEntry>& catalog
     empty.pages = {t.realIndexes[real].rootPage};
     empty.leafPages = 1;
     writeIndexTree(file, l, t, real, empty, arena.sorted());
+}
+
+void executeSetProperty(PageFile& file, const std::vector<CatalogEntry>& catalog, const SetPropertyStatement& st) {
+    const CatalogEntry& entry = tableNamed(catalog, st.table);
+    if (!entry.local()) throw JetError(3251, "Operation is not supported for this type of object. (linked table)");
+    std::string column;
+    if (!st.column.empty()) {
+        const TableDefData t = readTableDef(file, entry.tdefPage);
+        for (const auto& c : t.columns)
+            if (upperAscii(c.name) == upperAscii(st.column)) column = c.name;
+        if (column.empty()) throw JetError(3265, "Item not found in this collection.");
+    }
+    const std::string name = upperAscii(st.name);
+    // The properties kept here, as Access spells them; a table has only the validation pair.
+    static const char* const known[] = {"AllowZeroLength", "Required", "ValidationRule", "ValidationText", "DefaultValue"};
+    std::string spelled;
+    for (const char* k : known)
+        if (upperAscii(k) == name) spelled = k;
+    const bool isFlag = spelled == "AllowZeroLength" || spelled == "Required";
+    if (spelled.empty() || (column.empty() && (isFlag || spelled == "DefaultValue"))) throw JetError(3270, "Property not found.");
+    if (isFlag) {
+        if (st.value.type() != VarType::Boolean && !st.value.isNumeric()) throw JetError(13, "Type mismatch.");
+        setObjectProperty(file, entry.row, column, spelled, kBool, {uint8_t(st.value.asDouble() != 0 ? 1 : 0)});
+        return;
+    }
+    if (st.value.type() != VarType::Text) throw JetError(13, "Type mismatch.");
+    std::vector<uint8_t> data;
+    for (char16_t c : utf8ToUtf16(st.value.str())) data.insert(data.end(), {uint8_t(c), uint8_t(c >> 8)});
+    setObjectProperty(file, entry.row, column, spelled, data.size() > 510 ? kMemo : kText, std::move(data));
 }
 
 }  // namespace vantrel::jet

@@ -15,4 +15,8 @@ void executeCreateTable(PageFile& file, const std::vector<CatalogEntry>& catalog
 // index would hold a key twice, 3058 when a primary key meets a Null.
 void executeCreateIndex(PageFile& file, const std::vector<CatalogEntry>& catalog, const CreateIndexStatement& st);
 
+// Sets a table's or column's property; JetError 3270 for a property this
+// engine does not keep, 13 for a value of the wrong kind.
+void executeSetProperty(PageFile& file, const std::vector<CatalogEntry>& catalog, const SetPropertyStatement& st);
+
 }  // namespace vantrel::jet

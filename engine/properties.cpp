@@ -71,7 +71,13 @@ TableProperties parseProperties(const std::vector<uint8_t>& blob, bool jet3, uin
             auto flag = [&] { return data.size() > 0 && data.u8(0) != 0; };
             if (name == "ALLOWZEROLENGTH" && isColumn && dataType == kBool) props.columns[upperAscii(owner)].allowZeroLength = flag();
             else if (name == "REQUIRED" && isColumn && dataType == kBool) props.columns[upperAscii(owner)].required = flag();
-            else if (name == "DEFAULTVALUE" && isColumn) props.columns[upperAscii(owner)].hasDefault = true;
+            else if (name == "DEFAULTVALUE" && isColumn) {
+                props.columns[upperAscii(owner)].hasDefault = true;
+                if (dataType == kText || dataType == kMemo) props.columns[upperAscii(owner)].defaultValue = text(data);
+            } else if (name == "VALIDATIONTEXT" && (dataType == kText || dataType == kMemo)) {
+                if (isColumn) props.columns[upperAscii(owner)].validationText = text(data);
+                else props.validationText = text(data);
+            }
             else if (name == "VALIDATIONRULE" && (dataType == kText || dataType == kMemo)) {
                 if (isColumn) props.columns[upperAscii(owner)].validationRule = text(data);
                 else props.validationRule = text(data);

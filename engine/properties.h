@@ -15,12 +15,13 @@ namespace vantrel::jet {
 struct ColumnProperties {
     std::optional<bool> allowZeroLength;
     std::optional<bool> required;
-    std::string validationRule;
+    std::string validationRule, validationText;
     bool hasDefault = false;  // a DefaultValue Jet fills in when a new row omits the column
+    std::string defaultValue;
 };
 
 struct TableProperties {
-    std::string validationRule;
+    std::string validationRule, validationText;
     std::map<std::string, ColumnProperties> columns;  // by upper-cased column name
 
     const ColumnProperties* column(const std::string& name) const;

@@ -80,6 +80,15 @@ struct CreateIndexStatement {
     KeySpec index;
 };
 
+// ALTER TABLE t [ALTER COLUMN c] SET Property = literal: a property DAO
+// keeps for a table or field (AllowZeroLength, Required, ValidationRule,
+// ValidationText, DefaultValue). Jet's SQL has no statement for them.
+struct SetPropertyStatement {
+    std::string table, column;  // column "" for the table's own
+    std::string name;
+    Variant value;
+};
+
 // The names of the columns an expression reads.
 void collectColumns(const Expr& e, std::vector<std::string>& out);
 

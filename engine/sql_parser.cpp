@@ -1,5 +1,6 @@
 #include "sql_parser.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -646,6 +647,28 @@ CreateIndexStatement createIndex(Parser& p) {
     return st;
 }
 
+SetPropertyStatement setProperty(Parser& p) {
+    SetPropertyStatement st;
+    p.expectWord("ALTER");
+    p.expectWord("TABLE");
+    st.table = p.identifier();
+    if (p.atWord("ALTER")) {
+        p.next();
+        p.expectWord("COLUMN");
+        st.column = p.identifier();
+    }
+    p.expectWord("SET");
+    Token name = p.next();
+    if (name.type != Token::Type::Word && name.type != Token::Type::Bracketed) throw ParseError{};
+    st.name = name.text;
+    p.expectSymbol("=");
+    auto v = p.literal();
+    if (!v) throw ParseError{};
+    st.value = *v;
+    if (!p.atEnd()) throw ParseError{};
+    return st;
+}
+
 }  // namespace
 
 Statement parseStatement(const std::string& sql) {
@@ -679,13 +702,16 @@ Statement parseStatement(const std::string& sql) {
     else if (isFirst("DELETE")) err = JetError(3131, "Syntax error in FROM clause.");
     else if (isFirst("CREATE") && (second("INDEX") || second("UNIQUE"))) err = JetError(3290, "Syntax error in CREATE TABLE statement.");
     else if (isFirst("CREATE") && second("TABLE")) err = JetError(3290, "Syntax error in CREATE TABLE statement.");
+    else if (isFirst("ALTER") && second("TABLE") && lexed &&
+             std::any_of(toks.begin(), toks.end(), [](const Token& t) { return t.type == Token::Type::Word && iequals(t.text, "SET"); }))
+        err = JetError(3293, "Syntax error in ALTER TABLE statement.");
     else {
         for (const char* kind : {"SELECT", "CREATE", "ALTER", "DROP", "TRANSFORM", "PARAMETERS"})
             if (isFirst(kind)) throw JetError(3251, "Operation is not supported for this type of object. (" + first + " statements are not supported yet)");
         throw err;
     }
     if (!lexed) throw err;
-    const int kind = isFirst("UPDATE") ? 0 : isFirst("INSERT") ? 1 : isFirst("DELETE") ? 2 : second("TABLE") ? 3 : 4;
+    const int kind = isFirst("UPDATE") ? 0 : isFirst("INSERT") ? 1 : isFirst("DELETE") ? 2 : isFirst("ALTER") ? 5 : second("TABLE") ? 3 : 4;
     Parser p(std::move(toks), false);
     try {
         switch (kind) {
@@ -693,6 +719,7 @@ Statement parseStatement(const std::string& sql) {
             case 1: return insertStatement(p);
             case 2: return deleteStatement(p);
             case 3: return createTable(p);
+            case 5: return setProperty(p);
             default: return createIndex(p);
         }
     } catch (const ParseError&) {

@@ -13,9 +13,10 @@ namespace vantrel::jet {
 UpdateStatement parseUpdate(const std::string& sql);
 
 // Any statement of the subset: UPDATE, INSERT INTO ... VALUES, DELETE,
-// CREATE TABLE, CREATE [UNIQUE] INDEX. Syntax errors carry Jet's number for
+// CREATE TABLE, CREATE [UNIQUE] INDEX, ALTER TABLE ... SET. Syntax errors carry Jet's number for
 // the kind of statement; other statements give 3129 or 3251.
-using Statement = std::variant<UpdateStatement, InsertStatement, DeleteStatement, CreateTableStatement, CreateIndexStatement>;
+using Statement = std::variant<UpdateStatement, InsertStatement, DeleteStatement, CreateTableStatement, CreateIndexStatement,
+                               SetPropertyStatement>;
 Statement parseStatement(const std::string& sql);
 
 // A validation rule. With `implicitField`, a rule may start with an operator
