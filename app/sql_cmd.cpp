@@ -148,6 +148,19 @@ int runSql(const std::string& db, const std::string& password, std::FILE* out) {
             rs.MoveNext();
         }
         rs.Close();
+        // Properties after the rows, so that rules do not stand in the rows' way.
+        auto set = [&](const std::string& column, const char* name, const std::string& value) {
+            std::fprintf(out, "ALTER TABLE %s %sSET %s = %s;\n", bracketed(t.Name()).c_str(),
+                         column.empty() ? "" : ("ALTER COLUMN " + bracketed(column) + " ").c_str(), name, value.c_str());
+        };
+        for (const Field& f : t.Fields()) {
+            if ((f.Type() == dbText || f.Type() == dbMemo) && !f.AllowZeroLength()) set(f.Name(), "AllowZeroLength", "False");
+            if (!f.DefaultValue().empty()) set(f.Name(), "DefaultValue", quoted(f.DefaultValue()));
+            if (!f.ValidationRule().empty()) set(f.Name(), "ValidationRule", quoted(f.ValidationRule()));
+            if (!f.ValidationText().empty()) set(f.Name(), "ValidationText", quoted(f.ValidationText()));
+        }
+        if (!t.ValidationRule().empty()) set("", "ValidationRule", quoted(t.ValidationRule()));
+        if (!t.ValidationText().empty()) set("", "ValidationText", quoted(t.ValidationText()));
     }
     d.Close();
     return 0;

@@ -9,6 +9,10 @@
 #include "built_db.h"
 #include "index_key.h"
 #include "journal.h"
+#include "property_blob.h"
+#include "row_layout.h"
+#include "table_scan.h"
+#include "value_decode.h"
 #include "sql_parser.h"
 #include "text_codec.h"
 #include "text_key.h"
@@ -410,4 +414,75 @@ TEST(Sql, StatementKindsAndTheirSyntaxErrors) {
     EXPECT_EQ(3131, jetErrorOf([] { parseStatement("delete from"); }));
     EXPECT_EQ(3290, jetErrorOf([] { parseStatement("create table t a long"); }));
     EXPECT_EQ(3251, jetErrorOf([] { parseStatement("drop table t"); }));
+}
+
+TEST(Properties, EveryPropertyBlockOfTheRealFilesWritesBackByteForByte) {
+    REQUIRE_CORPUS("nw-lordkarnak.mdb");
+    int blocks = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(corpusFile("nw-lordkarnak.mdb").parent_path())) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() != ".mdb" || name.rfind("wrongpw-", 0) == 0) continue;
+        jet::PageFile file(entry.path().string(), {});
+        if (file.jet3()) continue;
+        const jet::Layout l = jet::Layout::forFormat(false);
+        const jet::TableDefData cat = jet::readTableDef(file, jet::kCatalogPage);
+        size_t prop = 0;
+        while (prop < cat.columns.size() && cat.columns[prop].name != "LvProp") ++prop;
+        ASSERT_LT(prop, cat.columns.size());
+        jet::TableScan scan(file, cat);
+        jet::CrackedRow cr;
+        while (scan.next()) {
+            jet::crackRow(l, cat, scan.row().bytes, cr);
+            const Variant v = jet::decodeValue(file, l, cat.columns[prop], cr.columns[prop]);
+            if (v.isNull() || v.str().empty()) continue;
+            const std::vector<uint8_t> bytes(v.str().begin(), v.str().end());
+            EXPECT_EQ(bytes, jet::PropertyBlob::parse(bytes).serialize()) << name;
+            ++blocks;
+        }
+    }
+    EXPECT_GT(blocks, 50);
+}
+
+TEST(Properties, SetThroughAlterTableAndHonoured) {
+    TempDir dir;
+    auto path = buildDb(dir / "shop.mdb", shopStatements());
+    Database db = openWritable(path);
+    db.Execute("ALTER TABLE Customers ALTER COLUMN City SET AllowZeroLength = False");
+    db.Execute("ALTER TABLE Customers ALTER COLUMN Notes SET ValidationText = 'Say something.'");
+    db.Execute("ALTER TABLE Customers SET ValidationRule = '[Credit] >= 0'");
+    EXPECT_EQ(3270, jetErrorOf([&] { db.Execute("ALTER TABLE Customers ALTER COLUMN City SET Colour = 'red'"); }));
+    EXPECT_EQ(3270, jetErrorOf([&] { db.Execute("ALTER TABLE Customers SET AllowZeroLength = False"); }));
+    EXPECT_EQ(13, jetErrorOf([&] { db.Execute("ALTER TABLE Customers ALTER COLUMN City SET ValidationRule = 5"); }));
+    EXPECT_EQ(3265, jetErrorOf([&] { db.Execute("ALTER TABLE Customers ALTER COLUMN Nope SET Required = True"); }));
+    EXPECT_EQ(3251, jetErrorOf([&] { db.Execute("ALTER TABLE Customers ADD COLUMN X LONG"); }));
+    TableDef t = db.TableDefs().Item("Customers");
+    EXPECT_FALSE(t.Fields().Item("City").AllowZeroLength());
+    EXPECT_TRUE(t.Fields().Item("Phone").AllowZeroLength());
+    EXPECT_EQ("Say something.", t.Fields().Item("Notes").ValidationText());
+    EXPECT_EQ("[Credit] >= 0", t.ValidationRule());
+    // The null-fill's UPDATE honours them.
+    db.Execute("UPDATE Customers SET City = '' WHERE City IS NULL");
+    EXPECT_EQ(0, db.RecordsAffected());
+    EXPECT_EQ(1, db.LastUpdate().refused.at("AllowZeroLength"));
+    db.Execute("UPDATE Customers SET Credit = -1 WHERE ID = 'ALFKI'");
+    EXPECT_EQ(1, db.LastUpdate().refused.at("validation rule"));
+    db.Close();
+    EXPECT_INDEXES_CONSISTENT(path);
+}
+
+TEST(Properties, ChangingOneKeepsTheOthersOfAnAccessFile) {
+    REQUIRE_CORPUS("nw-lordkarnak.mdb");
+    TempDir dir;
+    auto path = copyCorpus("nw-lordkarnak.mdb", dir);
+    Database db = openWritable(path);
+    EXPECT_FALSE(db.TableDefs().Item("Customers").Fields().Item("Region").AllowZeroLength());
+    db.Execute("ALTER TABLE Customers ALTER COLUMN Region SET AllowZeroLength = True");
+    TableDef t = db.TableDefs().Item("Customers");
+    EXPECT_TRUE(t.Fields().Item("Region").AllowZeroLength());
+    EXPECT_FALSE(t.Fields().Item("City").AllowZeroLength());
+    EXPECT_EQ("<Date()", db.TableDefs().Item("Employees").Fields().Item("BirthDate").ValidationRule());
+    db.Execute("UPDATE Customers SET Region = '' WHERE Region IS NULL");
+    EXPECT_EQ(60, db.RecordsAffected());
+    db.Close();
+    EXPECT_INDEXES_CONSISTENT(path);
 }
