@@ -1,7 +1,9 @@
 #include "table_writer.h"
 
 #include <algorithm>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "data_page.h"
 #include "data_page_write.h"
@@ -19,7 +21,24 @@ namespace {
 
 uint64_t packed(RowPointer p) { return (uint64_t(p.page) << 8) | p.row; }
 
-std::string keyText(EntryView e) { return std::string(reinterpret_cast<const char*>(e.data()), e.size() - 4); }
+std::string_view keyOf(EntryView e) { return {reinterpret_cast<const char*>(e.data()), e.size() - 4}; }
+
+// Unique indexes remember their keys by entry number: hashing and comparing
+// look at the key bytes in the arena, and a new key can be looked up as text.
+struct ArenaKeyHash {
+    using is_transparent = void;
+    const EntryArena* arena;
+    size_t operator()(std::string_view k) const { return std::hash<std::string_view>()(k); }
+    size_t operator()(uint32_t i) const { return (*this)(keyOf(arena->at(i))); }
+};
+struct ArenaKeyEqual {
+    using is_transparent = void;
+    const EntryArena* arena;
+    std::string_view key(uint32_t i) const { return keyOf(arena->at(i)); }
+    std::string_view key(std::string_view k) const { return k; }
+    template <class A, class B>
+    bool operator()(const A& a, const B& b) const { return key(a) == key(b); }
+};
 
 void put32(PageBuf& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
@@ -29,14 +48,27 @@ void put32(PageBuf& b, size_t at, uint32_t v) {
 
 struct TableWriter::IndexBuf {
     std::vector<KeyColumn> cols;
-    bool unique = false, ignoreNulls = false;
+    bool unique = false, ignoreNulls = false, jet3 = false;
     bool isLoaded = false, changed = false;
     IndexTree tree;
     EntryArena entries;
     std::vector<bool> dead;
-    std::unordered_map<std::string, int> keys;  // unique indexes: live entries per key
+    // Unique indexes: the live entries with a key that is not all Null.
+    std::unordered_multiset<uint32_t, ArenaKeyHash, ArenaKeyEqual> keys{16, ArenaKeyHash{&entries}, ArenaKeyEqual{&entries}};
     std::unordered_map<uint64_t, size_t> byRow;  // built for the first delete
     bool byRowBuilt = false;
+
+    // Whether an entry's key has only Null segments (such keys repeat freely).
+    bool allNullEntry(EntryView e) const {
+        Bytes b(e.data(), e.size() - 4);
+        size_t at = 0;
+        for (size_t c = 0; c < cols.size(); ++c) {
+            const size_t len = c + 1 == cols.size() ? b.size() - at : segmentLength(cols[c], jet3, b, at);
+            if (!(len == 1 && segmentIsNull(cols[c], b.u8(at)))) return false;
+            at += len;
+        }
+        return true;
+    }
 
     bool allNull(const std::vector<Variant>& values, const TableDefData& t) const {
         return std::all_of(cols.begin(), cols.end(), [&](const KeyColumn& k) { return values[size_t(k.column - t.columns.data())].isNull(); });
@@ -52,6 +84,7 @@ TableWriter::TableWriter(PageFile& file, uint32_t tdefPage)
         for (const auto& li : t_.indexes)
             if (li.realIndex == r && li.kind == 1) ix->unique = true;
         ix->ignoreNulls = t_.realIndexes[r].flags & 0x02;
+        ix->jet3 = l_.jet3;
         indexes_.push_back(std::move(ix));
     }
     autoNumber_ = Bytes(file_.page(t_.page)->data(), l_.pageSize).u32(l_.tdefAutoNumberAt);
@@ -71,8 +104,11 @@ TableWriter::IndexBuf& TableWriter::loaded(size_t i) {
     ix.tree.entries = EntryArena{};
     ix.dead.assign(ix.entries.size(), false);
     ix.keys.clear();
-    if (ix.unique)
-        for (size_t e = 0; e < ix.entries.size(); ++e) ++ix.keys[keyText(ix.entries.at(e))];
+    if (ix.unique) {
+        ix.keys.reserve(ix.entries.size());
+        for (size_t e = 0; e < ix.entries.size(); ++e)
+            if (!ix.allNullEntry(ix.entries.at(e))) ix.keys.insert(uint32_t(e));
+    }
     ix.byRow.clear();
     ix.byRowBuilt = false;
     ix.isLoaded = true;
@@ -149,8 +185,8 @@ std::string TableWriter::insert(std::vector<Variant> values, const std::vector<b
                 throw JetError(3251, "Operation is not supported for this type of object. (this engine cannot place the value of " +
                                          kc.column->name + " in the sort order of its index)");
         if (ix.unique && !allNull) {
-            auto k = ix.keys.find(std::string(keys[x].begin(), keys[x].end()));
-            if (k != ix.keys.end() && k->second > 0) return "unique index";
+            const std::string_view k(reinterpret_cast<const char*>(keys[x].data()), keys[x].size());
+            if (ix.keys.find(k) != ix.keys.end()) return "unique index";
         }
     }
 
@@ -215,9 +251,9 @@ std::string TableWriter::insert(std::vector<Variant> values, const std::vector<b
     for (size_t x = 0; x < indexes_.size(); ++x) {
         if (skip[x]) continue;
         IndexBuf& ix = *indexes_[x];
-        if (ix.unique) ++ix.keys[std::string(keys[x].begin(), keys[x].end())];
         keys[x].insert(keys[x].end(), ptr.begin(), ptr.end());
         const size_t e = ix.entries.add(keys[x]);
+        if (ix.unique && !ix.allNull(values, t_)) ix.keys.insert(uint32_t(e));
         ix.dead.push_back(false);
         if (ix.byRowBuilt) ix.byRow.emplace(packed(where), e);
         ix.changed = true;
@@ -254,7 +290,14 @@ void TableWriter::remove(RowPointer where) {
             if (ix.ignoreNulls && ix.allNull(values, t_)) continue;
             throw FormatError("a row is missing from an index");
         }
-        if (ix.unique) --ix.keys[keyText(ix.entries.at(it->second))];
+        if (ix.unique) {
+            auto [a, b] = ix.keys.equal_range(uint32_t(it->second));
+            for (; a != b; ++a)
+                if (*a == it->second) {
+                    ix.keys.erase(a);
+                    break;
+                }
+        }
         ix.dead[it->second] = true;
         ix.byRow.erase(it);
         ix.changed = true;
@@ -299,6 +342,7 @@ void TableWriter::flush() {
         fresh->cols = ix.cols;
         fresh->unique = ix.unique;
         fresh->ignoreNulls = ix.ignoreNulls;
+        fresh->jet3 = ix.jet3;
         indexes_[x] = std::move(fresh);
     }
     if (dirty_) {
