@@ -138,6 +138,25 @@ def demo_case(vantrel, tmp):
     print(f"demo: {sum(len(t['rows']) for t in ours['tables'])} rows in {len(ours['tables'])} tables read alike")
 
 
+def cli_case(vantrel, tmp):
+    """create: refused rows are reported by line and make the status 1; a
+    statement that cannot run leaves no file; an existing file is not touched."""
+    db = os.path.join(tmp, "cli.mdb")
+    script = "CREATE TABLE T (A LONG PRIMARY KEY)\nINSERT INTO T VALUES (1)\nINSERT INTO T VALUES (1)\n"
+    r = run([vantrel, "create", db], input=script.encode())
+    if r.returncode != 1 or b"line 3: 1 row refused (unique index)" not in r.stderr or not os.path.exists(db):
+        fail(f"cli: refused rows: status {r.returncode}, {r.stderr[-200:]!r}")
+    before = open(db, "rb").read()
+    r = run([vantrel, "create", db], input=b"CREATE TABLE U (B LONG)\n")
+    if r.returncode == 0 or b"3204" not in r.stderr or open(db, "rb").read() != before:
+        fail("cli: an existing database was not refused untouched")
+    bad = os.path.join(tmp, "bad.mdb")
+    r = run([vantrel, "create", bad], input=b"CREATE TABLE T (A LONG)\nINSERT INTO Nowhere VALUES (1)\n")
+    if r.returncode == 0 or b"(line 2)" not in r.stderr or os.path.exists(bad):
+        fail(f"cli: a failing statement: status {r.returncode}, file left: {os.path.exists(bad)}")
+    print("cli: refusals reported by line, failures leave no file")
+
+
 def load_checker(shared):
     path = os.path.join(shared, "tools", "corpus-check")
     loader = importlib.machinery.SourceFileLoader("corpus_check", path)
@@ -219,6 +238,7 @@ def main():
     ap.add_argument("--node-modules", default=os.path.join(HERE, "..", "node_modules"))
     a = ap.parse_args()
     with tempfile.TemporaryDirectory() as tmp:
+        cli_case(a.vantrel, tmp)
         generated_case(a.vantrel, tmp)
         demo_case(a.vantrel, os.path.join(tmp, "demo"))
         if os.path.isdir(os.path.join(a.shared, "corpus")):

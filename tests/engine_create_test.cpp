@@ -14,6 +14,7 @@
 #include "table_scan.h"
 #include "value_decode.h"
 #include "sql_parser.h"
+#include "sql_split.h"
 #include "text_codec.h"
 #include "text_key.h"
 #include "write_helpers.h"
@@ -485,4 +486,16 @@ TEST(Properties, ChangingOneKeepsTheOthersOfAnAccessFile) {
     EXPECT_EQ(60, db.RecordsAffected());
     db.Close();
     EXPECT_INDEXES_CONSISTENT(path);
+}
+
+TEST(SqlScript, StatementsEndAtSemicolonsOrLineEndsOutsideParenthesesAndQuotes) {
+    auto parts = splitSql("-- a comment\nCREATE TABLE T (\n  A LONG,\n  B TEXT(5))\nINSERT INTO T VALUES (1, 'x;\ny'); INSERT INTO T VALUES (2, [a;b])\n\n;;\n"
+                          "INSERT INTO T VALUES (3, #2024-01-01#)");
+    ASSERT_EQ(4u, parts.size());
+    EXPECT_EQ("CREATE TABLE T (\n  A LONG,\n  B TEXT(5))", parts[0].text);
+    EXPECT_EQ(2, parts[0].line);
+    EXPECT_EQ("INSERT INTO T VALUES (1, 'x;\ny')", parts[1].text);
+    EXPECT_EQ(5, parts[1].line);
+    EXPECT_EQ("INSERT INTO T VALUES (2, [a;b])", parts[2].text);
+    EXPECT_EQ(9, parts[3].line);
 }
