@@ -207,15 +207,26 @@ void build(const std::string& path, const CreateOptions& opt) {
 }  // namespace
 
 void createDatabaseFile(const std::string& path, const CreateOptions& opt) {
+    // The file is made under a temporary name beside the target and linked
+    // to its name only when whole: a crash leaves no half-made database.
+    if (::access(path.c_str(), F_OK) == 0) throw JetError(3204, "Database already exists.");
+    const std::string temp = path + ".creating-" + std::to_string(::getpid());
+    ::unlink(temp.c_str());
     try {
-        build(path, opt);
-    } catch (const JetError& e) {
-        if (e.Number != 3204) ::unlink(path.c_str());
-        throw;
+        build(temp, opt);
+        if (::link(temp.c_str(), path.c_str()) != 0) {
+            if (errno == EEXIST) throw JetError(3204, "Database already exists.");
+            // A file system without hard links: a rename, after looking again.
+            if ((errno == EPERM || errno == ENOTSUP || errno == ENOSYS) && ::access(path.c_str(), F_OK) != 0 &&
+                ::rename(temp.c_str(), path.c_str()) == 0)
+                return;
+            throw JetError(3044, "'" + path + "' is not a valid path.  Make sure that the path name is spelled correctly and that you are connected to the server on which the file resides.");
+        }
     } catch (...) {
-        ::unlink(path.c_str());
+        ::unlink(temp.c_str());
         throw;
     }
+    ::unlink(temp.c_str());
 }
 
 }  // namespace vantrel::jet

@@ -395,6 +395,8 @@ TEST(CreateDatabase, AFailureWhileMakingTheFileLeavesNothing) {
         EXPECT_FALSE(std::filesystem::exists(p)) << "k=" << k;
         EXPECT_FALSE(std::filesystem::exists(jet::Journal::pathFor(p.string()))) << "k=" << k;
     }
+    // Nothing else either: the file was being made under another name.
+    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(dir.path()), {}));
 }
 
 TEST(Sql, StatementKindsAndTheirSyntaxErrors) {
