@@ -139,7 +139,9 @@ void executeCreateIndex(PageFile& file, const std::vector<CatalogEntry>& catalog
     IndexTree empty;
     empty.pages = {t.realIndexes[real].rootPage};
     empty.leafPages = 1;
-    writeIndexTree(file, l, t, real, empty, arena.sorted());
+    const std::vector<EntryView> sorted = arena.sorted();
+    writeIndexTree(file, l, t, real, empty, sorted);
+    writeDistinctKeyCount(file, l, t, real, sorted);
 }
 
 void executeSetProperty(PageFile& file, const std::vector<CatalogEntry>& catalog, const SetPropertyStatement& st) {

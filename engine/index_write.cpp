@@ -161,6 +161,15 @@ void writePage(PageFile& file, const Layout& l, uint32_t pg, bool leaf, uint32_t
 
 }  // namespace
 
+void writeDistinctKeyCount(PageFile& file, const Layout& l, const TableDefData& t, size_t realIndex,
+                           const std::vector<EntryView>& sorted) {
+    uint32_t distinct = 0;
+    for (size_t i = 0; i < sorted.size(); ++i)
+        if (i == 0 || !std::equal(sorted[i].begin(), sorted[i].end() - 4, sorted[i - 1].begin(), sorted[i - 1].end() - 4)) ++distinct;
+    const size_t at = l.tdefBlockEnd + realIndex * l.realIndexSlotSize + 4;
+    if (at + 4 <= l.pageSize) put32(file.modify(t.page).data() + at, distinct);
+}
+
 void initEmptyIndexPage(PageFile& file, const Layout& l, uint32_t page, uint32_t owner) {
     writePage(file, l, page, true, owner, 0, 0, PageContent{});
 }

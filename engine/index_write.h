@@ -53,6 +53,11 @@ IndexTree loadIndexTree(PageFile& file, const Layout& l, uint32_t root);
 void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size_t realIndex, const IndexTree& old,
                     const std::vector<EntryView>& entries);
 
+// Records in the table's definition how many distinct keys the index holds
+// (`sorted` are its whole entries in order).
+void writeDistinctKeyCount(PageFile& file, const Layout& l, const TableDefData& t, size_t realIndex,
+                           const std::vector<EntryView>& sorted);
+
 // Makes `page` an empty leaf: the root of an index with no entries.
 void initEmptyIndexPage(PageFile& file, const Layout& l, uint32_t page, uint32_t owner);
 

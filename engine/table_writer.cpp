@@ -332,11 +332,7 @@ void TableWriter::flush() {
             for (size_t e : order) sorted.push_back(ix.entries.at(e));
         }
         writeIndexTree(file_, l_, t_, x, ix.tree, sorted);
-        size_t distinct = 0;
-        for (size_t i = 0; i < sorted.size(); ++i)
-            if (i == 0 || !std::equal(sorted[i].begin(), sorted[i].end() - 4, sorted[i - 1].begin(), sorted[i - 1].end() - 4)) ++distinct;
-        const size_t at = l_.tdefBlockEnd + x * l_.realIndexSlotSize + 4;
-        put32(file_.modify(t_.page), at, uint32_t(distinct));
+        writeDistinctKeyCount(file_, l_, t_, x, sorted);
         // The tree's pages changed: read it again if more changes come.
         auto fresh = std::make_unique<IndexBuf>();
         fresh->cols = ix.cols;

@@ -416,15 +416,7 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
         if (ix.ignoreNulls) std::erase_if(sorted, [&](EntryView e) { return allNullKey(ix, keyOf(e), l.jet3); });
         if (!ix.changed) continue;
         writeIndexTree(file, l, t, ix.real, ix.tree, sorted);
-        // The definition keeps the number of distinct keys.
-        size_t distinct = 0;
-        for (size_t i = 0; i < sorted.size(); ++i)
-            if (i == 0 || !std::equal(sorted[i].begin(), sorted[i].end() - 4, sorted[i - 1].begin(), sorted[i - 1].end() - 4)) ++distinct;
-        const size_t at = l.tdefBlockEnd + ix.real * l.realIndexSlotSize + 4;
-        if (at + 4 <= l.pageSize) {
-            PageBuf& def = file.modify(t.page);
-            for (int i = 0; i < 4; ++i) def[at + size_t(i)] = uint8_t(distinct >> (8 * i));
-        }
+        writeDistinctKeyCount(file, l, t, ix.real, sorted);
     }
     report.movedRows = store.moved();
     return report;
