@@ -30,6 +30,7 @@ bool hasTable(const std::vector<CatalogEntry>& catalog, const std::string& name)
 
 void executeCreateTable(PageFile& file, const std::vector<CatalogEntry>& catalog, const CreateTableStatement& st, double now) {
     const Layout l = Layout::forFormat(file.jet3());
+    checkObjectName(st.table);
     if (hasTable(catalog, st.table)) throw JetError(3010, "Table '" + st.table + "' already exists.");
     NewTable t;
     for (const ColumnSpec& c : st.columns) {

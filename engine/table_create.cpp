@@ -114,16 +114,14 @@ void writeDefinition(PageFile& file, const Layout& l, std::vector<uint8_t> def, 
     }
 }
 
-void checkName(const std::string& name, const char* what) {
-    if (name.empty() || name.size() > 64 || name.front() == ' ')
-        throw JetError(3125, "'" + name + "' is not a valid name. Make sure that it does not include invalid characters or punctuation and that it is not too long.");
-    for (unsigned char ch : name)
-        if (ch < 0x20 || ch == '.' || ch == '!' || ch == '`' || ch == '[' || ch == ']')
-            throw JetError(3125, "'" + name + "' is not a valid name. Make sure that it does not include invalid characters or punctuation and that it is not too long.");
-    (void)what;
-}
-
 }  // namespace
+
+void checkObjectName(const std::string& name) {
+    bool bad = name.empty() || utf8ToUtf16(name).size() > 64 || name.front() == ' ';
+    for (unsigned char ch : name) bad |= ch < 0x20 || ch == '.' || ch == '!' || ch == '`' || ch == '[' || ch == ']';
+    if (bad)
+        throw JetError(3125, "'" + name + "' is not a valid name. Make sure that it does not include invalid characters or punctuation and that it is not too long.");
+}
 
 uint16_t fixedWidth(uint8_t type) {
     switch (type) {
@@ -140,11 +138,12 @@ uint16_t fixedWidth(uint8_t type) {
 
 uint32_t createTable(PageFile& file, const Layout& l, const NewTable& t, uint32_t tdefPage) {
     if (l.jet3) throw unsupportedChange("this engine creates tables in Jet4 databases only");
-    if (t.columns.empty()) throw JetError(3283, "Primary key already exists.");
+    if (t.columns.empty()) throw JetError(3264, "No field defined--cannot append TableDef or Index.");
     if (t.columns.size() > 255) throw JetError(3190, "Too many fields defined.");
     if (t.indexes.size() > kMaxIndexes) throw JetError(3626, "The operation failed. There are too many indexes on the table.");
+    for (const auto& x : t.indexes) checkObjectName(x.name);
     for (size_t i = 0; i < t.columns.size(); ++i) {
-        checkName(t.columns[i].name, "field");
+        checkObjectName(t.columns[i].name);
         for (size_t j = 0; j < i; ++j)
             if (upperAscii(t.columns[j].name) == upperAscii(t.columns[i].name))
                 throw JetError(3191, "Cannot define field more than once.");
@@ -226,6 +225,7 @@ void addIndexToTable(PageFile& file, const Layout& l, uint32_t tdefPage, const N
     std::vector<uint8_t> def = gatherDefinition(file, tdefPage, &pages);
     const TableDefData t = readTableDef(file, tdefPage);
     if (t.indexes.size() >= kMaxIndexes) throw JetError(3626, "The operation failed. There are too many indexes on the table.");
+    checkObjectName(index.name);
     Bytes b(def.data(), def.size());
     const uint32_t numReal = b.u32(l.tdefRealIndexCountAt), numLogical = b.u32(l.tdefIndexCountAt);
     const uint16_t numCols = b.u16(l.tdefColsAt);

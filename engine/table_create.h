@@ -38,6 +38,10 @@ struct NewTable {
     bool system = false;
 };
 
+// Jet's rule for names of tables, fields and indexes: 1 to 64 characters, no
+// leading blank, no control character and none of . ! ` [ ]. JetError 3125.
+void checkObjectName(const std::string& name);
+
 // The stored width of a fixed-width column type (0 for variable ones).
 uint16_t fixedWidth(uint8_t type);
 

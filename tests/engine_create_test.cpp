@@ -141,6 +141,9 @@ TEST(CreateTable, WrongDefinitionsAreRefusedWithJetsNumbers) {
     EXPECT_EQ(3259, jetErrorOf([&] { db.Execute("CREATE TABLE U (X WIDGET)"); }));
     EXPECT_EQ(3292, jetErrorOf([&] { db.Execute("CREATE TABLE U (X TEXT(256))"); }));
     EXPECT_EQ(3290, jetErrorOf([&] { db.Execute("CREATE TABLE U (X LONG"); }));
+    EXPECT_EQ(3125, jetErrorOf([&] { db.Execute("CREATE TABLE [a.b] (X LONG)"); }));
+    EXPECT_EQ(3125, jetErrorOf([&] { db.Execute("CREATE TABLE U ([ lead] LONG)"); }));
+    EXPECT_EQ(3125, jetErrorOf([&] { db.Execute("CREATE INDEX [" + std::string(65, 'i') + "] ON T (B)"); }));
     EXPECT_EQ(3283, jetErrorOf([&] { db.Execute("CREATE INDEX P2 ON T (B) WITH PRIMARY"); }));
     EXPECT_EQ(3375, jetErrorOf([&] { db.Execute("CREATE INDEX PrimaryKey ON T (B)"); }));
     EXPECT_EQ(3078, jetErrorOf([&] { db.Execute("CREATE INDEX I ON Nowhere (B)"); }));
