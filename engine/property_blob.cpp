@@ -24,12 +24,20 @@ std::vector<uint8_t> utf16(const std::string& s) {
 
 }  // namespace
 
-PropertyBlob PropertyBlob::parse(const std::vector<uint8_t>& blob) {
+std::string PropertyBlob::text(const std::vector<uint8_t>& data) const {
+    return jet3 ? decodeCodePage(data.data(), data.size(), codePage) : decodeJet4Text(data.data(), data.size());
+}
+
+PropertyBlob PropertyBlob::parse(const std::vector<uint8_t>& blob, bool jet3, uint16_t codePage) {
     PropertyBlob pb;
+    pb.jet3 = jet3;
+    pb.codePage = codePage;
     if (blob.empty()) return pb;
     Bytes b(blob.data(), blob.size());
     b.need(0, 4);
-    if (std::memcmp(blob.data(), "MR2\0", 4) != 0) throw FormatError("not a Jet4 property block");
+    if (std::memcmp(blob.data(), "MR2\0", 4) != 0 && std::memcmp(blob.data(), "KKD\0", 4) != 0)
+        throw FormatError("unknown property block");
+    auto text = [&](Bytes raw) { return pb.text(std::vector<uint8_t>(raw.data(), raw.data() + raw.size())); };
     for (size_t at = 4; at < b.size();) {
         const uint32_t len = b.u32(at);
         const uint16_t type = b.u16(at + 4);
@@ -39,17 +47,17 @@ PropertyBlob PropertyBlob::parse(const std::vector<uint8_t>& blob) {
         if (type == kNameList) {
             for (size_t p = 0; p < chunk.size();) {
                 const uint16_t n = chunk.u16(p);
-                pb.names.push_back(decodeJet4Text(chunk.sub(p + 2, n).data(), n));
+                pb.names.push_back(text(chunk.sub(p + 2, n)));
                 p += 2 + size_t(n);
             }
             continue;
         }
+        // A value list: its own name (the column's, for column lists), then values.
         List list;
         list.kind = type;
         const uint32_t nameBlock = chunk.u32(0);
-        if (nameBlock < 6) throw FormatError("property name block too short");
-        const uint16_t ownerLen = chunk.u16(4);
-        list.owner = decodeJet4Text(chunk.sub(6, ownerLen).data(), ownerLen);
+        if (nameBlock < 4) throw FormatError("property name block too short");
+        if (nameBlock > 6) list.owner = text(chunk.sub(6, chunk.u16(4)));
         for (size_t p = nameBlock; p < chunk.size();) {
             const uint16_t valueLen = chunk.u16(p);
             if (valueLen < 8) throw FormatError("property value too short");

@@ -1,6 +1,7 @@
-// A Jet4 property block (MSysObjects.LvProp, "MR2") as data that can be
-// changed and written back whole: the shared list of property names, then
-// one list of values for the table and one for each column that has any.
+// A property block (MSysObjects.LvProp: "MR2" in Jet4, "KKD" in Jet3) as
+// data that can be read, changed and (Jet4) written back whole: the shared
+// list of property names, then one list of values for the table and one for
+// each column that has any.
 #pragma once
 
 #include <cstdint>
@@ -23,9 +24,13 @@ struct PropertyBlob {
     };
     std::vector<std::string> names;
     std::vector<List> lists;
+    bool jet3 = false;          // names and texts in the code page, not UTF-16
+    uint16_t codePage = 1252;
 
-    // FormatError when the bytes are not a Jet4 property block.
-    static PropertyBlob parse(const std::vector<uint8_t>& bytes);
+    // FormatError when the bytes are not a property block.
+    static PropertyBlob parse(const std::vector<uint8_t>& bytes, bool jet3 = false, uint16_t codePage = 1252);
+    // A text value's data as UTF-8.
+    std::string text(const std::vector<uint8_t>& data) const;
     std::vector<uint8_t> serialize() const;
     // Sets (or adds) property `name` of the table (column "") or of a column.
     void set(const std::string& column, const std::string& name, uint8_t dataType, std::vector<uint8_t> data);
