@@ -37,6 +37,13 @@ struct DatabaseImpl {
         if (!open) throw err::objectClosed();
     }
     std::shared_ptr<const TableDefImpl> def(size_t entry);
+    // Writes the pending index changes and makes every change durable.
+    void commit();
+    // Undoes every change since the last commit and reads the catalog again.
+    // When undoing fails, the journal stays behind and the next open rolls it
+    // back; `report` passes that failure on.
+    void undo(bool report = false);
+    void reloadCatalog();
 };
 
 struct TableDefImpl {
@@ -118,6 +125,38 @@ bool sameName(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+
+void DatabaseImpl::reloadCatalog() {
+    try {
+        catalog = readTableCatalog(*file);
+    } catch (...) {
+        return;
+    }
+    defs.clear();
+    defs.resize(catalog.size());
+}
+
+void DatabaseImpl::commit() {
+    guarded(path, [&] {
+        if (writers) writers->flush();
+        file->commit();
+    });
+    if (writers) writers->clear();
+    for (auto& d : defs) d.reset();
+}
+
+void DatabaseImpl::undo(bool report) {
+    inTransaction = false;
+    if (writers) writers->clear();
+    try {
+        file->abort();
+    } catch (...) {
+        reloadCatalog();
+        if (report) throw;
+        return;
+    }
+    reloadCatalog();
+}
 
 std::shared_ptr<const TableDefImpl> DatabaseImpl::def(size_t i) {
     checkOpen();
@@ -330,15 +369,6 @@ Recordset Database::OpenRecordset(const std::string& name) const {
 }
 
 namespace {
-void reloadCatalog(DatabaseImpl& db) {
-    try {
-        db.catalog = readTableCatalog(*db.file);
-    } catch (...) {
-        return;
-    }
-    db.defs.clear();
-    db.defs.resize(db.catalog.size());
-}
 
 // Now, as an OLE date in local time.
 double oleNow() {
@@ -377,23 +407,10 @@ void Database::Execute(const std::string& sql) {
             impl_->catalog = readTableCatalog(file);
             return UpdateReport{};
         });
-        if (!impl_->inTransaction) {
-            guarded(impl_->path, [&] {
-                writers.flush();
-                file.commit();
-            });
-            writers.clear();
-        }
+        if (!impl_->inTransaction) impl_->commit();
         impl_->lastUpdate = UpdateSummary{r.table, r.affected, r.refused};
     } catch (...) {
-        impl_->inTransaction = false;
-        writers.clear();
-        try {
-            file.abort();
-        } catch (...) {
-            // The journal stays behind; the next open rolls it back.
-        }
-        reloadCatalog(*impl_);
+        impl_->undo();
         throw;
     }
     // Table definitions may have changed on disk.
@@ -411,32 +428,18 @@ void Database::CommitTrans() {
     impl_->checkOpen();
     if (!impl_->inTransaction) throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
     impl_->inTransaction = false;
-    PageFile& file = *impl_->file;
     try {
-        guarded(impl_->path, [&] {
-            if (impl_->writers) impl_->writers->flush();
-            file.commit();
-        });
-        if (impl_->writers) impl_->writers->clear();
+        impl_->commit();
     } catch (...) {
-        if (impl_->writers) impl_->writers->clear();
-        try {
-            file.abort();
-        } catch (...) {
-        }
-        reloadCatalog(*impl_);
+        impl_->undo();
         throw;
     }
-    for (auto& d : impl_->defs) d.reset();
 }
 
 void Database::Rollback() {
     impl_->checkOpen();
     if (!impl_->inTransaction) throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
-    impl_->inTransaction = false;
-    if (impl_->writers) impl_->writers->clear();
-    impl_->file->abort();
-    reloadCatalog(*impl_);
+    impl_->undo(true);
 }
 
 long Database::RecordsAffected() const { return impl_->lastUpdate.affected; }
@@ -445,14 +448,7 @@ const UpdateSummary& Database::LastUpdate() const { return impl_->lastUpdate; }
 void Database::Close() {
     if (!impl_ || !impl_->open) return;
     // An open transaction ends undone, as in DAO.
-    if (impl_->inTransaction) {
-        impl_->inTransaction = false;
-        impl_->writers.reset();
-        try {
-            impl_->file->abort();
-        } catch (...) {
-        }
-    }
+    if (impl_->inTransaction) impl_->undo();
     impl_->writers.reset();
     impl_->open = false;
     impl_->defs.clear();
