@@ -49,21 +49,12 @@ std::string quoted(const std::string& s) {
     return out + "'";
 }
 
-// Days since 1899-12-30 of a civil date, as the SQL reader computes it.
-double civilDays(int y, int m, int d) {
-    y -= m <= 2;
-    const long era = (y >= 0 ? y : y - 399) / 400;
-    const long yoe = y - era * 400;
-    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    return double(era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 693899);
-}
-
 // A date as #YYYY-MM-DD HH:MM:SS# when that reads back as the same value,
 // else as its number (which a date column takes as well).
 std::string dateLiteral(double ole) {
     const DateParts p = oleDateParts(ole);
     if (p.year >= 100 && p.year <= 9999) {
-        const double days = civilDays(p.year, p.month, p.day);
+        const double days = oleDay(p.year, p.month, p.day);
         const double frac = (p.hour * 3600.0 + p.minute * 60.0 + p.second) / 86400.0;
         if ((days >= 0 ? days + frac : days - frac) == ole) {
             char buf[48];

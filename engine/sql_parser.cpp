@@ -114,16 +114,6 @@ bool iequals(const std::string& a, const char* b) {
     return true;
 }
 
-// Days since 1899-12-30 of a civil date.
-double civilToOle(int y, int m, int d) {
-    y -= m <= 2;
-    const long era = (y >= 0 ? y : y - 399) / 400;
-    const long yoe = y - era * 400;
-    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return double(era * 146097 + doe - 693899 + 0);
-}
-
 Variant parseDate(const std::string& text) {
     int a = 0, b = 0, c = 0, hh = 0, mm = 0, ss = 0;
     char sep1 = 0, sep2 = 0;
@@ -134,7 +124,7 @@ Variant parseDate(const std::string& text) {
         // #YYYY-MM-DD# or #MM/DD/YYYY# (Jet reads US order).
         int y = a > 31 ? a : c, mo = a > 31 ? b : a, d = a > 31 ? c : b;
         if (mo < 1 || mo > 12 || d < 1 || d > 31) throw ParseError{};
-        days = civilToOle(y, mo, d);
+        days = oleDay(y, mo, d);
         p += n;
     } else {
         days = 0;

@@ -111,6 +111,15 @@ bool equalsBoolean(const Variant& v, bool b) {
     throw err::typeMismatch();
 }
 
+double oleDay(int y, int m, int d) {
+    y -= m <= 2;
+    const long era = (y >= 0 ? y : y - 399) / 400;
+    const long yoe = y - era * 400;
+    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return double(era * 146097 + doe - 693899);
+}
+
 DateParts oleDateParts(double ole) {
     // Beyond the years 100..9999 a value is no date VB can show.
     if (!std::isfinite(ole) || ole < -657434.0 || ole >= 2958466.0) throw err::overflow();

@@ -71,4 +71,7 @@ struct DateParts {
 };
 DateParts oleDateParts(double ole);
 
+// The reverse for a day: days since 1899-12-30 of a civil date.
+double oleDay(int year, int month, int day);
+
 }  // namespace vantrel
