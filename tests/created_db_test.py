@@ -16,8 +16,6 @@ usage: created_db_test.py --vantrel PATH [--shared DIR]
 """
 import argparse
 import csv
-import importlib.machinery
-import importlib.util
 import io
 import json
 import os
@@ -30,6 +28,7 @@ from decimal import Decimal
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "bench"))
 import make_db  # noqa: E402
+from corpus_nullfill import load_checker  # noqa: E402
 
 PASSWORD = "bluefinchtea"
 failures = []
@@ -155,14 +154,6 @@ def cli_case(vantrel, tmp):
     if r.returncode == 0 or b"(line 2)" not in r.stderr or os.path.exists(bad):
         fail(f"cli: a failing statement: status {r.returncode}, file left: {os.path.exists(bad)}")
     print("cli: refusals reported by line, failures leave no file")
-
-
-def load_checker(shared):
-    path = os.path.join(shared, "tools", "corpus-check")
-    loader = importlib.machinery.SourceFileLoader("corpus_check", path)
-    module = importlib.util.module_from_spec(importlib.util.spec_from_loader("corpus_check", loader))
-    loader.exec_module(module)
-    return module
 
 
 def dump(vantrel, db):

@@ -75,25 +75,8 @@ TEST_P(CrashAtEveryWrite, ReopenedFileIsABeforeOrAfterState) {
         std::filesystem::remove(jet::Journal::pathFor(path.string()));
         std::filesystem::copy_file(corpusFile(name), path);
         std::filesystem::permissions(path, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            // The process dies at its k-th page write, with no cleanup at all.
-            DBEngine engine;
-            int n = 0;
-            engine.SetWriteHook([&](uint32_t) {
-                if (++n == k) _exit(42);
-            });
-            try {
-                nullFill(path, engine);
-            } catch (...) {
-                _exit(3);
-            }
-            _exit(0);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << "k=" << k;
+        // The process dies at its k-th page write, with no cleanup at all.
+        ASSERT_EQ(42, dieAtWrite(k, [&](const DBEngine& engine) { nullFill(path, engine); })) << "k=" << k;
         // Opening rolls back what the journal holds.
         DBEngine::Default().OpenDatabase(path.string(), false, false, ";pwd=bluefinchtea").Close();
         EXPECT_FALSE(std::filesystem::exists(jet::Journal::pathFor(path.string())));

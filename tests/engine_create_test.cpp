@@ -321,24 +321,7 @@ TEST(Transactions, CrashAtEveryWriteOfACommitLeavesBeforeOrAfter) {
         std::filesystem::remove(path);
         std::filesystem::remove(jet::Journal::pathFor(path.string()));
         std::filesystem::copy_file(base, path);
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            DBEngine engine;
-            int n = 0;
-            engine.SetWriteHook([&](uint32_t) {
-                if (++n == k) _exit(42);
-            });
-            try {
-                work(path, engine);
-            } catch (...) {
-                _exit(3);
-            }
-            _exit(0);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << "k=" << k;
+        ASSERT_EQ(42, dieAtWrite(k, [&](const DBEngine& engine) { work(path, engine); })) << "k=" << k;
         DBEngine::Default().OpenDatabase(path.string(), false, false, ";pwd=bluefinchtea").Close();
         const std::string now = fileBytes(path);
         EXPECT_TRUE(now == before || now == after) << "crash at write " << k << " left a mix";
