@@ -271,8 +271,13 @@ void TableWriter::remove(RowPointer where) {
     RowBytes rb = rowAt(file_, l_, where, t_.page);
     CrackedRow cracked;
     crackRow(l_, t_, rb.bytes, cracked);
+    // The values of indexed columns only: long values elsewhere need not be read.
     std::vector<Variant> values(t_.columns.size());
-    for (size_t i = 0; i < t_.columns.size(); ++i) values[i] = decodeValue(file_, l_, t_.columns[i], cracked.columns[i]);
+    for (const auto& ix : indexes_)
+        for (const KeyColumn& kc : ix->cols) {
+            const size_t i = size_t(kc.column - t_.columns.data());
+            values[i] = decodeValue(file_, l_, t_.columns[i], cracked.columns[i]);
+        }
 
     for (size_t x = 0; x < indexes_.size(); ++x) {
         IndexBuf& ix = loaded(x);

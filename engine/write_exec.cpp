@@ -138,11 +138,19 @@ UpdateReport executeDelete(PageFile& file, const std::vector<CatalogEntry>& cata
     std::vector<RowPointer> doomed;
     TableScan scan(file, t);
     CrackedRow cracked;
+    // Only the columns the condition reads are taken from each row.
+    std::vector<bool> wanted(t.columns.size(), false);
+    if (st.where) {
+        std::vector<std::string> names;
+        collectColumns(*st.where, names);
+        for (const auto& n : names) wanted[size_t(findColumn(n))] = true;
+    }
     std::vector<Variant> values(t.columns.size());
     while (scan.next()) {
         if (st.where) {
-            crackRow(l, t, scan.row().bytes, cracked);
-            for (size_t i = 0; i < t.columns.size(); ++i) values[i] = decodeValue(file, l, t.columns[i], cracked.columns[i]);
+            crackRow(l, t, scan.row().bytes, cracked, &wanted);
+            for (size_t i = 0; i < t.columns.size(); ++i)
+                if (wanted[i]) values[i] = decodeValue(file, l, t.columns[i], cracked.columns[i]);
             EvalContext ctx;
             ctx.today = today;
             ctx.columnAt = [&](int i) { return values[size_t(i)]; };
