@@ -24,7 +24,7 @@ std::string typeName(const Field& f) {
         case dbSingle: return "SINGLE";
         case dbDouble: return "DOUBLE";
         case dbDate: return "DATETIME";
-        case dbText: return "TEXT(" + std::to_string(f.Size()) + ")";
+        case dbText: return ((f.Attributes() & dbFixedField) ? "CHAR(" : "TEXT(") + std::to_string(f.Size()) + ")";
         case dbMemo: return "MEMO";
         case dbBinary: return "BINARY(" + std::to_string(f.Size()) + ")";
         case dbLongBinary: return "LONGBINARY";

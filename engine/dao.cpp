@@ -107,6 +107,15 @@ struct FieldAccess {
 };
 
 namespace {
+// A handle that was never set, or whose object is closed, is Jet's 3420.
+template <class Impl>
+void openOrThrow(const std::shared_ptr<Impl>& impl) {
+    if (!impl) throw err::objectClosed();
+    impl->checkOpen();
+}
+}  // namespace
+
+namespace {
 
 // Damage found below the object model surfaces as Jet's error 3049.
 template <class F>
@@ -293,12 +302,12 @@ int32_t TableDef::RecordCount() const { return int32_t(db_->def(entry_)->data.ro
 // ---- Recordset
 
 bool Recordset::EOF_() const {
-    impl_->checkOpen();
+    openOrThrow(impl_);
     return impl_->eof;
 }
 
 void Recordset::MoveNext() {
-    impl_->checkOpen();
+    openOrThrow(impl_);
     if (impl_->eof) throw err::noCurrentRecord();
     RecordsetImpl& r = *impl_;
     guarded(r.db->path, [&] {
@@ -308,7 +317,7 @@ void Recordset::MoveNext() {
 }
 
 Collection<Field> Recordset::Fields() const {
-    impl_->checkOpen();
+    openOrThrow(impl_);
     std::vector<Field> out;
     for (size_t k = 0; k < impl_->table->data.columns.size(); ++k) out.push_back(FieldAccess::make(impl_->table, impl_, int(k)));
     return Collection<Field>(std::move(out));
@@ -323,10 +332,13 @@ void Recordset::Close() {
 
 // ---- Database
 
-const std::string& Database::Name() const { return impl_->path; }
+const std::string& Database::Name() const {
+    if (!impl_) throw err::objectClosed();
+    return impl_->path;
+}
 
 std::string Database::Version() const {
-    impl_->checkOpen();
+    openOrThrow(impl_);
     switch (impl_->file->header().format) {
         case Format::Jet3: return "3.0";
         case Format::Jet4: return "4.0";
@@ -336,7 +348,7 @@ std::string Database::Version() const {
 bool Database::IsOpen() const { return impl_ && impl_->open; }
 
 Collection<TableDef> Database::TableDefs() const {
-    impl_->checkOpen();
+    openOrThrow(impl_);
     std::vector<TableDef> out;
     for (size_t i = 0; i < impl_->catalog.size(); ++i) out.push_back(FieldAccess::makeTable(impl_, i));
     return Collection<TableDef>(std::move(out));
@@ -361,7 +373,7 @@ Recordset openTable(const std::shared_ptr<DatabaseImpl>& db, size_t entry) {
 Recordset TableDef::OpenRecordset() const { return openTable(db_, entry_); }
 
 Recordset Database::OpenRecordset(const std::string& name) const {
-    impl_->checkOpen();
+    openOrThrow(impl_);
     for (size_t i = 0; i < impl_->catalog.size(); ++i)
         if (sameName(impl_->catalog[i].name, name)) return openTable(impl_, i);
     throw JetError(3078, "The Microsoft Jet database engine cannot find the input table or query '" + name +
@@ -380,7 +392,7 @@ double oleNow() {
 }  // namespace
 
 void Database::Execute(const std::string& sql) {
-    impl_->checkOpen();
+    openOrThrow(impl_);
     Statement st = parseStatement(sql);
     if (!impl_->file->writable()) throw JetError(3027, "Cannot update.  Database or object is read-only.");
     PageFile& file = *impl_->file;
@@ -413,13 +425,13 @@ void Database::Execute(const std::string& sql) {
 }
 
 void Database::BeginTrans() {
-    impl_->checkOpen();
+    openOrThrow(impl_);
     if (impl_->inTransaction) throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
     impl_->inTransaction = true;
 }
 
 void Database::CommitTrans() {
-    impl_->checkOpen();
+    openOrThrow(impl_);
     if (!impl_->inTransaction) throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
     impl_->inTransaction = false;
     try {
@@ -431,7 +443,7 @@ void Database::CommitTrans() {
 }
 
 void Database::Rollback() {
-    impl_->checkOpen();
+    openOrThrow(impl_);
     if (!impl_->inTransaction) throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
     impl_->undo(true);
 }

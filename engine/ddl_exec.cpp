@@ -42,6 +42,7 @@ void executeCreateTable(PageFile& file, const std::vector<CatalogEntry>& catalog
         n.scale = c.scale;
         n.autoNumber = c.autoNumber;
         n.required = c.notNull;
+        n.fixedLength = c.fixedLength;
         t.columns.push_back(std::move(n));
     }
     auto columnOf = [&](const std::string& name) {

@@ -108,8 +108,12 @@ PageRef PageFile::page(uint32_t n) {
 }
 
 void PageFile::remember(uint32_t n, PageRef ref) {
-    auto it = index_.find(n);
-    if (it != index_.end()) return;
+    // The newest bytes win: a page written back replaces any copy read before.
+    if (auto it = index_.find(n); it != index_.end()) {
+        it->second->second = std::move(ref);
+        lru_.splice(lru_.begin(), lru_, it->second);
+        return;
+    }
     lru_.emplace_front(n, std::move(ref));
     index_[n] = lru_.begin();
     if (lru_.size() > capacity_) {
@@ -132,7 +136,9 @@ PageRef PageFile::load(uint32_t n, uint32_t run) {
         decode(n + k, *buf);
         if (k == 0) first = buf;
         lastMiss_ = n + k;
-        remember(n + k, std::move(buf));
+        // A page changed in memory is newer than its bytes on disk: read
+        // ahead must not cache the old ones.
+        if (!dirty_.count(n + k)) remember(n + k, std::move(buf));
     }
     return first;
 }

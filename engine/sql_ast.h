@@ -61,6 +61,7 @@ struct ColumnSpec {
     uint16_t length = 0;
     uint8_t precision = 0, scale = 0;
     bool autoNumber = false, notNull = false;
+    bool fixedLength = false;  // CHAR(n): text padded with blanks to its length
 };
 
 struct KeySpec {

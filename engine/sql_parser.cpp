@@ -9,6 +9,7 @@
 
 #include "error.h"
 #include "sql_reserved.h"
+#include "sql_word_chars.h"
 #include "table_def.h"
 
 namespace vantrel::jet {
@@ -27,8 +28,8 @@ struct Token {
     std::string text;
 };
 
-bool isWordStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
-bool isWordChar(unsigned char c) { return isWordStart(c) || std::isdigit(c); }
+bool isWordStart(const std::string& s, size_t i) { return nameCharLength(s, i, true) != 0; }
+bool isWordChar(const std::string& s, size_t i) { return nameCharLength(s, i, false) != 0; }
 
 std::vector<Token> tokenize(const std::string& s) {
     std::vector<Token> out;
@@ -37,16 +38,16 @@ std::vector<Token> tokenize(const std::string& s) {
         unsigned char c = s[i];
         if (std::isspace(c)) {
             ++i;
-        } else if (isWordStart(c)) {
+        } else if (isWordStart(s, i)) {
             size_t j = i;
-            while (j < s.size() && isWordChar(s[j])) ++j;
+            while (size_t n = nameCharLength(s, j, false)) j += n;
             out.push_back({Token::Type::Word, s.substr(i, j - i)});
             i = j;
         } else if (c == '0' && i + 1 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
             // 0x... : bytes for binary columns.
             size_t j = i + 2;
             while (j < s.size() && std::isxdigit(static_cast<unsigned char>(s[j]))) ++j;
-            if ((j - i) % 2 != 0 || (j < s.size() && isWordChar(static_cast<unsigned char>(s[j])))) throw ParseError{};
+            if ((j - i) % 2 != 0 || (j < s.size() && isWordChar(s, j))) throw ParseError{};
             out.push_back({Token::Type::Hex, s.substr(i + 2, j - i - 2)});
             i = j;
         } else if (std::isdigit(c) || (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
@@ -61,7 +62,7 @@ std::vector<Token> tokenize(const std::string& s) {
                 }
             }
             // A number glued to letters ("1abc") is no token of ours.
-            if (j < s.size() && isWordStart(static_cast<unsigned char>(s[j]))) throw ParseError{};
+            if (j < s.size() && isWordStart(s, j)) throw ParseError{};
             out.push_back({Token::Type::Number, s.substr(i, j - i)});
             i = j;
         } else if (c == '[') {
@@ -496,7 +497,9 @@ ColumnSpec columnType(Parser& p, ColumnSpec c) {
     else if (is({"CURRENCY", "MONEY"})) c.type = kMoney;
     else if (is({"DATETIME", "DATE", "TIME", "TIMESTAMP"})) c.type = kDateTime;
     else if (is({"TEXT", "CHAR", "VARCHAR", "ALPHANUMERIC", "STRING", "CHARACTER", "NVARCHAR", "NCHAR"})) {
+        // CHAR, CHARACTER and NCHAR declare fixed-length text, the others variable.
         c.type = kText;
+        c.fixedLength = is({"CHAR", "CHARACTER", "NCHAR"});
         const unsigned n = size(255);
         if (n < 1 || n > 255) throw JetError(3292, "Syntax error in field definition.");
         c.length = uint16_t(n * 2);

@@ -136,6 +136,14 @@ uint16_t fixedWidth(uint8_t type) {
     }
 }
 
+namespace {
+// Bytes a column takes in the fixed area of a row; 0 for variable columns.
+uint16_t storedWidth(const NewColumn& c) {
+    if (c.type == kText && c.fixedLength) return c.length;
+    return fixedWidth(c.type);
+}
+}  // namespace
+
 uint32_t createTable(PageFile& file, const Layout& l, const NewTable& t, uint32_t tdefPage) {
     if (l.jet3) throw unsupportedChange("this engine creates tables in Jet4 databases only");
     if (t.columns.empty()) throw JetError(3264, "No field defined--cannot append TableDef or Index.");
@@ -167,7 +175,7 @@ uint32_t createTable(PageFile& file, const Layout& l, const NewTable& t, uint32_
     def[24] = 1;  // Jet counts autonumbers only with this set
     def[l.tdefTypeAt] = t.system ? kTableSystem : kTableUser;
     uint16_t varCount = 0;
-    for (const auto& c : t.columns) varCount += fixedWidth(c.type) == 0;
+    for (const auto& c : t.columns) varCount += storedWidth(c) == 0;
     put16(def, l.tdefMaxColsAt, uint16_t(t.columns.size()));
     put16(def, l.tdefVarColsAt, varCount);
     put16(def, l.tdefColsAt, uint16_t(t.columns.size()));
@@ -180,7 +188,7 @@ uint32_t createTable(PageFile& file, const Layout& l, const NewTable& t, uint32_
     uint16_t fixedAt = 0, varIndex = 0;
     for (size_t i = 0; i < t.columns.size(); ++i) {
         const NewColumn& c = t.columns[i];
-        const uint16_t width = fixedWidth(c.type);
+        const uint16_t width = storedWidth(c);
         def.push_back(c.type);
         append32(def, kTdefMagic);
         append16(def, uint16_t(i));

@@ -20,6 +20,7 @@ struct NewColumn {
     uint8_t precision = 0, scale = 0;
     bool autoNumber = false;
     bool required = false;
+    bool fixedLength = false;   // text kept in the fixed area, padded with blanks
 };
 
 struct NewIndex {

@@ -285,11 +285,22 @@ Converted convertForColumn(const ColumnDef& c, const Variant& v, bool jet3, uint
                     bytes.push_back(uint8_t(u >> 8));
                 }
             }
-            r.value = Variant::text(text);
             if (c.type == kText) {
                 if (bytes.size() > c.length) return refuse("value too long");
+                if (c.fixed()) {
+                    // A fixed-length text is padded with blanks to the column's
+                    // length, and reads back with them, as Access keeps it.
+                    const size_t unit = jet3 ? 1 : 2;
+                    text.append((c.length - bytes.size()) / unit, ' ');
+                    while (bytes.size() + unit <= c.length) {
+                        bytes.push_back(' ');
+                        if (unit == 2) bytes.push_back(0);
+                    }
+                }
+                r.value = Variant::text(text);
                 r.stored = std::move(bytes);
             } else {
+                r.value = Variant::text(text);
                 if (bytes.size() > kMemoInlineLimit) {
                     r.needsLongValue = true;
                     r.longData = std::move(bytes);

@@ -16,7 +16,13 @@ TEST(UpdateSyntax, StatementsJetCannotParseAre3144) {
     using jet::parseUpdate;
     EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update Order Details set  a='' where isnull(a)"); }));
     EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update Table set  a='' where isnull(a)"); }));   // reserved word
-    EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update T set  name='' where isnull(name)"); }));
+    EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update T set  Value='' where isnull(Value)"); }));
+    EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update T set  Date='' where isnull(Date)"); }));
+    // Names with symbols, superscripts or fractions need brackets.
+    EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update T set  q3\u00B9=0 where isnull(q3\u00B9)"); }));
+    EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update T set  a\u00D7b=0 where isnull(a\u00D7b)"); }));
+    EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update T set  Preis\u20AC=0 where isnull(Preis\u20AC)"); }));
+    EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update T set  \u00BD=0 where isnull(\u00BD)"); }));
     EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update T set a= where isnull(a)"); }));
     EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update T set a='x' where"); }));
     EXPECT_EQ(3144, jetErrorOf([] { parseUpdate("update T set a='unterminated"); }));
@@ -32,6 +38,12 @@ TEST(UpdateSyntax, StatementsJetCannotParseAre3144) {
     EXPECT_EQ("Größe", st.assignments[2].column);
     EXPECT_DOUBLE_EQ(-1.5, st.assignments[2].value.asDouble());
     ASSERT_TRUE(st.where);
+    // Words of the Access application that the engine's SQL leaves free, and
+    // letters of any script, stand bare.
+    EXPECT_EQ("Name", parseUpdate("update Orders set  Name='' where isnull(Name)").assignments[0].column);
+    EXPECT_EQ("Description", parseUpdate("update Orders set  Description='' where isnull(Description)").assignments[0].column);
+    EXPECT_EQ("\u5BA2\u6236", parseUpdate("update \u5BA2\u6236 set  \u5BA2\u6236=0 where isnull(\u5BA2\u6236)").table);
+    EXPECT_EQ("\u00DF\u00C9\u00F8", parseUpdate("update T set  \u00DF\u00C9\u00F8=0 where isnull(\u00DF\u00C9\u00F8)").assignments[0].column);
     auto lower = parseUpdate("update Orders set  Note='' where isnull(Note)");
     EXPECT_EQ(jet::Expr::Kind::IsNull, lower.where->kind);
 }

@@ -1,0 +1,157 @@
+// Lessons from databases nobody here made: the engine's own reserved words,
+// fixed-length text, and a page cache that must never hand out old bytes.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "built_db.h"
+#include "converter.h"
+#include "sql_parser.h"
+#include "sql_reserved.h"
+#include "write_helpers.h"
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+namespace {
+
+class Quiet : public MessageSink {
+public:
+    void Show(const std::string& text) override { shown.push_back(text); }
+    std::vector<std::string> shown;
+};
+
+std::vector<std::string> textColumn(const std::filesystem::path& db, const std::string& table, const std::string& column) {
+    std::vector<std::string> out;
+    for (const Variant& v : columnValues(openWritable(db), table, column)) out.push_back(v.isNull() ? "<null>" : v.str());
+    return out;
+}
+
+}  // namespace
+
+TEST(ReservedWords, TheEnginesOwnListAndNoOther) {
+    const auto list = sharedDir() / "jet-sql-reserved-words.txt";
+    if (!std::filesystem::exists(list)) GTEST_SKIP() << "skipped: " << list << " is absent (the shared folder is not beside the project)";
+    std::ifstream in(list);
+    size_t words = 0;
+    for (std::string w; std::getline(in, w);) {
+        if (w.empty()) continue;
+        ++words;
+        EXPECT_TRUE(jet::isReservedWord(w)) << w;
+    }
+    EXPECT_EQ(words, jet::reservedWordCount());
+}
+
+TEST(ReservedWords, WhatTheNullFillNamesBare) {
+    for (const char* w : {"date", "Value", "NUMBER", "year", "Month", "user", "Order", "Table", "text"})
+        EXPECT_TRUE(jet::isReservedWord(w)) << w;
+    // The Access application's words are free in the engine's SQL.
+    for (const char* w : {"Description", "Name", "Field", "Type", "End", "Leave", "Note", "Yes", "Form"})
+        EXPECT_FALSE(jet::isReservedWord(w)) << w;
+}
+
+TEST(PageCache, ReadAheadNeverKeepsTheOldBytesOfAChangedPage) {
+    TempDir dir;
+    const auto db = buildDb(dir / "c.mdb", projectStatements());
+    jet::PageFile::Options writable;
+    writable.writable = true;
+    jet::PageFile file(db.string(), writable);
+    ASSERT_GT(file.pageCount(), 6u);
+    const uint8_t before = (*file.page(5))[200];
+    file.modify(5)[200] = uint8_t(before ^ 0xFF);
+    // Two misses in a row make a scan: the second reads pages ahead, over the
+    // changed one.
+    file.page(3);
+    file.page(4);
+    EXPECT_EQ(uint8_t(before ^ 0xFF), (*file.page(5))[200]);
+    file.commit();
+    EXPECT_EQ(uint8_t(before ^ 0xFF), (*file.page(5))[200]) << "the cache kept the bytes read before the write";
+    file.modify(5)[200] = before;  // leave the file as it was
+    file.commit();
+}
+
+TEST(FixedLengthText, PaddedWithBlanksAsAccessKeepsIt) {
+    TempDir dir;
+    const auto db = buildDb(dir / "f.mdb", {
+        "CREATE TABLE Parts (ID LONG, Code CHAR(5), Name TEXT(5))",
+        "INSERT INTO Parts VALUES (1, 'ab', 'ab')",
+        "INSERT INTO Parts (ID) VALUES (2)",
+    });
+    Database d = openWritable(db);
+    Field code = d.TableDefs().Item("Parts").Fields().Item("Code");
+    EXPECT_TRUE(code.Attributes() & dbFixedField);
+    EXPECT_EQ(5, code.Size());
+    EXPECT_FALSE(d.TableDefs().Item("Parts").Fields().Item("Name").Attributes() & dbFixedField);
+    d.Execute("INSERT INTO Parts (ID, Code) VALUES (3, 'abcdef')");  // longer than the column: refused
+    EXPECT_EQ(0, d.LastUpdate().affected);
+    d.Execute("update Parts set  Code='' where isnull(Code)");
+    d.Execute("update Parts set  Name='' where isnull(Name)");
+    d.Close();
+    EXPECT_EQ((std::vector<std::string>{"ab   ", "     "}), textColumn(db, "Parts", "Code"));
+    EXPECT_EQ((std::vector<std::string>{"ab", ""}), textColumn(db, "Parts", "Name"));
+    EXPECT_INDEXES_CONSISTENT(db);
+}
+
+TEST(FixedLengthText, AnIndexedFixedColumnKeepsItsIndexInStep) {
+    TempDir dir;
+    const auto db = buildDb(dir / "i.mdb", {
+        "CREATE TABLE T (ID COUNTER PRIMARY KEY, Code CHAR(4))",
+        "CREATE INDEX Code ON T (Code)",
+        "INSERT INTO T (Code) VALUES ('b')",
+        "INSERT INTO T (Code) VALUES (Null)",
+        "INSERT INTO T (Code) VALUES ('a')",
+    });
+    Database d = openWritable(db);
+    d.Execute("update T set  Code='' where isnull(Code)");
+    d.Close();
+    EXPECT_EQ((std::vector<std::string>{"b   ", "    ", "a   "}), textColumn(db, "T", "Code"));
+    EXPECT_INDEXES_CONSISTENT(db);
+}
+
+// A real database with a fixed-length Text(20) column that holds only Nulls.
+TEST(FixedLengthText, TheNullFillOfARealFileWritesBlanksAndTheScriptNoNul) {
+    REQUIRE_CORPUS("pw-ex-kbfakt5.mdb");
+    TempDir dir;
+    const auto db = copyCorpus("pw-ex-kbfakt5.mdb", dir);
+    Quiet sink;
+    Converter c(sink);
+    c.dbSrc = openWritable(db);
+    c.MainSub(c.dbSrc);
+    c.dbSrc.Close();
+    // TEXT is a reserved word: the one column Jet skips too.
+    EXPECT_EQ(std::vector<std::string>{"RECH2\u8868\u55AE\u7684 TEXT\u6B04\u4F4D  \u932F\u8AA4\u7565\u904E"}, sink.shown);
+    const auto values = textColumn(db, "ARTSTAMM", "FzgTyp");
+    ASSERT_EQ(1931u, values.size());
+    for (const auto& v : values) ASSERT_EQ(std::string(20, ' '), v);
+    EXPECT_INDEXES_CONSISTENT(db);
+
+    c.ScriptPath = (dir / "s.tdb").string();
+    Database r = DBEngine::Default().OpenDatabase(db.string(), false, true, ";pwd=bluefinchtea");
+    TableDef t = r.TableDefs().Item("ARTSTAMM");
+    c.WriteRecords(r, t);
+    const std::string script = fileBytes(c.ScriptPath);
+    EXPECT_EQ(std::string::npos, script.find('\0'));
+    EXPECT_NE(std::string::npos, script.find("\"" + std::string(20, ' ') + "\""));
+}
+
+// Each statement of the null-fill sees what the ones before it wrote: rows
+// that live behind forwarding pointers once came back unfilled.
+TEST(NullFill, EveryStatementSeesTheRowsTheOneBeforeWrote) {
+    REQUIRE_CORPUS("pw-ex-kbfakt5.mdb");
+    TempDir dir;
+    const auto db = copyCorpus("pw-ex-kbfakt5.mdb", dir);
+    Database d = openWritable(db);
+    d.Execute("update ARTSTAMM set  BESTAND=0 where isnull(BESTAND)");
+    EXPECT_EQ(1745, d.RecordsAffected());
+    d.Execute("update ARTSTAMM set  BESTAND=0 where isnull(BESTAND)");
+    EXPECT_EQ(0, d.RecordsAffected());
+    d.Close();
+}
+
+TEST(Handles, ANeverSetDatabaseIs3420NotACrash) {
+    Database none;
+    EXPECT_EQ(3420, jetErrorOf([&] { none.Execute("update T set  a=0 where isnull(a)"); }));
+    EXPECT_EQ(3420, jetErrorOf([&] { none.TableDefs(); }));
+    EXPECT_EQ(3420, jetErrorOf([&] { none.Name(); }));
+    EXPECT_FALSE(none.IsOpen());
+}
