@@ -40,13 +40,32 @@ std::string shortest(double d) {
     return std::string(buf, r.ptr);
 }
 
+// A text literal; control characters, which a quoted literal cannot carry
+// safely, are joined in as Chr(n): 'AA' & Chr(0) & 'AA'.
 std::string quoted(const std::string& s) {
-    std::string out = "'";
+    std::string out, piece;
+    bool open = false;
+    auto closePiece = [&] {
+        if (!open) return;
+        if (!out.empty()) out += " & ";
+        out += "'" + piece + "'";
+        piece.clear();
+        open = false;
+    };
     for (char c : s) {
-        if (c == '\'') out += '\'';
-        out += c;
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) {
+            closePiece();
+            if (!out.empty()) out += " & ";
+            out += "Chr(" + std::to_string(u) + ")";
+            continue;
+        }
+        open = true;
+        if (c == '\'') piece += '\'';
+        piece += c;
     }
-    return out + "'";
+    closePiece();
+    return out.empty() ? "''" : out;
 }
 
 // A date as #YYYY-MM-DD HH:MM:SS# when that reads back as the same value,

@@ -11,6 +11,7 @@
 #include "sql_reserved.h"
 #include "sql_word_chars.h"
 #include "table_def.h"
+#include "text_codec.h"
 
 namespace vantrel::jet {
 
@@ -98,7 +99,7 @@ std::vector<Token> tokenize(const std::string& s) {
             std::string sym(1, char(c));
             for (const char* t : twoChar)
                 if (s.compare(i, 2, t) == 0) sym = t;
-            if (std::string("=<>(),;-+*.").find(char(c)) == std::string::npos) throw ParseError{};
+            if (std::string("=<>(),;-+*.&").find(char(c)) == std::string::npos) throw ParseError{};
             out.push_back({Token::Type::Symbol, sym});
             i += sym.size();
         }
@@ -202,6 +203,41 @@ public:
         if (tok.type == Token::Type::Bracketed) return tok.text;
         if (tok.type == Token::Type::Word && !isReservedWord(tok.text)) return tok.text;
         throw ParseError{};
+    }
+
+    // A value to store: a literal, or text joined from quoted pieces and
+    // Chr(n) / ChrW(n) with '&' (how control characters are written).
+    std::optional<Variant> value() {
+        std::optional<Variant> first = textPiece();
+        if (!first) first = literal();
+        if (!first || first->type() != VarType::Text || !atSymbol("&")) return first;
+        std::string text = first->str();
+        while (atSymbol("&")) {
+            next();
+            auto piece = textPiece();
+            if (!piece) {
+                if (peek().type != Token::Type::String) throw ParseError{};
+                piece = Variant::text(next().text);
+            }
+            text += piece->str();
+        }
+        return Variant::text(std::move(text));
+    }
+
+    // Chr(n) or ChrW(n): the character of code n.
+    std::optional<Variant> textPiece() {
+        if (!(atWord("CHR") || atWord("CHRW")) || !(peek(1).type == Token::Type::Symbol && peek(1).text == "(")) return std::nullopt;
+        const bool wide = atWord("CHRW");
+        pos_ += 2;
+        Token n = next();
+        if (n.type != Token::Type::Number || n.text.find_first_not_of("0123456789") != std::string::npos || n.text.size() > 5)
+            throw ParseError{};
+        const unsigned code = unsigned(std::stoul(n.text));
+        if (code > (wide ? 0xFFFFu : 0xFFu) || (code >= 0xD800 && code <= 0xDFFF)) throw ParseError{};
+        expectSymbol(")");
+        std::string out;
+        appendUtf8(out, char32_t(code));
+        return Variant::text(std::move(out));
     }
 
     std::optional<Variant> literal() {
@@ -398,7 +434,7 @@ UpdateStatement updateStatement(Parser& p) {
         Assignment a;
         a.column = p.identifier();
         p.expectSymbol("=");
-        auto v = p.literal();
+        auto v = p.value();
         if (!v) throw ParseError{};
         a.value = *v;
         st.assignments.push_back(std::move(a));
@@ -430,7 +466,7 @@ InsertStatement insertStatement(Parser& p) {
     p.expectWord("VALUES");
     p.expectSymbol("(");
     for (;;) {
-        auto v = p.literal();
+        auto v = p.value();
         if (!v) throw ParseError{};
         st.values.push_back(std::move(*v));
         if (!p.atSymbol(",")) break;

@@ -47,4 +47,16 @@ inline std::vector<std::string> projectStatements() {
     };
 }
 
+// Tables whose names look like system tables, each with one Null: only a
+// name whose first four characters, upper-cased, are MSYS marks one.
+inline std::vector<std::string> systemLookingStatements() {
+    std::vector<std::string> out;
+    for (const char* t : {"MSysLocal", "msysNotes", "MSY", "My_SYS", "Msys", "Orders"}) {
+        out.push_back(std::string("CREATE TABLE [") + t + "] (ID LONG, Note TEXT(10))");
+        out.push_back(std::string("INSERT INTO [") + t + "] (ID) VALUES (1)");
+    }
+    return out;
+}
+inline const std::vector<std::string> kUserTablesOfSystemLooking = {"MSY", "My_SYS", "Orders"};
+
 }  // namespace vantrel::test

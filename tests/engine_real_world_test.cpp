@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "built_db.h"
+#include "commands.h"
 #include "converter.h"
 #include "sql_parser.h"
 #include "sql_reserved.h"
@@ -154,4 +155,68 @@ TEST(Handles, ANeverSetDatabaseIs3420NotACrash) {
     EXPECT_EQ(3420, jetErrorOf([&] { none.TableDefs(); }));
     EXPECT_EQ(3420, jetErrorOf([&] { none.Name(); }));
     EXPECT_FALSE(none.IsOpen());
+}
+
+TEST(InsertValues, ControlCharactersJoinedWithChr) {
+    auto st = jet::parseStatement("INSERT INTO T (a, b) VALUES ('AA' & Chr(0) & 'A''A', Chr(9) & ChrW(8364))");
+    auto& ins = std::get<jet::InsertStatement>(st);
+    ASSERT_EQ(2u, ins.values.size());
+    EXPECT_EQ(std::string("AA\0A'A", 6), ins.values[0].str());
+    EXPECT_EQ("\t\u20AC", ins.values[1].str());
+    EXPECT_NE(0, jetErrorOf([] { jet::parseStatement("INSERT INTO T VALUES (Chr(256))"); }));
+    EXPECT_NE(0, jetErrorOf([] { jet::parseStatement("INSERT INTO T VALUES ('a' &)"); }));
+    EXPECT_NE(0, jetErrorOf([] { jet::parseStatement("INSERT INTO T VALUES (1 & 'a')"); }));
+}
+
+TEST(InsertValues, TextWithEveryControlCharacterRoundTripsThroughSql) {
+    TempDir dir;
+    std::string all;
+    for (int c = 0; c < 0x20; ++c) all += char(c);
+    all += "x\x7F'y";
+    std::string literal;
+    for (char c : all) literal += (literal.empty() ? "" : " & ") + std::string("Chr(") + std::to_string(int(static_cast<unsigned char>(c))) + ")";
+    const auto orig = buildDb(dir / "o.mdb", {"CREATE TABLE T (ID LONG, Note MEMO, Code TEXT(50))",
+                                              "INSERT INTO T VALUES (1, " + literal + ", 'a' & Chr(13) & Chr(10) & 'b')"});
+    ASSERT_EQ(std::vector<std::string>{all}, textColumn(orig, "T", "Note"));
+
+    const auto sqlPath = dir / "o.sql";
+    std::FILE* out = std::fopen(sqlPath.c_str(), "wb");
+    ASSERT_EQ(0, runSql(orig.string(), kFixedPassword, out));
+    std::fclose(out);
+    EXPECT_EQ(std::string::npos, fileBytes(sqlPath).find('\0'));
+    ASSERT_EQ(0, runCreate((dir / "c.mdb").string(), kFixedPassword, sqlPath.string()));
+    EXPECT_EQ(std::vector<std::string>{all}, textColumn(dir / "c.mdb", "T", "Note"));
+    EXPECT_EQ(std::vector<std::string>{"a\r\nb"}, textColumn(dir / "c.mdb", "T", "Code"));
+}
+
+// Every path that lists tables applies the same user-table rule.
+TEST(UserTables, NamesLikeSystemTablesThroughEveryPath) {
+    TempDir dir;
+    const auto db = buildDb(dir / "u.mdb", systemLookingStatements());
+    const std::vector<std::string> users = kUserTablesOfSystemLooking;
+
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(0, runTables(db.string(), kFixedPassword));
+    EXPECT_EQ("MSY\nMy_SYS\nOrders\n", testing::internal::GetCapturedStdout());
+
+    const auto dumpPath = dir / "u.json";
+    std::FILE* out = std::fopen(dumpPath.c_str(), "wb");
+    ASSERT_EQ(0, runDump(db.string(), kFixedPassword, out));
+    std::fclose(out);
+    const std::string dump = fileBytes(dumpPath);
+    for (const char* t : {"MSysLocal", "msysNotes", "Msys"}) EXPECT_EQ(std::string::npos, dump.find(std::string("\"") + t + "\"")) << t;
+    for (const auto& t : users) EXPECT_NE(std::string::npos, dump.find("\"" + t + "\"")) << t;
+
+    ASSERT_EQ(0, runScript(db.string(), kFixedPassword, (dir / "u.tdb").string(), {}));
+    EXPECT_EQ("INSERT INTO [MSY] ([ID]) values (1)\r\nINSERT INTO [My_SYS] ([ID]) values (1)\r\n"
+              "INSERT INTO [Orders] ([ID]) values (1)\r\nEnd Of File\r\n",
+              fileBytes(dir / "u.tdb"));
+
+    Quiet sink;
+    Converter c(sink);
+    c.dbSrc = openWritable(db);
+    c.MainSub(c.dbSrc);
+    c.dbSrc.Close();
+    for (const char* t : {"MSysLocal", "msysNotes", "Msys"}) EXPECT_EQ(std::vector<std::string>{"<null>"}, textColumn(db, t, "Note")) << t;
+    for (const auto& t : users) EXPECT_EQ(std::vector<std::string>{""}, textColumn(db, t, "Note")) << t;
 }

@@ -292,3 +292,14 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+TEST(Window, TheTableListHoldsOnlyUserTables) {
+    TempDir dir;
+    auto db = buildDb(dir / "u.mdb", systemLookingStatements());
+    Window t;
+    t.dialog.answer = db.string();
+    QTest::mouseClick(t.w.cmdBrowse, Qt::LeftButton);
+    std::vector<std::string> listed;
+    for (int i = 0; i < t.w.List1->count(); ++i) listed.push_back(t.w.List1->item(i)->text().toStdString());
+    EXPECT_EQ(kUserTablesOfSystemLooking, listed);
+}
