@@ -108,23 +108,18 @@ bool encodeGeneralText(std::u16string_view text, bool ascending, std::vector<uin
     std::vector<uint8_t> accents, hidden;
     size_t accentChars = 0;  // characters the accent list speaks for
     size_t position = 0;     // characters with first-pass codes so far
-    bool unsurePosition = false;
     for (char16_t c : text) {
         const CharCode& cc = kCodes[c];
         const size_t here = position;
-        if (unsurePosition && (cc.kind == Accent || cc.kind == Hidden)) {
-            out.resize(begin);
-            return false;
-        }
         switch (cc.kind) {
             case Sort:
                 appendCodes(out, cc.codes);
                 if (isLigature(c)) {
                     position += 2;  // counts as the two letters it stands for
                 } else {
-                    // A symbol with a two-byte code: where it leaves later
-                    // marks is not known, so such text is refused below.
-                    unsurePosition |= cc.codes[1] != 0;
+                    // A symbol with a two-byte code still takes one place in
+                    // the accent list and before later marks (Access's keys
+                    // for text such as "-\u00A0\u00C1--" show it).
                     ++position;
                 }
                 break;
