@@ -73,8 +73,9 @@ IndexTree loadIndexTree(PageFile& file, const Layout& l, uint32_t root) {
 
 namespace {
 
-size_t commonPrefix(EntryView a, EntryView b) {
-    size_t n = std::min(a.size(), b.size());
+// Jet3 keeps a page's prefix length in one byte.
+size_t commonPrefix(EntryView a, EntryView b, size_t maxPrefix) {
+    size_t n = std::min({a.size(), b.size(), maxPrefix});
     size_t i = 0;
     while (i < n && a[i] == b[i]) ++i;
     return i;
@@ -86,12 +87,12 @@ struct PageContent {
     size_t bytes = 0;  // as stored
 };
 
-size_t storedSize(const std::vector<EntryView>& es, size_t& prefix) {
+size_t storedSize(const std::vector<EntryView>& es, size_t maxPrefix, size_t& prefix) {
     if (es.empty()) {
         prefix = 0;
         return 0;
     }
-    prefix = es.size() > 1 ? commonPrefix(es.front(), es.back()) : 0;
+    prefix = es.size() > 1 ? commonPrefix(es.front(), es.back(), maxPrefix) : 0;
     size_t total = es.front().size();
     for (size_t i = 1; i < es.size(); ++i) total += es[i].size() - prefix;
     return total;
@@ -100,16 +101,16 @@ size_t storedSize(const std::vector<EntryView>& es, size_t& prefix) {
 // Packs entries onto pages in order; a page is closed once it reaches
 // `target` bytes or would pass `capacity`. Entries are sorted, so the prefix
 // all entries of a page share is the one its first and last share.
-std::vector<PageContent> pack(const std::vector<EntryView>& entries, size_t capacity, size_t target) {
+std::vector<PageContent> pack(const std::vector<EntryView>& entries, size_t capacity, size_t target, size_t maxPrefix) {
     std::vector<PageContent> pages;
     PageContent cur;
     size_t sum = 0;  // plain sizes of the entries on the current page
     auto sizeWith = [&](EntryView last, size_t count, size_t total, size_t& prefix) {
-        prefix = count > 1 ? commonPrefix(cur.entries.front(), last) : 0;
+        prefix = count > 1 ? commonPrefix(cur.entries.front(), last, maxPrefix) : 0;
         return total - (count - 1) * prefix;
     };
     auto close = [&] {
-        cur.bytes = storedSize(cur.entries, cur.prefix);
+        cur.bytes = storedSize(cur.entries, maxPrefix, cur.prefix);
         pages.push_back(std::move(cur));
         cur = PageContent{};
         sum = 0;
@@ -145,7 +146,13 @@ void writePage(PageFile& file, const Layout& l, uint32_t pg, bool leaf, uint32_t
     put32(b.data() + l.indexPrevAt, prev);
     put32(b.data() + l.indexNextAt, next);
     put32(b.data() + l.indexTailAt, 0);
-    put16(b.data() + l.indexPrefixLenAt, uint16_t(c.prefix));
+    if (l.jet3) {
+        b[l.indexPrefixLenAt] = uint8_t(c.prefix);
+        b[l.indexPrefixLenAt + 1] = leaf ? 0 : 1;  // Access marks node pages so
+    } else {
+        put16(b.data() + l.indexPrefixLenAt, uint16_t(c.prefix));
+        b[l.indexPrefixLenAt + 2] = leaf ? 0 : 1;
+    }
     size_t at = l.indexFirstEntryAt;
     size_t total = 0;
     for (size_t i = 0; i < c.entries.size(); ++i) {
@@ -183,10 +190,11 @@ void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size
     // Leaves: at least as many as before, so that the tree keeps its pages.
     size_t total = 0;
     for (const auto& e : entries) total += e.size();
-    std::vector<PageContent> leaves = pack(entries, capacity, capacity);
+    const size_t maxPrefix = l.jet3 ? 0xFF : 0xFFFF;
+    std::vector<PageContent> leaves = pack(entries, capacity, capacity, maxPrefix);
     if (leaves.empty()) leaves.emplace_back();  // an empty index is one empty leaf
     if (leaves.size() < old.leafPages && entries.size() >= old.leafPages)
-        leaves = pack(entries, capacity, std::max<size_t>(1, total / old.leafPages));
+        leaves = pack(entries, capacity, std::max<size_t>(1, total / old.leafPages), maxPrefix);
 
     std::vector<std::vector<PageContent>> levels{leaves};
     std::vector<std::vector<std::vector<uint8_t>>> nodeEntries;  // keeps node entry bytes alive
@@ -229,7 +237,7 @@ void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size
         }
         nodeEntries.push_back(std::move(up));
         std::vector<EntryView> views(nodeEntries.back().begin(), nodeEntries.back().end());
-        levels.push_back(pack(views, capacity, capacity));
+        levels.push_back(pack(views, capacity, capacity, maxPrefix));
     }
 
     for (size_t level = 0; level < levels.size(); ++level) {
