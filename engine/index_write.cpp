@@ -137,7 +137,7 @@ void put32(uint8_t* p, uint32_t v) {
 }
 
 void writePage(PageFile& file, const Layout& l, uint32_t pg, bool leaf, uint32_t owner, uint32_t prev, uint32_t next,
-               const PageContent& c) {
+               const PageContent& c, uint32_t tail = 0) {
     PageBuf& b = file.modify(pg);
     std::fill(b.begin(), b.end(), 0);
     b[0] = leaf ? kPageIndexLeaf : kPageIndexNode;
@@ -145,7 +145,7 @@ void writePage(PageFile& file, const Layout& l, uint32_t pg, bool leaf, uint32_t
     put32(b.data() + l.indexOwnerAt, owner);
     put32(b.data() + l.indexPrevAt, prev);
     put32(b.data() + l.indexNextAt, next);
-    put32(b.data() + l.indexTailAt, 0);
+    put32(b.data() + l.indexTailAt, tail);
     if (l.jet3) {
         b[l.indexPrefixLenAt] = uint8_t(c.prefix);
         b[l.indexPrefixLenAt + 1] = leaf ? 0 : 1;  // Access marks node pages so
@@ -164,6 +164,20 @@ void writePage(PageFile& file, const Layout& l, uint32_t pg, bool leaf, uint32_t
         b[l.indexMaskAt + total / 8] |= uint8_t(1u << (total % 8));
     }
     put16(b.data() + 2, uint16_t(l.pageSize - at));
+}
+
+// Every node page gets at least two children (one entry and the tail): a
+// last page left with one takes the entry before it, when both still fit.
+void keepTwoChildren(std::vector<PageContent>& pages, size_t capacity, size_t maxPrefix) {
+    if (pages.size() < 2 || pages.back().entries.size() != 1 || pages[pages.size() - 2].entries.size() < 3) return;
+    PageContent before = pages[pages.size() - 2], last = pages.back();
+    last.entries.insert(last.entries.begin(), before.entries.back());
+    before.entries.pop_back();
+    last.bytes = storedSize(last.entries, maxPrefix, last.prefix);
+    before.bytes = storedSize(before.entries, maxPrefix, before.prefix);
+    if (last.bytes > capacity) return;
+    pages[pages.size() - 2] = std::move(before);
+    pages.back() = std::move(last);
 }
 
 }  // namespace
@@ -238,6 +252,7 @@ void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size
         nodeEntries.push_back(std::move(up));
         std::vector<EntryView> views(nodeEntries.back().begin(), nodeEntries.back().end());
         levels.push_back(pack(views, capacity, capacity, maxPrefix));
+        keepTwoChildren(levels.back(), capacity, maxPrefix);
     }
 
     for (size_t level = 0; level < levels.size(); ++level) {
@@ -245,7 +260,17 @@ void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size
         for (size_t i = 0; i < pages.size(); ++i) {
             uint32_t prev = i > 0 ? numbers[level][i - 1] : 0;
             uint32_t next = i + 1 < pages.size() ? numbers[level][i + 1] : 0;
-            writePage(file, l, numbers[level][i], level == 0, t.page, prev, next, pages[i]);
+            if (level == 0) {
+                writePage(file, l, numbers[level][i], true, t.page, prev, next, pages[i]);
+                continue;
+            }
+            // As Access does, a node's last child hangs off its tail pointer, not an entry.
+            PageContent c = pages[i];
+            const EntryView last = c.entries.back();
+            const uint32_t tail = Bytes(last.data(), last.size()).be32(last.size() - 4);
+            c.entries.pop_back();
+            c.bytes = storedSize(c.entries, maxPrefix, c.prefix);
+            writePage(file, l, numbers[level][i], false, t.page, prev, next, c, tail);
         }
     }
     // Pages the smaller tree no longer needs stay the index's, as empty leaves.

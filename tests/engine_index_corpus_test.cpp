@@ -123,8 +123,19 @@ TEST_F(Jet3IndexedUpdate, ChangedKeysLeaveEveryIndexConsistentAfterReopening) {
     EXPECT_GT(nines, 100);
     check.Close();
 
-    // Pages the engine wrote carry Access's marks: one-byte prefix, node mark.
-    for (const auto& page : pagesOfType(db_, 2048, jet::kPageIndexNode)) EXPECT_EQ(1, page[0x15]);
+    // Pages the engine wrote are shaped as Access writes them: a node mark
+    // after the one-byte prefix, and each node's last child behind its tail
+    // pointer rather than an entry.
+    const jet::Layout l = jet::Layout::forFormat(true);
+    for (const auto& page : pagesOfType(db_, 2048, jet::kPageIndexNode)) {
+        EXPECT_EQ(1, page[0x15]);
+        jet::Bytes pb(reinterpret_cast<const uint8_t*>(page.data()), page.size());
+        const uint32_t tail = pb.u32(l.indexTailAt);
+        EXPECT_NE(0u, tail);
+        const auto entries = jet::indexPageEntries(l, pb);
+        EXPECT_FALSE(entries.empty());
+        for (const auto& e : entries) EXPECT_NE(tail, jet::Bytes(e.bytes.data(), e.bytes.size()).be32(e.bytes.size() - 4));
+    }
     for (const auto& page : pagesOfType(db_, 2048, jet::kPageIndexLeaf)) EXPECT_EQ(0, page[0x15]);
 
     // An independent reader sees the same rows.
