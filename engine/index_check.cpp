@@ -20,6 +20,11 @@ std::vector<std::string> checkIndexes(PageFile& file, const TableDefData& t) {
     std::vector<std::string> problems;
     if (t.realIndexes.empty()) return problems;
 
+    // Long values are read only where an index holds a key made from them.
+    std::vector<bool> keyed(t.columns.size(), false);
+    for (const auto& r : t.realIndexes)
+        for (const KeyColumn& kc : keyColumns(t, r)) keyed[size_t(kc.column - t.columns.data())] = true;
+
     // The rows, by where their slot is.
     std::map<uint64_t, std::vector<Variant>> rows;
     TableScan scan(file, t);
@@ -28,9 +33,9 @@ std::vector<std::string> checkIndexes(PageFile& file, const TableDefData& t) {
         crackRow(l, t, scan.row().bytes, cracked);
         std::vector<Variant> values;
         for (size_t i = 0; i < t.columns.size(); ++i) {
-            // Long values are not needed for keys; skip reading their pages.
-            values.push_back(t.columns[i].longValue() ? Variant() : decodeValue(file, l, t.columns[i], cracked.columns[i]));
-            if (t.columns[i].longValue() && cracked.columns[i].present) values.back() = Variant::text("?");
+            const bool skip = t.columns[i].longValue() && !keyed[i];
+            values.push_back(skip ? Variant() : decodeValue(file, l, t.columns[i], cracked.columns[i]));
+            if (skip && cracked.columns[i].present) values.back() = Variant::text("?");
         }
         rows.emplace(packed(scan.where()), std::move(values));
     }

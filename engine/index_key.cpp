@@ -5,6 +5,7 @@
 
 #include "text_codec.h"
 #include "text_key.h"
+#include "text_key_jet3.h"
 
 namespace vantrel::jet {
 
@@ -129,10 +130,14 @@ bool encodeSegment(const KeyColumn& k, bool jet3, const Variant& v, std::vector<
         case kText: case kMemo: {
             if (v.type() != VarType::Text) return false;
             if (jet3) {
-                // Only the empty text: its sort form is just the terminator.
-                if (!v.str().empty()) return false;
+                // Codes known for the General order of code page 1252 only.
+                if (!v.str().empty() && (k.column->sortOrder != kGeneralSortOrder || k.column->codePage != 1252)) return false;
+                const size_t at = out.size();
                 start();
-                out.push_back(k.ascending ? 0x00 : 0xFF);
+                if (!encodeGeneral97Text(utf8ToUtf16(v.str()), k.ascending, out)) {
+                    out.resize(at);
+                    return false;
+                }
                 return true;
             }
             if (k.column->sortOrder != kGeneralSortOrder || k.column->sortVersion != 0) return false;

@@ -4,9 +4,13 @@
 
 namespace vantrel::jet {
 
+size_t indexPagePrefixLength(const Layout& l, Bytes page) {
+    return l.jet3 ? page.u8(l.indexPrefixLenAt) : page.u16(l.indexPrefixLenAt);
+}
+
 std::vector<IndexEntry> indexPageEntries(const Layout& l, Bytes page) {
     std::vector<IndexEntry> out;
-    const size_t prefixLen = page.u16(l.indexPrefixLenAt);
+    const size_t prefixLen = indexPagePrefixLength(l, page);
     const size_t maskBytes = l.indexFirstEntryAt - l.indexMaskAt;
     size_t start = l.indexFirstEntryAt;
     for (size_t i = 0; i < maskBytes; ++i) {

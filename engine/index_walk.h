@@ -15,6 +15,10 @@ struct IndexEntry {
     std::vector<uint8_t> bytes;  // the whole entry, prefix restored
 };
 
+// How many leading bytes every entry after the first shares with the first:
+// one byte in Jet3 (the byte after it is set on node pages), two in Jet4.
+size_t indexPagePrefixLength(const Layout& l, Bytes page);
+
 // The entries of one index page (node or leaf), in order.
 std::vector<IndexEntry> indexPageEntries(const Layout& l, Bytes page);
 

@@ -73,8 +73,9 @@ IndexTree loadIndexTree(PageFile& file, const Layout& l, uint32_t root) {
 
 namespace {
 
-size_t commonPrefix(EntryView a, EntryView b) {
-    size_t n = std::min(a.size(), b.size());
+// Jet3 keeps a page's prefix length in one byte.
+size_t commonPrefix(EntryView a, EntryView b, size_t maxPrefix) {
+    size_t n = std::min({a.size(), b.size(), maxPrefix});
     size_t i = 0;
     while (i < n && a[i] == b[i]) ++i;
     return i;
@@ -86,12 +87,12 @@ struct PageContent {
     size_t bytes = 0;  // as stored
 };
 
-size_t storedSize(const std::vector<EntryView>& es, size_t& prefix) {
+size_t storedSize(const std::vector<EntryView>& es, size_t maxPrefix, size_t& prefix) {
     if (es.empty()) {
         prefix = 0;
         return 0;
     }
-    prefix = es.size() > 1 ? commonPrefix(es.front(), es.back()) : 0;
+    prefix = es.size() > 1 ? commonPrefix(es.front(), es.back(), maxPrefix) : 0;
     size_t total = es.front().size();
     for (size_t i = 1; i < es.size(); ++i) total += es[i].size() - prefix;
     return total;
@@ -100,16 +101,16 @@ size_t storedSize(const std::vector<EntryView>& es, size_t& prefix) {
 // Packs entries onto pages in order; a page is closed once it reaches
 // `target` bytes or would pass `capacity`. Entries are sorted, so the prefix
 // all entries of a page share is the one its first and last share.
-std::vector<PageContent> pack(const std::vector<EntryView>& entries, size_t capacity, size_t target) {
+std::vector<PageContent> pack(const std::vector<EntryView>& entries, size_t capacity, size_t target, size_t maxPrefix) {
     std::vector<PageContent> pages;
     PageContent cur;
     size_t sum = 0;  // plain sizes of the entries on the current page
     auto sizeWith = [&](EntryView last, size_t count, size_t total, size_t& prefix) {
-        prefix = count > 1 ? commonPrefix(cur.entries.front(), last) : 0;
+        prefix = count > 1 ? commonPrefix(cur.entries.front(), last, maxPrefix) : 0;
         return total - (count - 1) * prefix;
     };
     auto close = [&] {
-        cur.bytes = storedSize(cur.entries, cur.prefix);
+        cur.bytes = storedSize(cur.entries, maxPrefix, cur.prefix);
         pages.push_back(std::move(cur));
         cur = PageContent{};
         sum = 0;
@@ -136,7 +137,7 @@ void put32(uint8_t* p, uint32_t v) {
 }
 
 void writePage(PageFile& file, const Layout& l, uint32_t pg, bool leaf, uint32_t owner, uint32_t prev, uint32_t next,
-               const PageContent& c) {
+               const PageContent& c, uint32_t tail = 0) {
     PageBuf& b = file.modify(pg);
     std::fill(b.begin(), b.end(), 0);
     b[0] = leaf ? kPageIndexLeaf : kPageIndexNode;
@@ -144,8 +145,14 @@ void writePage(PageFile& file, const Layout& l, uint32_t pg, bool leaf, uint32_t
     put32(b.data() + l.indexOwnerAt, owner);
     put32(b.data() + l.indexPrevAt, prev);
     put32(b.data() + l.indexNextAt, next);
-    put32(b.data() + l.indexTailAt, 0);
-    put16(b.data() + l.indexPrefixLenAt, uint16_t(c.prefix));
+    put32(b.data() + l.indexTailAt, tail);
+    if (l.jet3) {
+        b[l.indexPrefixLenAt] = uint8_t(c.prefix);
+        b[l.indexPrefixLenAt + 1] = leaf ? 0 : 1;  // Access marks node pages so
+    } else {
+        put16(b.data() + l.indexPrefixLenAt, uint16_t(c.prefix));
+        b[l.indexPrefixLenAt + 2] = leaf ? 0 : 1;
+    }
     size_t at = l.indexFirstEntryAt;
     size_t total = 0;
     for (size_t i = 0; i < c.entries.size(); ++i) {
@@ -157,6 +164,20 @@ void writePage(PageFile& file, const Layout& l, uint32_t pg, bool leaf, uint32_t
         b[l.indexMaskAt + total / 8] |= uint8_t(1u << (total % 8));
     }
     put16(b.data() + 2, uint16_t(l.pageSize - at));
+}
+
+// Every node page gets at least two children (one entry and the tail): a
+// last page left with one takes the entry before it, when both still fit.
+void keepTwoChildren(std::vector<PageContent>& pages, size_t capacity, size_t maxPrefix) {
+    if (pages.size() < 2 || pages.back().entries.size() != 1 || pages[pages.size() - 2].entries.size() < 3) return;
+    PageContent before = pages[pages.size() - 2], last = pages.back();
+    last.entries.insert(last.entries.begin(), before.entries.back());
+    before.entries.pop_back();
+    last.bytes = storedSize(last.entries, maxPrefix, last.prefix);
+    before.bytes = storedSize(before.entries, maxPrefix, before.prefix);
+    if (last.bytes > capacity) return;
+    pages[pages.size() - 2] = std::move(before);
+    pages.back() = std::move(last);
 }
 
 }  // namespace
@@ -183,10 +204,11 @@ void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size
     // Leaves: at least as many as before, so that the tree keeps its pages.
     size_t total = 0;
     for (const auto& e : entries) total += e.size();
-    std::vector<PageContent> leaves = pack(entries, capacity, capacity);
+    const size_t maxPrefix = l.jet3 ? 0xFF : 0xFFFF;
+    std::vector<PageContent> leaves = pack(entries, capacity, capacity, maxPrefix);
     if (leaves.empty()) leaves.emplace_back();  // an empty index is one empty leaf
     if (leaves.size() < old.leafPages && entries.size() >= old.leafPages)
-        leaves = pack(entries, capacity, std::max<size_t>(1, total / old.leafPages));
+        leaves = pack(entries, capacity, std::max<size_t>(1, total / old.leafPages), maxPrefix);
 
     std::vector<std::vector<PageContent>> levels{leaves};
     std::vector<std::vector<std::vector<uint8_t>>> nodeEntries;  // keeps node entry bytes alive
@@ -229,7 +251,8 @@ void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size
         }
         nodeEntries.push_back(std::move(up));
         std::vector<EntryView> views(nodeEntries.back().begin(), nodeEntries.back().end());
-        levels.push_back(pack(views, capacity, capacity));
+        levels.push_back(pack(views, capacity, capacity, maxPrefix));
+        keepTwoChildren(levels.back(), capacity, maxPrefix);
     }
 
     for (size_t level = 0; level < levels.size(); ++level) {
@@ -237,7 +260,17 @@ void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size
         for (size_t i = 0; i < pages.size(); ++i) {
             uint32_t prev = i > 0 ? numbers[level][i - 1] : 0;
             uint32_t next = i + 1 < pages.size() ? numbers[level][i + 1] : 0;
-            writePage(file, l, numbers[level][i], level == 0, t.page, prev, next, pages[i]);
+            if (level == 0) {
+                writePage(file, l, numbers[level][i], true, t.page, prev, next, pages[i]);
+                continue;
+            }
+            // As Access does, a node's last child hangs off its tail pointer, not an entry.
+            PageContent c = pages[i];
+            const EntryView last = c.entries.back();
+            const uint32_t tail = Bytes(last.data(), last.size()).be32(last.size() - 4);
+            c.entries.pop_back();
+            c.bytes = storedSize(c.entries, maxPrefix, c.prefix);
+            writePage(file, l, numbers[level][i], false, t.page, prev, next, c, tail);
         }
     }
     // Pages the smaller tree no longer needs stay the index's, as empty leaves.

@@ -1,5 +1,6 @@
 // Writing an index back after its entries changed: the leaf level packed in
-// key order (with each page's shared prefix), the node levels built above it,
+// key order (with each page's shared prefix), the node levels built above it
+// (each node's last child behind its tail pointer, as Access writes them),
 // the root staying on its page. Pages of the old tree are used again; more
 // come from the end of the file and join the index's page map.
 #pragma once

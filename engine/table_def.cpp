@@ -86,8 +86,10 @@ TableDefData readTableDef(PageFile& file, uint32_t page) {
         c.length = e.u16(l.colLengthAt);
         c.precision = e.u8(l.colMiscAt);
         c.scale = e.u8(l.colMiscAt + 1);
-        c.codePage = l.jet3 ? e.u16(l.colMiscAt) : 0;
-        if (!l.jet3) c.sortOrder = e.u16(l.colMiscAt), c.sortVersion = e.u8(l.colMiscAt + 3);
+        // Jet3 text columns keep their sort order and then their code page there.
+        c.codePage = l.jet3 ? e.u16(l.colMiscAt + 2) : 0;
+        c.sortOrder = e.u16(l.colMiscAt);
+        if (!l.jet3) c.sortVersion = e.u8(l.colMiscAt + 3);
         at += l.columnEntrySize;
     }
     for (auto& c : t.columns) c.name = readName(l, b, at, file.header().codePage);

@@ -35,7 +35,7 @@ struct ColumnDef {
     uint8_t flags = 0;
     uint8_t precision = 0, scale = 0;
     uint16_t codePage = 0;    // Jet3 text columns
-    uint16_t sortOrder = 0;   // Jet4 text columns: the sort order's locale
+    uint16_t sortOrder = 0;   // text columns: the sort order's locale
     uint8_t sortVersion = 0;
     bool fixed() const { return flags & kColFixed; }
     bool longValue() const { return type == kMemo || type == kOle; }
