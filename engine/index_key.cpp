@@ -79,8 +79,9 @@ size_t segmentLength(const KeyColumn& k, bool jet3, Bytes entry, size_t at) {
         // Runs of eight data bytes, each followed by a count byte; 9 means more follows.
         size_t p = at + 1;
         for (;;) {
-            uint8_t count = entry.u8(p + 8);
-            if (!k.ascending) count = uint8_t(~count);
+            // 09 says more follows, in both directions; a descending key
+            // turns only the closing count.
+            const uint8_t count = entry.u8(p + 8);
             p += 9;
             if (count != 9) break;
         }
@@ -147,6 +148,23 @@ bool encodeSegment(const KeyColumn& k, bool jet3, const Variant& v, std::vector<
                 out.resize(at);
                 return false;
             }
+            return true;
+        }
+        case kGuid: {
+            if (v.type() != VarType::Guid || v.str().size() != 16) return false;
+            // The GUID in the order its text reads (the first three groups
+            // turned big-endian), in two runs of eight bytes: 09 after the
+            // first says more follows, the count 08 closes the second.
+            // Descending keys turn the data bytes and the closing count.
+            const auto* g = reinterpret_cast<const uint8_t*>(v.str().data());
+            const uint8_t ordered[16] = {g[3], g[2], g[1], g[0], g[5], g[4], g[7], g[6],
+                                         g[8], g[9], g[10], g[11], g[12], g[13], g[14], g[15]};
+            const uint8_t flip = k.ascending ? 0x00 : 0xFF;
+            start();
+            for (int i = 0; i < 8; ++i) out.push_back(uint8_t(ordered[i] ^ flip));
+            out.push_back(0x09);
+            for (int i = 8; i < 16; ++i) out.push_back(uint8_t(ordered[i] ^ flip));
+            out.push_back(uint8_t(0x08 ^ flip));
             return true;
         }
         default: return false;

@@ -110,8 +110,8 @@ TEST(CreateTable, EveryTypeNameAndLiteralFormRoundTrips) {
     TempDir dir;
     auto path = buildDb(dir / "types.mdb",
                         {"CREATE TABLE [All Types] (b BIT, y BYTE, s SHORT, l LONG, c COUNTER, f SINGLE, d DOUBLE, m CURRENCY, "
-                         "t DATETIME, x TEXT(10), [memo] MEMO, ole LONGBINARY, bin BINARY(4), g GUID, dec DECIMAL(10,3))",
-                         "INSERT INTO [All Types] (b, y, s, l, f, d, m, t, x, [memo], ole, bin, g, dec) VALUES (True, 255, -32768, "
+                         "t DATETIME, x TEXT(10), [memo] MEMO, ole LONGBINARY, bin BINARY(4), g GUID, [dec] DECIMAL(10,3))",
+                         "INSERT INTO [All Types] (b, y, s, l, f, d, m, t, x, [memo], ole, bin, g, [dec]) VALUES (True, 255, -32768, "
                          "2147483647, 1.5, -2.25e-300, 922337203685477.5807, #2001-02-03 04:05:06#, 'it''s', 'memo', 0x00FF10, 0xCAFE, "
                          "'{6B29FC40-CA47-1067-B31D-00DD010662DA}', 1234567.891)",
                          "INSERT INTO [All Types] (x) VALUES (Null)"});

@@ -7,6 +7,7 @@
 #include "built_db.h"
 #include "commands.h"
 #include "converter.h"
+#include "index_key.h"
 #include "sql_parser.h"
 #include "sql_reserved.h"
 #include "write_helpers.h"
@@ -219,4 +220,24 @@ TEST(UserTables, NamesLikeSystemTablesThroughEveryPath) {
     c.dbSrc.Close();
     for (const char* t : {"MSysLocal", "msysNotes", "Msys"}) EXPECT_EQ(std::vector<std::string>{"<null>"}, textColumn(db, t, "Note")) << t;
     for (const auto& t : users) EXPECT_EQ(std::vector<std::string>{""}, textColumn(db, t, "Note")) << t;
+}
+
+TEST(IndexKeys, AGuidKeyIsItsTextOrderInTwoRuns) {
+    // Keys Access wrote for one row of a real file (Jackcess's index code
+    // test database, Table13 and Table13_desc).
+    const uint8_t stored[16] = {0x8F, 0xA2, 0x5F, 0x07, 0xA5, 0x71, 0x32, 0x40, 0xB2, 0x73, 0x54, 0x19, 0xF4, 0xB0, 0x7E, 0x59};
+    jet::ColumnDef col;
+    col.type = jet::kGuid;
+    std::vector<uint8_t> asc, desc;
+    ASSERT_TRUE(jet::encodeSegment({&col, true}, false, Variant::guid(stored), asc));
+    ASSERT_TRUE(jet::encodeSegment({&col, false}, false, Variant::guid(stored), desc));
+    EXPECT_EQ((std::vector<uint8_t>{0x7F, 0x07, 0x5F, 0xA2, 0x8F, 0x71, 0xA5, 0x40, 0x32, 0x09,
+                                    0xB2, 0x73, 0x54, 0x19, 0xF4, 0xB0, 0x7E, 0x59, 0x08}), asc);
+    const uint8_t stored2[16] = {0x92, 0x10, 0x30, 0xF6, 0x8D, 0x83, 0x60, 0x4F, 0xBF, 0x80, 0xD4, 0x82, 0x11, 0x03, 0x01, 0xAD};
+    desc.clear();
+    ASSERT_TRUE(jet::encodeSegment({&col, false}, false, Variant::guid(stored2), desc));
+    EXPECT_EQ((std::vector<uint8_t>{0x80, 0x09, 0xCF, 0xEF, 0x6D, 0x7C, 0x72, 0xB0, 0x9F, 0x09,
+                                    0x40, 0x7F, 0x2B, 0x7D, 0xEE, 0xFC, 0xFE, 0x52, 0xF7}), desc);
+    EXPECT_EQ(asc.size(), jet::segmentLength({&col, true}, false, jet::Bytes(asc.data(), asc.size()), 0));
+    EXPECT_EQ(desc.size(), jet::segmentLength({&col, false}, false, jet::Bytes(desc.data(), desc.size()), 0));
 }
