@@ -2,6 +2,9 @@
 
 #include <sstream>
 
+#include "error.h"
+#include "sql_parser.h"
+
 namespace vantrel {
 
 namespace {
@@ -40,6 +43,9 @@ bool SqlReader::next(SqlStatement& out) {
         if (c == ')' && depth > 0) --depth;
         if ((c == ';' || c == '\n') && depth == 0) break;
         out.text += char(c);
+        // Longer than any statement the engine takes: refused here, before
+        // an unclosed parenthesis draws the rest of the input into memory.
+        if (out.text.size() > jet::kMaxStatementLength) throw JetError(3360, "Query is too complex. (the statement starting at line " + std::to_string(out.line) + " is too long)");
     }
     while (!out.text.empty() && blank(static_cast<unsigned char>(out.text.back()))) out.text.pop_back();
     return !out.text.empty();
