@@ -202,7 +202,7 @@ TEST(Actions, ConvertFailuresAndTheEmptyPathBox) {
 TEST(Actions, ConvertStopsAtAFullDiskWithTheErrorAndNoEndMarker) {
     Window t;
     TempDir dir;
-    auto db = buildDb(dir / "shop.mdb", shopStatements());
+    auto db = buildDb(dir / "projects.mdb", projectStatements());
     t.dialog.answer = db.string();
     t.w.actions().cmdBrowse_Click();
     ASSERT_EQ("BC-", t.state());
