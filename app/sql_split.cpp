@@ -11,6 +11,8 @@ namespace {
 bool blank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 }  // namespace
 
+const size_t SqlReader::kDefaultMaxLength = jet::kMaxStatementLength;
+
 int SqlReader::get() {
     const int c = in_.sbumpc();
     if (c == '\n') ++line_;
@@ -45,7 +47,7 @@ bool SqlReader::next(SqlStatement& out) {
         out.text += char(c);
         // Longer than any statement the engine takes: refused here, before
         // an unclosed parenthesis draws the rest of the input into memory.
-        if (out.text.size() > jet::kMaxStatementLength) throw JetError(3360, "Query is too complex. (the statement starting at line " + std::to_string(out.line) + " is too long)");
+        if (out.text.size() > maxLength_) throw JetError(3360, "Query is too complex. (the statement starting at line " + std::to_string(out.line) + " is too long)");
     }
     while (!out.text.empty() && blank(static_cast<unsigned char>(out.text.back()))) out.text.pop_back();
     return !out.text.empty();

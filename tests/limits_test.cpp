@@ -9,6 +9,8 @@
 #include "built_db.h"
 #include "commands.h"
 #include "converter.h"
+#include "sql_parser.h"
+#include "sql_split.h"
 #include "write_helpers.h"
 
 namespace vantrel {
@@ -139,4 +141,34 @@ TEST(Limits, NumbersBeyondADoubleAreOverflowNotInfinity) {
     for (const auto& v : columnValues(db, "N", "S"))
         if (!v.isNull()) EXPECT_TRUE(std::isfinite(v.asDouble()));
     db.Close();
+}
+
+namespace {
+// Endless input: one statement that opens a parenthesis and never closes it.
+class Endless : public std::streambuf {
+public:
+    size_t given = 0;
+
+protected:
+    int_type underflow() override {
+        static const std::string start = "DELETE FROM T WHERE (", more = "A=1 OR\n";
+        chunk_ = given == 0 ? start : more;
+        given += chunk_.size();
+        setg(chunk_.data(), chunk_.data(), chunk_.data() + chunk_.size());
+        return traits_type::to_int_type(chunk_[0]);
+    }
+
+private:
+    std::string chunk_;
+};
+}  // namespace
+
+TEST(Limits, AScriptStatementIsReadNoFurtherThanTheLengthLimit) {
+    Endless source;
+    std::istream in(&source);
+    SqlReader reader(in, 100000);
+    SqlStatement s;
+    EXPECT_EQ(3360, jetErrorOf([&] { reader.next(s); }));
+    EXPECT_LT(source.given, 100100u);
+    EXPECT_EQ(jet::kMaxStatementLength, SqlReader::kDefaultMaxLength);
 }
