@@ -6,7 +6,6 @@ bool JetError::concernsFile() const {
     switch (Number) {
         case 3024:  // the file is missing
         case 3026:  // not enough space on disk
-        case 3027:  // the database is read-only
         case 3043:  // disk or network error (a failed read, write, sync, rename, ...)
         case 3044:  // not a valid path
         case 3045:  // in use by another process
