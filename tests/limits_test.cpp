@@ -11,6 +11,7 @@
 #include "converter.h"
 #include "sql_parser.h"
 #include "sql_split.h"
+#include "value_encode.h"
 #include "write_helpers.h"
 
 namespace vantrel {
@@ -171,4 +172,16 @@ TEST(Limits, AScriptStatementIsReadNoFurtherThanTheLengthLimit) {
     EXPECT_EQ(3360, jetErrorOf([&] { reader.next(s); }));
     EXPECT_LT(source.given, 100100u);
     EXPECT_EQ(jet::kMaxStatementLength, SqlReader::kDefaultMaxLength);
+}
+
+TEST(Limits, NoInfinityOrNaNIsStoredInASingleOrDoubleColumn) {
+    for (uint8_t type : {jet::kFloat, jet::kDouble}) {
+        jet::ColumnDef c;
+        c.type = type;
+        for (double d : {INFINITY, -INFINITY, NAN}) {
+            EXPECT_FALSE(jet::convertForColumn(c, Variant::dbl(d), false, 1252).ok) << int(type) << " " << d;
+            EXPECT_FALSE(jet::convertForColumn(c, Variant::single(float(d)), false, 1252).ok) << int(type) << " " << d;
+        }
+        EXPECT_TRUE(jet::convertForColumn(c, Variant::dbl(-1.5e30), false, 1252).ok);
+    }
 }
