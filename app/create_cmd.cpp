@@ -13,7 +13,18 @@ namespace vantrel {
 int runCreateFrom(const std::string& db, const std::string& password, std::istream& sql, bool quiet) {
     SqlReader statements(sql);
     size_t count = 0;
-    Database d = DBEngine::Default().CreateDatabase(db, std::string(dbLangGeneral) + (password.empty() ? "" : ";pwd=" + password));
+    // Whatever goes wrong from here on, no file is left behind, but a file
+    // that was there before (3204) is never touched.
+    Database d;
+    try {
+        d = DBEngine::Default().CreateDatabase(db, std::string(dbLangGeneral) + (password.empty() ? "" : ";pwd=" + password));
+    } catch (const JetError& e) {
+        if (e.Number != 3204) ::unlink(db.c_str());
+        throw;
+    } catch (...) {
+        ::unlink(db.c_str());
+        throw;
+    }
     long inserted = 0, refused = 0;
     try {
         d.BeginTrans();

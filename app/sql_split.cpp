@@ -2,11 +2,16 @@
 
 #include <sstream>
 
+#include "error.h"
+#include "sql_parser.h"
+
 namespace vantrel {
 
 namespace {
 bool blank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 }  // namespace
+
+const size_t SqlReader::kDefaultMaxLength = jet::kMaxStatementLength;
 
 int SqlReader::get() {
     const int c = in_.sbumpc();
@@ -40,6 +45,9 @@ bool SqlReader::next(SqlStatement& out) {
         if (c == ')' && depth > 0) --depth;
         if ((c == ';' || c == '\n') && depth == 0) break;
         out.text += char(c);
+        // Longer than any statement the engine takes: refused here, before
+        // an unclosed parenthesis draws the rest of the input into memory.
+        if (out.text.size() > maxLength_) throw JetError(3360, "Query is too complex. (the statement starting at line " + std::to_string(out.line) + " is too long)");
     }
     while (!out.text.empty() && blank(static_cast<unsigned char>(out.text.back()))) out.text.pop_back();
     return !out.text.empty();

@@ -4,6 +4,7 @@
 // so a script of any length costs the memory of its longest statement.
 #pragma once
 
+#include <cstddef>
 #include <istream>
 #include <string>
 #include <vector>
@@ -17,15 +18,19 @@ struct SqlStatement {
 
 class SqlReader {
 public:
-    explicit SqlReader(std::istream& in) : in_(*in.rdbuf()) {}
+    // `maxLength`: a statement longer than this is refused (JetError 3360)
+    // as soon as it is read that far.
+    explicit SqlReader(std::istream& in, size_t maxLength = kDefaultMaxLength) : in_(*in.rdbuf()), maxLength_(maxLength) {}
     // The next statement; false at the end of the script.
     bool next(SqlStatement& out);
+    static const size_t kDefaultMaxLength;
 
 private:
     int get();
     int peek() { return in_.sgetc(); }
     std::streambuf& in_;
     int line_ = 1;
+    size_t maxLength_;
 };
 
 std::vector<SqlStatement> splitSql(const std::string& script);

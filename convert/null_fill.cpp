@@ -1,6 +1,8 @@
 // The null-fill pass: every Null in every column of every user table becomes
 // "" (text-like columns) or 0 (value columns), one UPDATE per column; a column
-// whose statement fails is reported and skipped.
+// whose statement fails is reported and skipped. A failure that concerns the
+// file itself (it cannot be read or written, it is damaged) is no column's
+// fault: it ends the pass at once and reaches the caller.
 #include "converter.h"
 #include "type_classes.h"
 #include "user_tables.h"
@@ -28,6 +30,10 @@ void Converter::CreateTblStr(TableDef& tbl) {
             const std::string statement = "update " + T + " set  " + F + (text ? "=''" : "=0") + " " + "where isnull(" + F + ")";
             dbSrc.Execute(statement);
             outcome.update = dbSrc.LastUpdate();
+        } catch (const JetError& e) {
+            if (e.concernsFile()) throw;
+            outcome.failed = true;
+            messages_.Show(T + "表單的 " + F + "欄位  錯誤略過");
         } catch (const std::exception&) {
             outcome.failed = true;
             messages_.Show(T + "表單的 " + F + "欄位  錯誤略過");

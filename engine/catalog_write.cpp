@@ -2,6 +2,7 @@
 
 #include "catalog.h"
 #include "data_page.h"
+#include "properties.h"
 #include "property_blob.h"
 #include "row_layout.h"
 #include "table_scan.h"
@@ -20,6 +21,22 @@ size_t columnIndex(const TableDefData& t, const char* name) {
     for (size_t i = 0; i < t.columns.size(); ++i)
         if (t.columns[i].name == name) return i;
     throw FormatError(std::string("system table lacks column ") + name);
+}
+
+// Whether the block `bytes` gives back property `name` of `column` as set.
+bool readsBack(const std::vector<uint8_t>& bytes, const std::string& column, const std::string& name, uint8_t dataType,
+               const std::vector<uint8_t>& data) {
+    try {
+        const PropertyBlob back = PropertyBlob::parse(bytes);
+        for (const auto& list : back.lists) {
+            if (list.kind != (column.empty() ? 0 : 1) || upperAscii(list.owner) != upperAscii(column)) continue;
+            for (const auto& v : list.values)
+                if (v.name < back.names.size() && upperAscii(back.names[v.name]) == upperAscii(name))
+                    return v.dataType == dataType && v.data == data;
+        }
+    } catch (const FormatError&) {
+    }
+    return false;
 }
 
 }  // namespace
@@ -56,8 +73,11 @@ void setObjectProperty(PageFile& file, RowPointer catalogRow, const std::string&
     const size_t prop = columnIndex(t, "LvProp");
     const std::string& old = values[prop].str();
     PropertyBlob blob = PropertyBlob::parse(std::vector<uint8_t>(old.begin(), old.end()));
-    blob.set(column, name, dataType, std::move(data));
-    values[prop] = Variant::binary(blob.serialize());
+    blob.set(column, name, dataType, data);
+    std::vector<uint8_t> bytes = blob.serialize();
+    // What is written must read back as it was meant.
+    if (!readsBack(bytes, column, name, dataType, data)) throw JetError(3309, "Property value is too large.");
+    values[prop] = Variant::binary(std::move(bytes));
     // The entry's row is replaced; its indexes follow.
     w.remove(catalogRow);
     if (!w.insert(std::move(values), std::vector<bool>(t.columns.size(), true)).empty())

@@ -362,7 +362,7 @@ Recordset openTable(const std::shared_ptr<DatabaseImpl>& db, size_t entry) {
     r->db = db;
     r->table = db->def(entry);
     guarded(db->path, [&] {
-        r->scan = std::make_unique<TableScan>(*db->file, r->table->data);
+        r->scan = std::make_unique<TableScan>(*db->file, r->table->data, r->table->entry.name);
         r->eof = !r->scan->next();
         if (!r->eof) crackRow(db->layout, r->table->data, r->scan->row().bytes, r->row);
     });

@@ -1,5 +1,27 @@
 #include "error.h"
 
+namespace vantrel {
+
+bool JetError::concernsFile() const {
+    switch (Number) {
+        case 3024:  // the file is missing
+        case 3026:  // not enough space on disk
+        case 3043:  // disk or network error (a failed read, write, sync, rename, ...)
+        case 3044:  // not a valid path
+        case 3045:  // in use by another process
+        case 3049:  // damaged
+        case 3051:  // cannot be opened or written as asked
+        case 3183:  // at its size limit
+        case 3343:  // not a database
+        case 3420:  // the database is closed: nothing more can reach the file
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace vantrel
+
 namespace vantrel::err {
 
 JetError fileNotFound(const std::string& path) {

@@ -14,6 +14,13 @@ public:
 
     long Number;
     std::string Description;
+
+    // True when the failure concerns the file rather than one statement:
+    // it cannot be read, written, synced or opened as asked, it is damaged,
+    // or the engine no longer trusts its state of it. Work on such a file
+    // stops at once; a statement's own failure (names, types, refused rows)
+    // does not stop the work around it.
+    bool concernsFile() const;
 };
 
 // Raised by the storage layers when bytes on disk do not make sense. The

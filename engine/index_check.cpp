@@ -5,6 +5,7 @@
 
 #include "index_key.h"
 #include "index_walk.h"
+#include "live_rows.h"
 #include "row_layout.h"
 #include "table_scan.h"
 #include "value_decode.h"
@@ -20,48 +21,36 @@ std::vector<std::string> checkIndexes(PageFile& file, const TableDefData& t) {
     std::vector<std::string> problems;
     if (t.realIndexes.empty()) return problems;
 
-    // Long values are read only where an index holds a key made from them.
+    // The rows, by where their slot is: only where they are is kept; an
+    // entry's row is read again when the entry is checked.
     std::vector<bool> keyed(t.columns.size(), false);
-    for (const auto& r : t.realIndexes)
-        for (const KeyColumn& kc : keyColumns(t, r)) keyed[size_t(kc.column - t.columns.data())] = true;
-
-    // The rows, by where their slot is.
-    std::map<uint64_t, std::vector<Variant>> rows;
-    TableScan scan(file, t);
-    CrackedRow cracked;
-    while (scan.next()) {
-        crackRow(l, t, scan.row().bytes, cracked);
-        std::vector<Variant> values;
-        for (size_t i = 0; i < t.columns.size(); ++i) {
-            const bool skip = t.columns[i].longValue() && !keyed[i];
-            values.push_back(skip ? Variant() : decodeValue(file, l, t.columns[i], cracked.columns[i]));
-            if (skip && cracked.columns[i].present) values.back() = Variant::text("?");
-        }
-        rows.emplace(packed(scan.where()), std::move(values));
-    }
+    for (const auto& ri : t.realIndexes)
+        for (const KeyColumn& kc : keyColumns(t, ri)) keyed[size_t(kc.column - t.columns.data())] = true;
+    LiveRows rows(file, t, keyed);
 
     for (size_t r = 0; r < t.realIndexes.size(); ++r) {
         const std::string name = "index " + std::to_string(r);
         auto cols = keyColumns(t, t.realIndexes[r]);
-        std::map<uint64_t, int> seen;
+        std::vector<uint8_t> seen(rows.slots());  // entries per row, by slot number, up to 255
         std::vector<uint8_t> previous, encoded;
         try {
             walkIndex(file, l, t.realIndexes[r].rootPage, [&](Bytes key, RowPointer rp) {
                 std::vector<uint8_t> k(key.data(), key.data() + key.size());
                 if (!previous.empty() && k < previous) problems.push_back(name + ": entries out of key order");
                 previous = k;
-                auto row = rows.find(packed(rp));
-                if (row == rows.end()) {
+                const size_t slot = rows.slot(packed(rp));
+                if (slot == LiveRows::npos) {
                     problems.push_back(name + ": entry for a row that does not exist (page " + std::to_string(rp.page) + ", row " + std::to_string(rp.row) + ")");
                     return;
                 }
-                ++seen[packed(rp)];
+                if (seen[slot] < 255) ++seen[slot];
+                const std::vector<Variant>& rowValues = rows.values(packed(rp));
                 size_t at = 0;
                 for (size_t c = 0; c < cols.size(); ++c) {
                     const KeyColumn& kc = cols[c];
                     // The last segment runs to the row pointer.
                     size_t len = c + 1 == cols.size() ? key.size() - at : segmentLength(kc, l.jet3, key, at);
-                    const Variant& v = row->second[size_t(kc.column - t.columns.data())];
+                    const Variant& v = rowValues[size_t(kc.column - t.columns.data())];
                     const bool nullSeg = len == 1 && segmentIsNull(kc, key.u8(at));
                     if (nullSeg != v.isNull()) {
                         problems.push_back(name + ": column " + kc.column->name + " is " + (v.isNull() ? "Null" : "not Null") + " in the row but not in its entry");
@@ -80,18 +69,16 @@ std::vector<std::string> checkIndexes(PageFile& file, const TableDefData& t) {
             continue;
         }
         const bool ignoreNulls = t.realIndexes[r].flags & 0x02;
-        for (const auto& row : rows) {
-            const uint64_t where = row.first;
-            const std::vector<Variant>& values = row.second;
+        rows.forEach([&](uint64_t where, size_t slot, const std::vector<Variant>& values) {
             // An index that ignores Nulls has no entry for a row whose key columns are all Null.
             const bool allNull = std::all_of(cols.begin(), cols.end(), [&](const KeyColumn& kc) {
                 return values[size_t(kc.column - t.columns.data())].isNull();
             });
             const int want = ignoreNulls && allNull ? 0 : 1;
-            if (seen[where] != want)
+            if (seen[slot] != want)
                 problems.push_back(name + ": row at page " + std::to_string(where >> 8) + " slot " + std::to_string(where & 0xFF) +
-                                   " has " + std::to_string(seen[where]) + " entries");
-        }
+                                   " has " + std::to_string(seen[slot]) + " entries");
+        });
     }
     return problems;
 }

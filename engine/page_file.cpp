@@ -41,7 +41,10 @@ PageFile::PageFile(const std::string& path, Options opt)
     if (S_ISDIR(st.st_mode)) throw err::unrecognizedFormat(path);
     // A file or folder marked read-only is not changed, even where the
     // system would let this user write it (root).
-    if (writable_ && S_ISREG(st.st_mode) && (noWriteBits(path) || noWriteBits(folderOf(path)))) throw err::cannotOpen(path);
+    // The folder must take the journal: checked now, before any change is begun.
+    if (writable_ && S_ISREG(st.st_mode) &&
+        (noWriteBits(path) || noWriteBits(folderOf(path)) || ::access(folderOf(path).c_str(), W_OK | X_OK) != 0))
+        throw err::cannotOpen(path);
     fd_ = ::open(path.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
     if (fd_ < 0) {
         if (errno == ENOENT) throw err::fileNotFound(path);

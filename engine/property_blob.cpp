@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "bytes.h"
+#include "error.h"
 #include "properties.h"
 #include "text_codec.h"
 
@@ -16,6 +17,13 @@ void put16(std::vector<uint8_t>& b, uint16_t v) { b.insert(b.end(), {uint8_t(v),
 void put32(std::vector<uint8_t>& b, uint32_t v) {
     for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
 }
+// Lengths in a block are 16-bit: a name or value that does not fit could be
+// written but not read back, so it is refused.
+uint16_t length16(size_t n) {
+    if (n > 0xFFFF) throw JetError(3309, "Property value is too large.");
+    return uint16_t(n);
+}
+
 std::vector<uint8_t> utf16(const std::string& s) {
     std::vector<uint8_t> out;
     for (char16_t c : utf8ToUtf16(s)) put16(out, uint16_t(c));
@@ -81,7 +89,7 @@ std::vector<uint8_t> PropertyBlob::serialize() const {
     std::vector<uint8_t> names;
     for (const auto& n : this->names) {
         std::vector<uint8_t> u = utf16(n);
-        put16(names, uint16_t(u.size()));
+        put16(names, length16(u.size()));
         names.insert(names.end(), u.begin(), u.end());
     }
     put32(out, uint32_t(names.size() + 6));
@@ -91,14 +99,14 @@ std::vector<uint8_t> PropertyBlob::serialize() const {
         std::vector<uint8_t> body;
         const std::vector<uint8_t> owner = utf16(list.owner);
         put32(body, uint32_t(6 + owner.size()));
-        put16(body, uint16_t(owner.size()));
+        put16(body, length16(owner.size()));
         body.insert(body.end(), owner.begin(), owner.end());
         for (const auto& v : list.values) {
-            put16(body, uint16_t(8 + v.data.size()));
+            put16(body, length16(8 + v.data.size()));
             body.push_back(v.ddl);
             body.push_back(v.dataType);
             put16(body, v.name);
-            put16(body, uint16_t(v.data.size()));
+            put16(body, length16(v.data.size()));
             body.insert(body.end(), v.data.begin(), v.data.end());
         }
         put32(out, uint32_t(body.size() + 6));

@@ -31,6 +31,7 @@ struct PropertyBlob {
     static PropertyBlob parse(const std::vector<uint8_t>& bytes, bool jet3 = false, uint16_t codePage = 1252);
     // A text value's data as UTF-8.
     std::string text(const std::vector<uint8_t>& data) const;
+    // JetError 3309 when a name or value is too long for the block's 16-bit lengths.
     std::vector<uint8_t> serialize() const;
     // Sets (or adds) property `name` of the table (column "") or of a column.
     void set(const std::string& column, const std::string& name, uint8_t dataType, std::vector<uint8_t> data);

@@ -23,6 +23,11 @@ void collectColumns(const Expr& e, std::vector<std::string>& out) {
 namespace {
 
 struct ParseError {};
+// Nested deeper, or longer, than the engine takes: refused before the parser
+// (or, later, the evaluator and the tree's destructor) could run out of stack.
+struct TooComplex {};
+
+JetError tooComplex() { return {3360, "Query is too complex."}; }
 
 struct Token {
     enum class Type { End, Word, Bracketed, Number, String, Date, Symbol, Hex } type = Type::End;
@@ -176,6 +181,8 @@ Variant parseNumber(const std::string& text, bool negative) {
         }
     }
     double d = std::strtod(text.c_str(), nullptr);
+    // Beyond a Double's range: Jet's Overflow, never an infinity stored.
+    if (!std::isfinite(d)) throw err::overflow();
     return Variant::dbl(negative ? -d : d);
 }
 
@@ -266,7 +273,10 @@ public:
         }
     }
 
-    std::unique_ptr<Expr> expression() { return orExpr(); }
+    std::unique_ptr<Expr> expression() {
+        Nest nest(*this);
+        return orExpr();
+    }
 
     std::unique_ptr<Expr> orExpr() { return chain("OR", Expr::Kind::Or, &Parser::andExpr); }
     std::unique_ptr<Expr> andExpr() { return chain("AND", Expr::Kind::And, &Parser::notExpr); }
@@ -274,20 +284,24 @@ public:
     // operand {word operand}, left to right.
     std::unique_ptr<Expr> chain(const char* word, Expr::Kind kind, std::unique_ptr<Expr> (Parser::*operand)()) {
         auto left = (this->*operand)();
+        const size_t depthBefore = depth_;
         while (atWord(word)) {
             ++pos_;
+            deeper();
             auto e = std::make_unique<Expr>();
             e->kind = kind;
             e->args.push_back(std::move(left));
             e->args.push_back((this->*operand)());
             left = std::move(e);
         }
+        depth_ = depthBefore;
         return left;
     }
 
     std::unique_ptr<Expr> notExpr() {
         if (atWord("NOT")) {
             ++pos_;
+            Nest nest(*this);
             auto e = std::make_unique<Expr>();
             e->kind = Expr::Kind::Not;
             e->args.push_back(notExpr());
@@ -418,8 +432,19 @@ public:
     }
 
 private:
+    // One level deeper in the expression tree, for as long as it lives.
+    struct Nest {
+        explicit Nest(Parser& p) : p_(p) { p_.deeper(); }
+        ~Nest() { --p_.depth_; }
+        Parser& p_;
+    };
+    void deeper() {
+        if (++depth_ > kMaxExpressionDepth) throw TooComplex{};
+    }
+
     std::vector<Token> t_;
     size_t pos_ = 0;
+    size_t depth_ = 0;
     bool implicit_;
 };
 
@@ -701,6 +726,7 @@ SetPropertyStatement setProperty(Parser& p) {
 }  // namespace
 
 Statement parseStatement(const std::string& sql) {
+    if (sql.size() > kMaxStatementLength) throw tooComplex();
     std::vector<Token> toks;
     bool lexed = true;
     try {
@@ -753,6 +779,8 @@ Statement parseStatement(const std::string& sql) {
         }
     } catch (const ParseError&) {
         throw err;
+    } catch (const TooComplex&) {
+        throw tooComplex();
     }
 }
 
@@ -764,6 +792,7 @@ UpdateStatement parseUpdate(const std::string& sql) {
 }
 
 std::unique_ptr<Expr> parseRule(const std::string& text, bool implicitField) {
+    if (text.size() > kMaxStatementLength) throw tooComplex();
     try {
         Parser p(tokenize(text), implicitField);
         auto e = p.expression();
@@ -771,6 +800,8 @@ std::unique_ptr<Expr> parseRule(const std::string& text, bool implicitField) {
         return e;
     } catch (const ParseError&) {
         return nullptr;
+    } catch (const TooComplex&) {
+        throw tooComplex();
     }
 }
 

@@ -4,8 +4,8 @@
 
 namespace vantrel::jet {
 
-TableScan::TableScan(PageFile& file, const TableDefData& table)
-    : file_(file), layout_(Layout::forFormat(file.jet3())), owner_(table.page) {
+TableScan::TableScan(PageFile& file, const TableDefData& table, std::string name)
+    : file_(file), layout_(Layout::forFormat(file.jet3())), owner_(table.page), name_(std::move(name)) {
     pages_ = usageMapPages(file, layout_, table.usedPagesPtr);
     pageIdx_ = 0;
     slot_ = slots_ = 0;
@@ -28,20 +28,17 @@ bool TableScan::next() {
             ++pageIdx_;
             page_.reset();
         }
-        // Find the next page of ours; a page the map names that now holds
-        // something else (a stale bit) is passed over.
-        while (pageIdx_ < pages_.size()) {
-            PageRef p = file_.page(pages_[pageIdx_]);
-            Bytes pb(p->data(), p->size());
-            if (pb.u8(0) == kPageData && pb.u32(layout_.dataOwnerAt) == owner_) {
-                page_ = p;
-                slot_ = 0;
-                slots_ = slotCount(layout_, pb);
-                break;
-            }
-            ++pageIdx_;
-        }
-        if (!page_) return false;
+        // The next page of the map: one of this table's data pages, or damage.
+        if (pageIdx_ >= pages_.size()) return false;
+        const uint32_t n = pages_[pageIdx_];
+        PageRef p = file_.page(n);
+        Bytes pb(p->data(), p->size());
+        if (pb.u8(0) != kPageData || pb.u32(layout_.dataOwnerAt) != owner_)
+            throw FormatError((name_.empty() ? "the table defined at page " + std::to_string(owner_) : "table '" + name_ + "'") +
+                              ": page " + std::to_string(n) + " of its page map is not one of its data pages");
+        page_ = p;
+        slot_ = 0;
+        slots_ = slotCount(layout_, pb);
     }
 }
 

@@ -1,8 +1,12 @@
 // Walks the live rows of one table in storage order: the pages of its usage
 // map, each slot on them, skipping deleted rows and following moved ones.
+// Every page the map lists must be a data page of this table: anything else
+// (a zeroed page, another table's page, an index page) is damage and raises
+// FormatError naming the table and the page, rather than hiding its rows.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "data_page.h"
@@ -12,7 +16,8 @@ namespace vantrel::jet {
 
 class TableScan {
 public:
-    TableScan(PageFile& file, const TableDefData& table);
+    // `name`: the table's name, for the error that names it ("" when not known).
+    TableScan(PageFile& file, const TableDefData& table, std::string name = {});
 
     // Advances to the next live row; false at the end.
     bool next();
@@ -24,6 +29,7 @@ private:
     PageFile& file_;
     const Layout layout_;
     uint32_t owner_;
+    std::string name_;
     std::vector<uint32_t> pages_;
     size_t pageIdx_ = 0;
     unsigned slot_ = 0, slots_ = 0;

@@ -228,7 +228,7 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
 
     // The rows, in storage order.
     RowStore store(file, t);
-    TableScan scan(file, t);
+    TableScan scan(file, t, entry->name);
     CrackedRow cracked;
     std::vector<Variant> values(t.columns.size());
     std::vector<bool> decoded(t.columns.size());

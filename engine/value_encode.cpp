@@ -177,9 +177,11 @@ Converted convertForColumn(const ColumnDef& c, const Variant& v, bool jet3, uint
         }
         case kFloat: case kDouble: {
             if (!numeric) return refuse("type does not convert");
+            // Infinity and NaN are no number Access stores.
+            if (!std::isfinite(d)) return refuse("value out of range");
             r.ok = true;
             if (c.type == kFloat) {
-                if (std::isfinite(d) && std::fabs(d) > 3.402823466e38) return refuse("value out of range");
+                if (std::fabs(d) > 3.402823466e38) return refuse("value out of range");
                 float f = float(d);
                 uint32_t bits;
                 std::memcpy(&bits, &f, 4);

@@ -199,6 +199,22 @@ TEST(Actions, ConvertFailuresAndTheEmptyPathBox) {
     EXPECT_EQ("BC-", t.state());
 }
 
+TEST(Actions, ConvertStopsAtAFullDiskWithTheErrorAndNoEndMarker) {
+    Window t;
+    TempDir dir;
+    auto db = buildDb(dir / "projects.mdb", projectStatements());
+    t.dialog.answer = db.string();
+    t.w.actions().cmdBrowse_Click();
+    ASSERT_EQ("BC-", t.state());
+    t.engine.SetWriteHook([](uint32_t) { throw JetError(3043, "Disk or network error. (No space left on device)"); });
+    t.w.actions().cmdConvert_Click();
+    // One message, the two-line error: no per-column "skipped" message and no "完成".
+    ASSERT_EQ(1u, t.boxes.texts.size());
+    EXPECT_EQ("Error Number [3043]\r\nError Description [Disk or network error. (No space left on device)]", t.boxes.texts[0]);
+    EXPECT_EQ("BC-", t.state());
+    EXPECT_EQ(std::string::npos, readAll(t.w.actions().state().ScriptPath).find("End Of File"));
+}
+
 TEST(Actions, CopyFailureKeepsTheCopyButton) {
     Window t;
     TempDir wine;

@@ -1,0 +1,104 @@
+#!/usr/bin/env python3
+"""Failures of the file end a command-line run: a damaged data page makes
+`convert`, `dump` and `script` exit non-zero with Jet's two lines on standard
+error (3049, naming the table and the page) and `convert` writes no end
+marker; a read-only folder is 3051 before anything changes; `create` refuses
+a statement nested too deep (3360) and leaves no file.
+
+usage: cli_failure_test.py --vantrel PATH
+"""
+import argparse
+import os
+import re
+import stat
+import struct
+import subprocess
+import sys
+import tempfile
+
+PAGE = 4096
+SQL = """CREATE TABLE Parts (Zqxid LONG PRIMARY KEY, Zqxname TEXT(20), Zqxqty SHORT)
+INSERT INTO Parts (Zqxid, Zqxname) VALUES (1, 'bolt')
+INSERT INTO Parts (Zqxid, Zqxqty) VALUES (2, 5)
+"""
+
+
+def run(*args, stdin=None):
+    return subprocess.run(list(args), input=stdin, capture_output=True)
+
+
+def make(vantrel, path):
+    r = run(vantrel, "create", path, "--password", "bluefinchtea", stdin=SQL.encode())
+    if r.returncode != 0:
+        raise SystemExit(f"create failed: {r.stderr!r}")
+
+
+def zero_table_pages(path):
+    """Zeroes the data pages of the table whose definition names column Zqxid."""
+    data = bytearray(open(path, "rb").read())
+    marker = "Zqxid".encode("utf-16-le")
+    tdefs = {n for n in range(len(data) // PAGE) if data[n * PAGE] == 0x02 and marker in data[n * PAGE:(n + 1) * PAGE]}
+    zeroed = []
+    for n in range(len(data) // PAGE):
+        at = n * PAGE
+        if data[at] == 0x01 and struct.unpack_from("<I", data, at + 4)[0] in tdefs:
+            data[at:at + PAGE] = bytes(PAGE)
+            zeroed.append(n)
+    open(path, "wb").write(data)
+    return zeroed
+
+
+def two_lines(stderr, number):
+    return re.fullmatch(rf"Error Number \[{number}\]\nError Description \[[^\n]*\]\n", stderr) is not None
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--vantrel", required=True)
+    a = ap.parse_args()
+    failures = []
+    with tempfile.TemporaryDirectory() as tmp:
+        db = os.path.join(tmp, "Parts.mdb")
+        make(a.vantrel, db)
+        zeroed = zero_table_pages(db)
+        if not zeroed:
+            raise SystemExit("no data page of Parts found")
+        for cmd in (["convert", db], ["dump", db], ["script", db, "-o", os.path.join(tmp, "out.tdb")]):
+            r = run(a.vantrel, *cmd)
+            err = r.stderr.decode("utf-8", "replace")
+            if r.returncode == 0 or not two_lines(err, 3049) or f"table 'Parts': page {zeroed[0]}" not in err:
+                failures.append(f"{cmd[0]} on a zeroed page: exit {r.returncode}, {err!r}")
+            if cmd[0] == "convert" and r.stdout:
+                failures.append(f"convert printed column messages: {r.stdout!r}")
+        script = os.path.join(tmp, "Parts.tdb")
+        if os.path.exists(script) and b"End Of File" in open(script, "rb").read():
+            failures.append("convert wrote the end marker after a damaged page")
+
+        folder = os.path.join(tmp, "ro")
+        os.mkdir(folder)
+        db2 = os.path.join(folder, "Parts.mdb")
+        make(a.vantrel, db2)
+        before = open(db2, "rb").read()
+        os.chmod(folder, stat.S_IRUSR | stat.S_IXUSR)
+        try:
+            r = run(a.vantrel, "convert", db2)
+        finally:
+            os.chmod(folder, stat.S_IRWXU)
+        err = r.stderr.decode("utf-8", "replace")
+        if r.returncode == 0 or not two_lines(err, 3051) or r.stdout or open(db2, "rb").read() != before:
+            failures.append(f"convert in a read-only folder: exit {r.returncode}, {err!r}, {r.stdout!r}")
+
+        db3 = os.path.join(tmp, "Deep.mdb")
+        deep = "CREATE TABLE T (A LONG)\nDELETE FROM T WHERE " + "(" * 100000 + "A=1" + ")" * 100000 + "\n"
+        r = run(a.vantrel, "create", db3, stdin=deep.encode())
+        err = r.stderr.decode("utf-8", "replace")
+        if r.returncode == 0 or not two_lines(err, 3360) or os.path.exists(db3):
+            failures.append(f"create with 100,000 parentheses: exit {r.returncode}, {err!r}, file left: {os.path.exists(db3)}")
+    for f in failures:
+        print("FAIL", f)
+    print(f"{'no' if not failures else len(failures)} failure(s)")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,182 @@
+// Failures that concern the file, not one statement, end a null-fill run at
+// once with the error (no per-column messages, no end marker), whereas a
+// statement's own failure is reported and skipped; a damaged data page is
+// reported by every reader rather than skipped.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "built_db.h"
+#include "commands.h"
+#include "converter.h"
+#include "damage_helpers.h"
+#include "script_file.h"
+#include "write_helpers.h"
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+namespace {
+
+class Collect : public MessageSink {
+public:
+    void Show(const std::string& text) override { shown.push_back(text); }
+    std::vector<std::string> shown;
+};
+
+JetError errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const JetError& e) {
+        return e;
+    }
+    return {0, ""};
+}
+
+int userColumns(const std::filesystem::path& db) {
+    Database d = DBEngine::Default().OpenDatabase(db.string(), false, true, ";pwd=bluefinchtea");
+    int n = 0;
+    for (const TableDef& t : d.TableDefs())
+        if (t.Attributes() == 0 && t.Name().rfind("MSys", 0) != 0) n += t.Fields().Count();
+    return n;
+}
+
+}  // namespace
+
+TEST(ErrorKinds, FileFailuresAndStatementFailuresAreToldApart) {
+    for (long n : {3024L, 3043L, 3045L, 3049L, 3051L, 3343L}) EXPECT_TRUE(JetError(n, "").concernsFile()) << n;
+    // Names, types, syntax, unsupported type classes and rules, refused rows.
+    for (long n : {13L, 6L, 3061L, 3078L, 3144L, 3251L, 3265L, 3360L}) EXPECT_FALSE(JetError(n, "").concernsFile()) << n;
+}
+
+TEST(NullFillStops, DiskFullEndsThePassAtOnceWithNoColumnMessage) {
+    TempDir dir;
+    auto path = buildDb(dir / "projects.mdb", projectStatements());
+    const std::string before = fileBytes(path);
+    const int columns = userColumns(path);
+    DBEngine full;
+    full.SetWriteHook([](uint32_t page) {
+        throw JetError(3043, "Disk or network error. (writing page " + std::to_string(page) + ": No space left on device)");
+    });
+    Collect sink;
+    Converter conv(sink);
+    conv.dbSrc = openWritable(path, full);
+    EXPECT_EQ(3043, errorOf([&] { conv.MainSub(conv.dbSrc); }).Number);
+    EXPECT_TRUE(sink.shown.empty()) << sink.shown.front();  // no "錯誤略過" for a full disk
+    // The pass stopped at the first column with Nulls to fill.
+    EXPECT_LT(int(conv.outcomes().size()), columns);
+    conv.dbSrc.Close();
+    EXPECT_EQ(before, fileBytes(path));
+}
+
+TEST(NullFillStops, AFailureAtAnyWriteStopsThePassAndLeavesACommittedState) {
+    TempDir dir;
+    auto path = buildDb(dir / "projects.mdb", projectStatements());
+    int writes = 0;
+    {
+        auto copy = dir / "count.mdb";
+        std::filesystem::copy_file(path, copy);
+        DBEngine counting;
+        counting.SetWriteHook([&](uint32_t) { ++writes; });
+        Collect sink;
+        Converter conv(sink);
+        conv.dbSrc = openWritable(copy, counting);
+        conv.MainSub(conv.dbSrc);
+        conv.dbSrc.Close();
+        ASSERT_TRUE(sink.shown.empty());
+    }
+    ASSERT_GT(writes, 2);
+    for (int k = 1; k <= writes; ++k) {
+        auto copy = dir / ("k" + std::to_string(k) + ".mdb");
+        std::filesystem::copy_file(path, copy);
+        DBEngine failing;
+        int n = 0;
+        failing.SetWriteHook([&](uint32_t) {
+            if (++n >= k) throw JetError(3043, "Disk or network error. (injected)");
+        });
+        Collect sink;
+        Converter conv(sink);
+        conv.dbSrc = openWritable(copy, failing);
+        EXPECT_EQ(3043, errorOf([&] { conv.MainSub(conv.dbSrc); }).Number) << "k=" << k;
+        EXPECT_TRUE(sink.shown.empty()) << "k=" << k;
+        conv.dbSrc.Close();
+        EXPECT_TRUE(indexProblems(copy).empty()) << "k=" << k;
+    }
+}
+
+TEST(NullFillStops, StatementFailuresAreStillReportedPerColumn) {
+    TempDir dir;
+    auto path = buildDb(dir / "odd.mdb", {"CREATE TABLE [Odd Name] (A TEXT(5), B LONG)", "INSERT INTO [Odd Name] (B) VALUES (1)",
+                                          "CREATE TABLE Plain (C TEXT(5), D LONG)", "INSERT INTO Plain (D) VALUES (2)"});
+    Collect sink;
+    Converter conv(sink);
+    conv.dbSrc = openWritable(path);
+    conv.MainSub(conv.dbSrc);
+    conv.dbSrc.Close();
+    EXPECT_EQ((std::vector<std::string>{"Odd Name表單的 A欄位  錯誤略過", "Odd Name表單的 B欄位  錯誤略過"}), sink.shown);
+    auto filled = columnValues(openWritable(path), "Plain", "C");
+    ASSERT_EQ(1u, filled.size());
+    EXPECT_EQ("", filled[0].str());
+}
+
+TEST(NullFillStops, AnUnwritableFolderIs3051BeforeAnyStatement) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "ro");
+    auto path = buildDb(dir / "ro" / "shop.mdb", shopStatements());
+    const std::string before = fileBytes(path);
+    std::filesystem::permissions(dir / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    const JetError e = errorOf([&] { runConvert(path.string(), kFixedPassword, false); });
+    std::filesystem::permissions(dir / "ro", std::filesystem::perms::owner_all);
+    EXPECT_EQ(3051, e.Number) << e.Description;
+    EXPECT_EQ(before, fileBytes(path));
+    EXPECT_FALSE(std::filesystem::exists(MakeScriptPath(path.string())));
+}
+
+TEST(DamagedPage, ConvertStopsWith3049NamingTheTableAndPage) {
+    TempDir dir;
+    auto path = buildDb(dir / "shop.mdb", shopStatements());
+    const uint32_t page = zeroPage(path, firstDataPage(path, "Orders"));
+    const JetError e = errorOf([&] { runConvert(path.string(), kFixedPassword, false); });
+    EXPECT_EQ(3049, e.Number);
+    EXPECT_NE(std::string::npos, e.Description.find("table 'Orders': page " + std::to_string(page))) << e.Description;
+    // No end marker: the run did not finish.
+    const std::string script = fileBytes(MakeScriptPath(path.string()));
+    EXPECT_EQ(std::string::npos, script.find("End Of File"));
+}
+
+TEST(DamagedPage, DumpScriptAndRecordsetsReport3049InsteadOfSkippingRows) {
+    TempDir dir;
+    auto path = buildDb(dir / "shop.mdb", shopStatements());
+    const uint32_t page = zeroPage(path, firstDataPage(path, "Customers"));
+    const std::string where = "table 'Customers': page " + std::to_string(page);
+
+    std::FILE* sink = std::tmpfile();
+    JetError e = errorOf([&] { runDump(path.string(), kFixedPassword, sink); });
+    std::fclose(sink);
+    EXPECT_EQ(3049, e.Number);
+    EXPECT_NE(std::string::npos, e.Description.find(where)) << e.Description;
+
+    e = errorOf([&] { runScript(path.string(), kFixedPassword, (dir / "out.tdb").string(), {}); });
+    EXPECT_EQ(3049, e.Number);
+    EXPECT_NE(std::string::npos, e.Description.find(where)) << e.Description;
+    EXPECT_EQ(std::string::npos, fileBytes(dir / "out.tdb").find("End Of File"));
+
+    e = errorOf([&] { columnValues(DBEngine::Default().OpenDatabase(path.string(), false, true, ";pwd=bluefinchtea"), "Customers", "ID"); });
+    EXPECT_EQ(3049, e.Number);
+    // The other table is still read.
+    EXPECT_EQ(4u, columnValues(DBEngine::Default().OpenDatabase(path.string(), false, true, ";pwd=bluefinchtea"), "Orders", "OrderID").size());
+}
+
+TEST(DamagedPage, AnotherTablesPageInTheMapIsDamageToo) {
+    TempDir dir;
+    auto path = buildDb(dir / "shop.mdb", shopStatements());
+    // Customers' first page overwritten with Orders' first page: a data page, but not of Customers.
+    const uint32_t theirs = firstDataPage(path, "Orders"), ours = firstDataPage(path, "Customers");
+    std::string bytes = fileBytes(path);
+    bytes.replace(size_t(ours) * 4096, 4096, bytes.substr(size_t(theirs) * 4096, 4096));
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
+    const JetError e = errorOf([&] {
+        columnValues(DBEngine::Default().OpenDatabase(path.string(), false, true, ";pwd=bluefinchtea"), "Customers", "ID");
+    });
+    EXPECT_EQ(3049, e.Number);
+    EXPECT_NE(std::string::npos, e.Description.find("table 'Customers': page " + std::to_string(ours))) << e.Description;
+}
