@@ -18,7 +18,10 @@ int runWindow(int argc, char** argv) {
     ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     std::string dir = n > 0 ? std::string(self, size_t(n)) : std::string(argv[0]);
     dir = dir.substr(0, dir.find_last_of('/') + 1);
-    void* module = dlopen((dir + "libvantrel_window.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Beside the executable in the build tree; installed, in ../lib/vantrel.
+    std::string path = dir + "libvantrel_window.so";
+    if (access(path.c_str(), F_OK) != 0) path = dir + "../lib/vantrel/libvantrel_window.so";
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
         std::fprintf(stderr, "Error Number [3251]\nError Description [the window cannot be loaded: %s]\n", dlerror());
         return 1;
