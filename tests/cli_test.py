@@ -160,6 +160,31 @@ def dump_and_export(v, tmp):
           and objs[1]["T"] == "", f"jsonl: {out[:120]!r}")
 
 
+def progress_on_a_terminal(v, db):
+    """With standard error on a terminal, script, dump and export draw a bar
+    there (and clear it); standard output stays the same."""
+    import pty
+    for args in (["script", db, "-o", "-"], ["dump", db], ["export", db, "Orders"]):
+        plain = subprocess.run([v, *args], capture_output=True)
+        master, slave = pty.openpty()
+        r = subprocess.run([v, *args], stdout=subprocess.PIPE, stderr=slave)
+        os.close(slave)
+        drawn = b""
+        while True:
+            try:
+                chunk = os.read(master, 65536)
+            except OSError:
+                break
+            if not chunk:
+                break
+            drawn += chunk
+        os.close(master)
+        check(r.returncode == 0 and r.stdout == plain.stdout, f"{args[0]} on a terminal: same output")
+        check(b"\r[" in drawn and b"100%" in drawn and b"\r" + b" " * 78 + b"\r" in drawn,
+              f"{args[0]}: progress on the terminal: {drawn[:120]!r}")
+        check(b"\r[" not in plain.stderr, f"{args[0]}: no progress when standard error is not a terminal")
+
+
 def cell_matches(value, cell):
     if value is None:
         return cell == ""
@@ -225,6 +250,7 @@ def main():
         usage_errors(a.vantrel, db, version)
         tables_and_script(a.vantrel, tmp, db)
         dump_and_export(a.vantrel, tmp)
+        progress_on_a_terminal(a.vantrel, db)
     corpus_exports(a.vantrel, a.shared)
     print(f"{PASSED[0]} passed, {len(FAILURES)} failed")
     return 1 if FAILURES else 0
