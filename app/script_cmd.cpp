@@ -68,8 +68,8 @@ int runScript(const std::string& dbPath, const std::string& password, const std:
             std::fflush(stdout);
             std::fprintf(stderr, "vantrel: %s: Error Number [%ld] Error Description [%s]\n", text.c_str(), e.Number,
                          e.Description.c_str());
-            std::fprintf(stderr, "vantrel: %s stayed in %s (no \"End Of File\")\n", plural(conv.linesWritten(), "line").c_str(),
-                         where.c_str());
+            std::fprintf(stderr, "vantrel: %s %s %s (no \"End Of File\")\n", plural(conv.linesWritten(), "line").c_str(),
+                         toStdout ? "went to" : "stayed in", where.c_str());
             return 1;
         }
     }

@@ -108,6 +108,9 @@ def tables_and_script(v, tmp, db):
             "Error Description [Type mismatch]\n"
             f"vantrel: 2 lines stayed in {dec[:-3]}tdb (no \"End Of File\")\n")
     check(code == 1 and err == want, f"Decimal failure: {code} {err!r}")
+    code, out, err = run(v, "script", dec, "-o", "-")
+    check(code == 1 and out == 'INSERT INTO [Aa] ([X]) values (5)\r\nINSERT INTO [Customers] ([ID], [Name]) values (1, "a")\r\n'
+          and err.endswith('vantrel: 2 lines went to standard output (no "End Of File")\n'), f"Decimal failure to -: {code} {err!r}")
     check(open(dec[:-3] + "tdb", "rb").read() ==
           b'INSERT INTO [Aa] ([X]) values (5)\r\nINSERT INTO [Customers] ([ID], [Name]) values (1, "a")\r\n',
           "the lines before the failure stay")
