@@ -28,6 +28,9 @@ struct ExportOptions {
     std::string dateFormat;         // strftime format; "" gives "YYYY-MM-DD HH:MM:SS"
 };
 
+// "\t", "\n", "\r" and "\\" in a delimiter given on the command line, as mdb-export reads them.
+std::string unescape(const std::string& text);
+
 // Writes one table's rows to `out`, streamed.
 int runExport(const std::string& db, const std::string& password, const std::string& table, const ExportOptions& options,
               std::FILE* out = stdout);

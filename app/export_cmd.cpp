@@ -60,6 +60,24 @@ std::string csvText(int16_t type, const Variant& v, const ExportOptions& o) {
 
 }  // namespace
 
+std::string unescape(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        switch (text[++i]) {
+            case 't': out += '\t'; break;
+            case 'n': out += '\n'; break;
+            case 'r': out += '\r'; break;
+            case '\\': out += '\\'; break;
+            default: out += '\\', out += text[i];
+        }
+    }
+    return out;
+}
+
 int runExport(const std::string& path, const std::string& password, const std::string& table, const ExportOptions& o,
               std::FILE* file) {
     Database db = DBEngine::Default().OpenDatabase(path, false, true, ";pwd=" + password);

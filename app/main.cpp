@@ -69,8 +69,8 @@ int main(int argc, char** argv) {
     exportCmd->add_option("--password", password, "database password");
     exportCmd->add_option("--format", exportFormat, "csv (default) or jsonl: one JSON object per row")
         ->check(CLI::IsMember({"csv", "jsonl"}));
-    exportCmd->add_option("-d,--delimiter", exportOptions.delimiter, "CSV: between values (default ',')");
-    exportCmd->add_option("-R,--row-delimiter", exportOptions.rowDelimiter, "CSV: after each row (default a newline)");
+    exportCmd->add_option("-d,--delimiter", exportOptions.delimiter, "CSV: between values (default ','; \\t for a tab)");
+    exportCmd->add_option("-R,--row-delimiter", exportOptions.rowDelimiter, "CSV: after each row (default a newline, \\n; also \\r and \\t)");
     exportCmd->add_flag("-H,--no-header", noHeader, "CSV: no first row of column names");
     exportCmd->add_flag("-Q,--no-quote", noQuote, "CSV: text values without quotes");
     exportCmd->add_option("-D,--date-format", exportOptions.dateFormat,
@@ -127,6 +127,8 @@ int main(int argc, char** argv) {
         if (tables->parsed()) return vantrel::runTables(db, password);
         if (dump->parsed()) return vantrel::runDump(db, password, stdout, dumpOnly);
         if (exportCmd->parsed()) {
+            exportOptions.delimiter = vantrel::unescape(exportOptions.delimiter);
+            exportOptions.rowDelimiter = vantrel::unescape(exportOptions.rowDelimiter);
             exportOptions.jsonLines = exportFormat == "jsonl";
             exportOptions.header = !noHeader;
             exportOptions.quote = !noQuote;

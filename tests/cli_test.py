@@ -156,6 +156,9 @@ def dump_and_export(v, tmp):
     check(code == 0 and out.startswith('1;"say ""hi"", then go";"two\nlines";"01/05/2024";1;12.5000;'), f"-d -H -D: {out[:80]!r}")
     code, out, err = run(v, "export", db, "Other", "-Q", "-R", "|")
     check(code == 0 and out == "X|7|", f"-Q -R: {out!r}")
+    code, out, err = run(v, "export", db, "Odd", "-d", "\\t", "-R", "\\r\\n", "-H")
+    check(code == 0 and out.startswith('1\t"say ""hi"", then go"\t') and out.endswith("\r\n") and out.count("\r\n") == 2,
+          f"-d '\\t' -R '\\r\\n': {out!r}")
     code, out, err = run(v, "export", db, "Odd", "--format", "jsonl")
     objs = [json.loads(line) for line in out.splitlines()]
     check(code == 0 and len(objs) == 2 and objs[0]["ID"] == 1 and objs[0]["B"] is True and objs[0]["F"] == 0.1
