@@ -1,6 +1,8 @@
 // The window under Qt's offscreen platform, with fake dialogs: layout,
-// captions, fonts, tab order, the button cycle, Alt+S, every action's steps
-// and failures, and a whole run from selection to the emulator folder.
+// captions, fonts, tab order, the button cycle, Alt+S and Enter, every
+// action's steps and failures (ScriptPath in step with the path box), the
+// real message boxes, borders at 125 % to 200 %, and a whole run from
+// selection to the emulator folder.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
