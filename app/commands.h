@@ -12,12 +12,34 @@ constexpr const char* kFixedPassword = "bluefinchtea";
 // Prints the user tables of the database, one per line, in the engine's order.
 int runTables(const std::string& db, const std::string& password);
 
-// Prints the JSON dump of the database's user tables.
-int runDump(const std::string& db, const std::string& password, std::FILE* out = stdout);
+// Prints the JSON dump of the database's user tables (sorted by name), or of
+// the named ones in the order given. A value that cannot be read stops it
+// with a message naming table, column and row; exit status 1.
+int runDump(const std::string& db, const std::string& password, std::FILE* out = stdout,
+            const std::vector<std::string>& tables = {});
+
+// How `export` writes a table: CSV in mdb-export's conventions, or JSON Lines.
+struct ExportOptions {
+    bool jsonLines = false;
+    bool header = true;             // CSV: a first row with the column names
+    std::string delimiter = ",";    // CSV: between values
+    std::string rowDelimiter = "\n";
+    bool quote = true;              // CSV: text-like values in double quotes (a quote inside doubled)
+    std::string dateFormat;         // strftime format; "" gives "YYYY-MM-DD HH:MM:SS"
+};
+
+// "\t", "\n", "\r" and "\\" in a delimiter given on the command line, as mdb-export reads them.
+std::string unescape(const std::string& text);
+
+// Writes one table's rows to `out`, streamed.
+int runExport(const std::string& db, const std::string& password, const std::string& table, const ExportOptions& options,
+              std::FILE* out = stdout);
 
 // Writes a device script: INSERT lines and the primary index line of each user
 // table (or of the named ones), then "End Of File". Output defaults to the
-// script path beside the database.
+// script path beside the database; "-" is standard output. A table that
+// cannot be written stops it with a message naming table, column and type
+// and how many lines stayed; exit status 1.
 int runScript(const std::string& db, const std::string& password, const std::string& output,
               const std::vector<std::string>& tables);
 

@@ -1,11 +1,10 @@
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <map>
 
 #include "commands.h"
 #include "converter.h"
+#include "progress_bar.h"
 #include "user_tables.h"
 
 namespace vantrel {
@@ -18,31 +17,6 @@ public:
         std::fprintf(stdout, "%s\n", text.c_str());
         std::fflush(stdout);
     }
-};
-
-// A one-line bar on standard error, redrawn in place.
-class ProgressBar {
-public:
-    explicit ProgressBar(int total) : total_(total), tty_(isatty(2)) {}
-    ~ProgressBar() {
-        if (tty_ && shown_) std::fprintf(stderr, "\r%*s\r", 78, "");
-    }
-    void step(const std::string& table, const std::string& column) {
-        ++done_;
-        if (!tty_) return;
-        shown_ = true;
-        const int width = 30;
-        int filled = total_ ? width * done_ / total_ : width;
-        std::string label = table + "." + column;
-        if (label.size() > 38) label = label.substr(0, 35) + "...";
-        std::fprintf(stderr, "\r[%s%s] %3d%% %-38s", std::string(size_t(filled), '#').c_str(),
-                     std::string(size_t(width - filled), '.').c_str(), total_ ? 100 * done_ / total_ : 100, label.c_str());
-        std::fflush(stderr);
-    }
-
-private:
-    int total_, done_ = 0;
-    bool tty_, shown_ = false;
 };
 
 void printReport(const std::vector<FillOutcome>& outcomes) {
@@ -83,7 +57,7 @@ int runConvert(const std::string& dbPath, const std::string& password, bool copy
         if (IsUserTable(t)) columns += t.Fields().Count();
     {
         ProgressBar bar(columns);
-        conv.onProgress([&](const std::string& t, const std::string& c) { bar.step(t, c); });
+        conv.onProgress([&](const std::string& t, const std::string& c) { bar.step(t + "." + c); });
         conv.MainSub(conv.dbSrc);
     }
     conv.WriteString("End Of File");

@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cstdio>
 
+#include "cli_usage.h"
 #include "commands.h"
 #include "error.h"
 
@@ -17,7 +18,10 @@ int runWindow(int argc, char** argv) {
     ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     std::string dir = n > 0 ? std::string(self, size_t(n)) : std::string(argv[0]);
     dir = dir.substr(0, dir.find_last_of('/') + 1);
-    void* module = dlopen((dir + "libvantrel_window.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Beside the executable in the build tree; installed, in ../lib/vantrel.
+    std::string path = dir + "libvantrel_window.so";
+    if (access(path.c_str(), F_OK) != 0) path = dir + "../lib/vantrel/libvantrel_window.so";
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
         std::fprintf(stderr, "Error Number [3251]\nError Description [the window cannot be loaded: %s]\n", dlerror());
         return 1;
@@ -35,8 +39,15 @@ int runWindow(int argc, char** argv) {
 int main(int argc, char** argv) {
     std::setlocale(LC_CTYPE, "");  // the script file is written in the locale's character set
     if (argc == 1) return runWindow(argc, argv);
-    CLI::App app{"Vantrel: prepares an Access (Jet) database for the handheld device."};
+    CLI::App app{"Vantrel: prepares an Access (Jet) database for the handheld device.\n"
+                 "With no arguments it opens the window.\n"
+                 "Exit status: 0 done, 1 the job failed, 2 usage error.",
+                 "vantrel"};
     app.require_subcommand(0, 1);
+    app.set_version_flag("--version", vantrel::versionText(), "Print the version and exit");
+    auto* help = app.add_subcommand("help", "Print the help of vantrel or of one command");
+    std::string helpTopic;
+    help->add_option("COMMAND", helpTopic, "the command");
     std::string db, password = vantrel::kFixedPassword;
 
     auto* tables = app.add_subcommand("tables", "List the user tables of a database");
@@ -46,12 +57,30 @@ int main(int argc, char** argv) {
     auto* dump = app.add_subcommand("dump", "Print the user tables of a database as JSON");
     dump->add_option("DB", db, "the .mdb file")->required();
     dump->add_option("--password", password, "database password");
+    std::vector<std::string> dumpOnly;
+    dump->add_option("--table", dumpOnly, "only this table (repeatable)");
+
+    auto* exportCmd = app.add_subcommand("export", "Print one table's rows as CSV (mdb-export's conventions) or JSON Lines");
+    std::string exportTable, exportFormat = "csv";
+    vantrel::ExportOptions exportOptions;
+    bool noHeader = false, noQuote = false;
+    exportCmd->add_option("DB", db, "the .mdb file")->required();
+    exportCmd->add_option("TABLE", exportTable, "the table")->required();
+    exportCmd->add_option("--password", password, "database password");
+    exportCmd->add_option("--format", exportFormat, "csv (default) or jsonl: one JSON object per row")
+        ->check(CLI::IsMember({"csv", "jsonl"}));
+    exportCmd->add_option("-d,--delimiter", exportOptions.delimiter, "CSV: between values (default ','; \\t for a tab)");
+    exportCmd->add_option("-R,--row-delimiter", exportOptions.rowDelimiter, "CSV: after each row (default a newline, \\n; also \\r and \\t)");
+    exportCmd->add_flag("-H,--no-header", noHeader, "CSV: no first row of column names");
+    exportCmd->add_flag("-Q,--no-quote", noQuote, "CSV: text values without quotes");
+    exportCmd->add_option("-D,--date-format", exportOptions.dateFormat,
+                          "strftime format for dates (default %Y-%m-%d %H:%M:%S)");
 
     auto* script = app.add_subcommand("script", "Write the device script (INSERT and CREATE INDEX lines) of a database");
     std::string output;
     std::vector<std::string> only;
     script->add_option("DB", db, "the .mdb file")->required();
-    script->add_option("-o,--output", output, "script file (default: beside the database, extension tdb)");
+    script->add_option("-o,--output", output, "script file (default: beside the database, extension tdb; - for standard output)");
     script->add_option("--table", only, "only this table (repeatable)");
     script->add_option("--password", password, "database password");
 
@@ -76,21 +105,49 @@ int main(int argc, char** argv) {
     auto* demo = app.add_subcommand("demo", "Write DIR/demo.mdb, a small database with Nulls worth filling");
     std::string demoDir;
     demo->add_option("DIR", demoDir, "folder for demo.mdb")->required();
-    CLI11_PARSE(app, argc, argv);
+    if (int status = vantrel::parseCommandLine(app, argc, argv); status >= 0) return status;
     try {
+        if (help->parsed()) {
+            if (helpTopic.empty()) {
+                std::printf("%s", app.get_formatter()->make_help(&app, "vantrel", CLI::AppFormatMode::Normal).c_str());
+                return vantrel::kExitDone;
+            }
+            for (const CLI::App* s : app.get_subcommands([](const CLI::App*) { return true; }))
+                if (s->get_name() == helpTopic) {
+                    std::printf("%s", s->help("vantrel").c_str());
+                    return vantrel::kExitDone;
+                }
+            std::vector<std::string> names;
+            for (const CLI::App* s : app.get_subcommands([](const CLI::App*) { return true; })) names.push_back(s->get_name());
+            const std::string near = vantrel::closestWord(helpTopic, names);
+            return vantrel::usageError("'" + helpTopic + "' is not a vantrel command" +
+                                           (near.empty() ? "" : "; did you mean '" + near + "'?"),
+                                       "");
+        }
         if (tables->parsed()) return vantrel::runTables(db, password);
-        if (dump->parsed()) return vantrel::runDump(db, password);
+        if (dump->parsed()) return vantrel::runDump(db, password, stdout, dumpOnly);
+        if (exportCmd->parsed()) {
+            exportOptions.delimiter = vantrel::unescape(exportOptions.delimiter);
+            exportOptions.rowDelimiter = vantrel::unescape(exportOptions.rowDelimiter);
+            exportOptions.jsonLines = exportFormat == "jsonl";
+            exportOptions.header = !noHeader;
+            exportOptions.quote = !noQuote;
+            return vantrel::runExport(db, password, exportTable, exportOptions);
+        }
         if (script->parsed()) return vantrel::runScript(db, password, output, only);
         if (check->parsed()) return vantrel::runCheck(db, password);
         if (convert->parsed()) return vantrel::runConvert(db, password, copy);
         if (create->parsed()) return vantrel::runCreate(db, newPassword, sqlFile);
         if (demo->parsed()) return vantrel::runDemo(demoDir);
         if (sql->parsed()) return vantrel::runSql(db, password);
-        std::fprintf(stderr, "%s", app.help().c_str());
-        return 2;
+        return vantrel::usageError("a command is needed", "");
     } catch (const vantrel::JetError& e) {
         std::fflush(stdout);
         std::fprintf(stderr, "Error Number [%ld]\nError Description [%s]\n", e.Number, e.Description.c_str());
-        return 1;
+        return vantrel::kExitFailed;
+    } catch (const std::exception& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "vantrel: %s\n", e.what());
+        return vantrel::kExitFailed;
     }
 }

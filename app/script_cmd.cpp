@@ -3,6 +3,8 @@
 
 #include "commands.h"
 #include "converter.h"
+#include "progress_bar.h"
+#include "script_report.h"
 #include "user_tables.h"
 
 namespace vantrel {
@@ -24,9 +26,11 @@ int runScript(const std::string& dbPath, const std::string& password, const std:
               const std::vector<std::string>& only) {
     StderrSink sink;
     Converter conv(sink);
-    conv.ScriptPath = output.empty() ? MakeScriptPath(dbPath) : output;
+    const bool toStdout = output == "-";  // each line appended to whatever standard output is
+    conv.ScriptPath = toStdout ? "/dev/stdout" : output.empty() ? MakeScriptPath(dbPath) : output;
     std::error_code ec;
-    std::filesystem::remove(conv.ScriptPath, ec);  // a new script starts empty
+    if (!toStdout) std::filesystem::remove(conv.ScriptPath, ec);  // a new script starts empty
+    const std::string where = toStdout ? "standard output" : conv.ScriptPath;
 
     Database db = DBEngine::Default().OpenDatabase(dbPath, false, true, ";pwd=" + password);
     std::vector<TableDef> tables;
@@ -37,12 +41,27 @@ int runScript(const std::string& dbPath, const std::string& password, const std:
         auto all = db.TableDefs();
         for (const std::string& name : only) tables.push_back(all.Item(name));
     }
+    long rows = 0;
+    if (ProgressBar::wanted())
+        for (const TableDef& t : tables) rows += t.RecordCount();
+    ProgressBar bar(rows);
     for (TableDef& t : tables) {
-        conv.WriteRecords(db, t);
-        if (hasSingleColumnPrimary(t)) conv.CreateIdxStr(t);
+        conv.onRecord([&] { bar.step(t.Name()); });
+        try {
+            conv.WriteRecords(db, t);
+            if (hasSingleColumnPrimary(t)) conv.CreateIdxStr(t);
+        } catch (const JetError& e) {
+            bar.finish();
+            std::fflush(stdout);
+            std::fprintf(stderr, "vantrel: %s\nvantrel: %s %s %s (no \"End Of File\")\n", scriptFailureText(t, e).c_str(),
+                         lineCount(conv.linesWritten()).c_str(), toStdout ? "went to" : "stayed in", where.c_str());
+            return 1;
+        }
     }
     conv.WriteString("End Of File");
     db.Close();
+    bar.finish();
+    std::fprintf(stderr, "vantrel: wrote %s to %s\n", lineCount(conv.linesWritten()).c_str(), where.c_str());
     return 0;
 }
 

@@ -53,11 +53,17 @@ public:
     // Told before each column's statement runs (for a progress display).
     void onProgress(std::function<void(const std::string& table, const std::string& column)> f) { progress_ = std::move(f); }
     const std::vector<FillOutcome>& outcomes() const { return outcomes_; }
+    // Told after each record WriteRecords has gone through.
+    void onRecord(std::function<void()> f) { record_ = std::move(f); }
+    // The lines WriteString has completed since this converter was made.
+    long linesWritten() const { return linesWritten_; }
 
 private:
     MessageSink& messages_;
     std::function<void(const std::string&, const std::string&)> progress_;
     std::vector<FillOutcome> outcomes_;
+    std::function<void()> record_;
+    long linesWritten_ = 0;
     ScriptEncoder encoder_;
 };
 

@@ -57,6 +57,7 @@ void Converter::WriteRecords(Database& db, TableDef& tbl) {
             WriteString("INSERT INTO [" + tbl.Name() + "] (" + FieldList(names) + ") values (" + values + ")");
         }
         values.clear();
+        if (record_) record_();
         rsSrc.MoveNext();
     }
 }

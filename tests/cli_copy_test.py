@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """`vantrel convert DB --copy`: the conversion, then the copy into the
 emulator folder under a Wine prefix made for the test; without the folder,
-the two-line error and a non-zero exit.
+the two-line error naming the folder, and exit status 1.
 
 usage: cli_copy_test.py --vantrel PATH --shared DIR   (exit 77: no shared folder)
 """
@@ -33,7 +33,8 @@ def main():
         # No emulator folder yet: refused with Jet's two lines, exit non-zero.
         r = subprocess.run([a.vantrel, "convert", db, "--copy"], capture_output=True, env=env)
         err = r.stderr.decode("utf-8")
-        if r.returncode == 0 or "Error Number [76]\nError Description [Path not found]" not in err:
+        folder = os.path.join(wine, FOLDER) + "/"
+        if r.returncode != 1 or f"Error Number [76]\nError Description [Path not found: the emulator folder {folder} " not in err:
             print(f"FAIL without the folder: exit {r.returncode}, {err!r}")
             failures += 1
         os.makedirs(os.path.join(wine, FOLDER))

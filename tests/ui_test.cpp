@@ -1,17 +1,26 @@
 // The window under Qt's offscreen platform, with fake dialogs: layout,
-// captions, fonts, tab order, the button cycle, Alt+S, every action's steps
-// and failures, and a whole run from selection to the emulator folder.
+// captions, fonts, tab order, the button cycle, Alt+S and Enter, every
+// action's steps and failures (ScriptPath in step with the path box), the
+// real message boxes, borders at 125 % to 200 %, and a whole run from
+// selection to the emulator folder.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPixmap>
 #include <QTest>
+#include <QTimer>
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 
 #include "corpus.h"
 #include "emulator_copy.h"
 #include "frm_main.h"
+#include "qt_dialogs.h"
 #include "built_db.h"
 #include "write_helpers.h"
 
@@ -162,8 +171,8 @@ TEST(Actions, SelectionFailuresAreShownAndChangeNothing) {
     ASSERT_EQ(1u, t.boxes.texts.size());
     EXPECT_EQ("Error Number [3024]\r\nError Description [Could not find file '" + (dir / "old.mdb").string() + "'.]",
               t.boxes.texts[0]);
-    EXPECT_FALSE(std::filesystem::exists(dir / "old.tdb"));  // deleted before the open
-    EXPECT_EQ((dir / "old.tdb").string(), t.w.actions().state().ScriptPath);
+    EXPECT_EQ("stale", readAll(dir / "old.tdb"));  // deleted only once a database has opened
+    EXPECT_EQ("", t.w.actions().state().ScriptPath);
     EXPECT_EQ("B--", t.state());
     EXPECT_EQ("", t.w.Text1->text().toStdString());
 
@@ -215,7 +224,7 @@ TEST(Actions, ConvertStopsAtAFullDiskWithTheErrorAndNoEndMarker) {
     EXPECT_EQ(std::string::npos, readAll(t.w.actions().state().ScriptPath).find("End Of File"));
 }
 
-TEST(Actions, CopyFailureKeepsTheCopyButton) {
+TEST(Actions, CopyFailureKeepsTheCopyButtonAndEnablesSelect) {
     Window t;
     TempDir wine;
     setenv("WINEPREFIX", wine.path().c_str(), 1);  // no emulator folder in it
@@ -228,7 +237,7 @@ TEST(Actions, CopyFailureKeepsTheCopyButton) {
     ASSERT_TRUE(getcwd(cwd, sizeof cwd));
     t.w.actions().cmdCopyEmul_Click();
     EXPECT_EQ("Error Number [76]\r\nError Description [Path not found]", t.boxes.texts.back());
-    EXPECT_EQ("--E", t.state());
+    EXPECT_EQ("B-E", t.state());  // try the copy again, or choose another database
     EXPECT_EQ(Qt::ArrowCursor, t.w.cursor().shape());
     char now[4096];
     ASSERT_TRUE(getcwd(now, sizeof now));
@@ -300,6 +309,197 @@ TEST(EndToEnd, SelectConvertCopyOnARealDatabase) {
     check.Close();
     EXPECT_INDEXES_CONSISTENT(db);
     unsetenv("WINEPREFIX");
+}
+
+
+// ScriptPath and the path box stay in step: a failed selection changes
+// neither, and the run works on the database the box shows.
+TEST(Actions, FailedSecondSelectionKeepsTheFirstDatabase) {
+    TempDir dir;
+    auto first = buildDb(dir / "first.mdb", projectStatements());
+    auto locked = buildDb(dir / "locked.mdb", projectStatements(), "password");
+    std::ofstream(dir / "locked.tdb") << "stale";
+    Window t;
+    t.dialog.answer = first.string();
+    t.w.actions().cmdBrowse_Click();
+    ASSERT_EQ("BC-", t.state());
+    t.dialog.answer = locked.string();
+    t.w.actions().cmdBrowse_Click();
+    EXPECT_EQ("Error Number [3031]\r\nError Description [Not a valid password.]", t.boxes.texts.back());
+    EXPECT_EQ(first.string(), t.w.Text1->text().toStdString());
+    EXPECT_EQ((dir / "first.tdb").string(), t.w.actions().state().ScriptPath);
+    EXPECT_EQ(1, t.w.List1->count());
+    EXPECT_EQ("stale", readAll(dir / "locked.tdb"));
+    EXPECT_EQ("BC-", t.state());
+
+    t.w.actions().cmdConvert_Click();
+    EXPECT_EQ("完成", t.boxes.texts.back());
+    EXPECT_EQ("End Of File\r\n", readAll(dir / "first.tdb"));
+    EXPECT_EQ("stale", readAll(dir / "locked.tdb"));
+    Database check = DBEngine::Default().OpenDatabase(first.string(), false, true, kConnect);
+    for (const Variant& v : columnValues(check, "Projects", "Title")) EXPECT_FALSE(v.isNull());
+    check.Close();
+}
+
+TEST(Actions, AnEditedPathBoxIsTheDatabaseConvertedAndCopied) {
+    TempDir dir, wine;
+    auto chosen = buildDb(dir / "chosen.mdb", projectStatements());
+    auto typed = buildDb(dir / "typed.mdb", projectStatements());
+    std::ofstream(dir / "typed.tdb") << "stale";
+    setenv("WINEPREFIX", wine.path().c_str(), 1);
+    std::filesystem::create_directories(std::filesystem::path(EmulatorFolder()));
+    Window t;
+    t.dialog.answer = chosen.string();
+    t.w.actions().cmdBrowse_Click();
+    t.w.Text1->setText(QString::fromStdString(typed.string()));  // edited after the selection
+    t.w.actions().cmdConvert_Click();
+    EXPECT_EQ("完成", t.boxes.texts.back());
+    EXPECT_EQ((dir / "typed.tdb").string(), t.w.actions().state().ScriptPath);
+    EXPECT_EQ("End Of File\r\n", readAll(dir / "typed.tdb"));  // its own script, the stale one gone
+    EXPECT_FALSE(std::filesystem::exists(dir / "chosen.tdb"));
+    Database a = DBEngine::Default().OpenDatabase(typed.string(), false, true, kConnect);
+    for (const Variant& v : columnValues(a, "Projects", "Title")) EXPECT_FALSE(v.isNull());
+    a.Close();
+    Database b = DBEngine::Default().OpenDatabase(chosen.string(), false, true, kConnect);
+    auto titles = columnValues(b, "Projects", "Title");
+    EXPECT_TRUE(std::any_of(titles.begin(), titles.end(), [](const Variant& v) { return v.isNull(); }));
+    b.Close();
+    t.w.actions().cmdCopyEmul_Click();
+    EXPECT_EQ("End Of File\r\n", readAll(EmulatorFolder() + "typed.tdb"));
+    EXPECT_FALSE(std::filesystem::exists(EmulatorFolder() + "chosen.tdb"));
+    unsetenv("WINEPREFIX");
+}
+
+TEST(Actions, AnEditedPathBoxThatCannotOpenChangesNothing) {
+    TempDir dir;
+    auto chosen = buildDb(dir / "chosen.mdb", projectStatements());
+    Window t;
+    t.dialog.answer = chosen.string();
+    t.w.actions().cmdBrowse_Click();
+    t.w.Text1->setText(QString::fromStdString((dir / "missing.mdb").string()));
+    t.w.actions().cmdConvert_Click();
+    EXPECT_EQ(0u, t.boxes.texts.back().find("Error Number [3024]"));
+    EXPECT_EQ((dir / "chosen.tdb").string(), t.w.actions().state().ScriptPath);
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing.tdb"));
+    EXPECT_EQ("BC-", t.state());
+}
+
+// Through the real window: a copy that fails leaves the user able to go on.
+TEST(Window, AfterAFailedCopySelectIsEnabled) {
+    TempDir dir, wine;
+    auto db = buildDb(dir / "shop.mdb", projectStatements());
+    setenv("WINEPREFIX", wine.path().c_str(), 1);  // no emulator folder
+    char cwd[4096];
+    ASSERT_TRUE(getcwd(cwd, sizeof cwd));  // the copy goes to the root first
+    Window t;
+    t.w.show();
+    t.dialog.answer = db.string();
+    t.w.cmdBrowse->click();
+    t.w.cmdConvert->click();
+    t.w.cmdCopyEmul->click();
+    EXPECT_EQ("Error Number [76]\r\nError Description [Path not found]", t.boxes.texts.back());
+    EXPECT_EQ("B-E", t.state());
+    std::filesystem::create_directories(std::filesystem::path(EmulatorFolder()));
+    t.w.cmdCopyEmul->click();  // the copy again, now that the folder is there
+    EXPECT_EQ("B--", t.state());
+    EXPECT_EQ("End Of File\r\n", readAll(EmulatorFolder() + "shop.tdb"));
+    unsetenv("WINEPREFIX");
+    ASSERT_EQ(0, chdir(cwd));
+}
+
+TEST(Window, EnterPressesTheFocusedButton) {
+    Window t;
+    t.w.show();
+    t.w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&t.w));
+    t.w.cmdBrowse->setFocus();
+    QTest::keyClick(t.w.cmdBrowse, Qt::Key_Return);
+    QTest::qWait(250);
+    EXPECT_EQ(1, t.dialog.shown);
+    QTest::keyClick(t.w.cmdBrowse, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::qWait(250);
+    EXPECT_EQ(2, t.dialog.shown);
+    QTest::keyClick(t.w.cmdBrowse, Qt::Key_Return, Qt::ControlModifier);  // not a plain Enter
+    QTest::qWait(250);
+    EXPECT_EQ(2, t.dialog.shown);
+}
+
+namespace {
+struct SeenBox {
+    QString text, label;
+    Qt::TextFormat format;
+    int width, captionNeeds;
+};
+}  // namespace
+
+// The real message boxes: markup-like table names and double blanks arrive
+// as they are, and each box is wide enough for its caption.
+TEST(Window, MessageBoxesShowTheirTextExactly) {
+    TempDir dir;
+    auto db = buildDb(dir / "marks.mdb", {"CREATE TABLE [<b>T</b>] (X LONG, Y TEXT(10))",
+                                          "INSERT INTO [<b>T</b>] (X) VALUES (1)"});
+    FakeDialog dialog;
+    QWidget* owner = nullptr;
+    QtMessageBoxes boxes(owner);
+    DBEngine engine;
+    frmMain w(dialog, boxes, engine);
+    owner = &w;
+    w.show();
+    std::vector<SeenBox> seen;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+        seen.push_back({box->text(), label ? label->text() : QString(), label ? label->textFormat() : Qt::RichText,
+                        box->width(), MessageBoxMinimumWidth(*box)});
+        box->accept();
+    });
+    timer.start(20);
+    dialog.answer = db.string();
+    w.cmdBrowse->click();
+    ASSERT_EQ(1, w.List1->count());
+    EXPECT_EQ("<b>T</b>", w.List1->item(0)->text().toStdString());
+    w.cmdConvert->click();
+    timer.stop();
+    ASSERT_GE(seen.size(), 2u);
+    const QString want = QString::fromUtf8("<b>T</b>表單的 X欄位  錯誤略過");
+    EXPECT_EQ(want, seen[0].text);
+    EXPECT_EQ(want, seen[0].label);
+    EXPECT_EQ(Qt::PlainText, seen[0].format);
+    EXPECT_EQ(QString::fromUtf8("完成"), seen.back().text);
+    for (const SeenBox& b : seen) EXPECT_GE(b.width, b.captionNeeds) << b.text.toStdString();
+    EXPECT_GT(seen.back().width, 102);
+}
+
+// At 100 %, 125 %, 150 % and 200 % every framed control keeps all four
+// edges: near each edge, inside the control, there is a border pixel.
+TEST(Window, NoControlLosesABorderWhenScaled) {
+    Window t;
+    t.w.show();
+    for (double r : {1.0, 1.25, 1.5, 2.0}) {
+        QPixmap pm((QSizeF(t.w.size()) * r).toSize());
+        pm.setDevicePixelRatio(r);
+        t.w.render(&pm);
+        const QImage img = pm.toImage();
+        for (QWidget* c : {(QWidget*)t.w.Text1, (QWidget*)t.w.List1, (QWidget*)t.w.cmdBrowse}) {
+            const QRect g = c->geometry();
+            const int left = int(g.left() * r), top = int(g.top() * r);
+            const int right = int((g.right() + 1) * r) - 1, bottom = int((g.bottom() + 1) * r) - 1;
+            const int midX = (left + right) / 2, midY = (top + bottom) / 2;
+            const int depth = int(std::ceil(r)) + 1;
+            auto darkest = [&](int x0, int y0, int dx, int dy) {
+                int least = 255;
+                for (int i = 0; i <= depth; ++i) least = std::min(least, qGray(img.pixel(x0 + i * dx, y0 + i * dy)));
+                return least;
+            };
+            const std::string where = c->objectName().toStdString() + " at " + std::to_string(r);
+            EXPECT_LT(darkest(midX, bottom, 0, -1), 200) << where << " bottom";
+            EXPECT_LT(darkest(midX, top, 0, 1), 200) << where << " top";
+            EXPECT_LT(darkest(left, midY, 1, 0), 200) << where << " left";
+            EXPECT_LT(darkest(right, midY, -1, 0), 200) << where << " right";
+        }
+    }
 }
 
 int main(int argc, char** argv) {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QKeyEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -18,6 +19,19 @@ QFont windowFont(bool bold = false) {
     return f;
 }
 }  // namespace
+
+bool EnterClicks::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button && button->isEnabled() && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            button->animateClick();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
 
 void WrappingButton::paintEvent(QPaintEvent*) {
     QStylePainter p(this);
@@ -60,6 +74,9 @@ frmMain::frmMain(FileOpenDialog& dialog, MessageBoxes& boxes, DBEngine& engine, 
     List1->setGeometry(8, 72, 377, 116);
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setSortingEnabled(false);
+    // A border the list draws as filled rectangles: the style's own frame line
+    // lands under the list's viewport at 125 % and 150 % and the bottom edge is lost.
+    List1->setStyleSheet("QListWidget#List1 { border: 1px solid palette(dark); background: palette(base); }");
 
     Label2 = new QLabel("Tables to Convert", this);
     Label2->setObjectName("Label2");
@@ -74,6 +91,7 @@ frmMain::frmMain(FileOpenDialog& dialog, MessageBoxes& boxes, DBEngine& engine, 
     for (QPushButton* b : {cmdConvert, cmdBrowse, cmdCopyEmul}) {
         b->setFocusPolicy(Qt::StrongFocus);
         b->setAutoDefault(false);
+        b->installEventFilter(&enterClicks_);  // Enter presses the focused button, as Space does
     }
     setTabOrder(Text1, cmdConvert);
     setTabOrder(cmdConvert, cmdBrowse);

@@ -25,6 +25,12 @@ protected:
     void paintEvent(QPaintEvent*) override;
 };
 
+// Enter (or the keypad's Enter) on a focused button clicks it, as on Windows.
+class EnterClicks : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
 class frmMain : public QWidget, public MainView {
 public:
     frmMain(FileOpenDialog& dialog, MessageBoxes& boxes, DBEngine& engine, QWidget* parent = nullptr);
@@ -53,6 +59,7 @@ public:
     void SetMousePointer(int pointer) override;
 
 private:
+    EnterClicks enterClicks_;
     std::unique_ptr<MainActions> actions_;
 };
 

@@ -19,13 +19,16 @@ std::string MainActions::ErrorText(long number, const std::string& description) 
 void MainActions::cmdBrowse_Click() {
     const std::string P = dialog_.ShowOpen(kDialogTitle, kDialogFilter);
     if (P.empty()) return;
+    // Nothing the window keeps changes until the new database has opened and
+    // listed: a failed selection leaves the path box, the list and ScriptPath
+    // naming the previous database.
+    std::string script;
     try {
-        conv_.ScriptPath = MakeScriptPath(P);
+        script = MakeScriptPath(P);
     } catch (const JetError& e) {
         Show(ErrorText(e.Number, e.Description));
         return;
     }
-    std::remove(conv_.ScriptPath.c_str());  // usually there is none; any failure is ignored
     try {
         conv_.wsSrc = engine_.CreateWorkspace("", "admin", "", dbUseJet);
         conv_.dbSrc = conv_.wsSrc.OpenDatabase(P, false, false, kConnect);
@@ -34,20 +37,27 @@ void MainActions::cmdBrowse_Click() {
         return;
     }
     // Listing can fail too (a damaged catalog): shown, and the buttons stay.
+    std::vector<std::string> names;
     try {
-        std::vector<std::string> names;
         for (const TableDef& t : conv_.dbSrc.TableDefs())
             if (IsUserTable(t)) names.push_back(t.Name());
-        view_.SetText1(P);
-        view_.ClearList1();
-        for (const auto& n : names) view_.AddToList1(n);
         conv_.dbSrc.Close();
         conv_.dbSrc = Database();
-        view_.EnableConvert(true);
     } catch (const JetError& e) {
         conv_.dbSrc = Database();
         Show(ErrorText(e.Number, e.Description));
+        return;
     }
+    takeScriptPath(script);
+    view_.SetText1(P);
+    view_.ClearList1();
+    for (const auto& n : names) view_.AddToList1(n);
+    view_.EnableConvert(true);
+}
+
+void MainActions::takeScriptPath(const std::string& script) {
+    conv_.ScriptPath = script;
+    std::remove(conv_.ScriptPath.c_str());  // a stale script from an earlier run; usually there is none
 }
 
 void MainActions::cmdConvert_Click() {
@@ -56,9 +66,19 @@ void MainActions::cmdConvert_Click() {
         Show("Please use the browse button to select a Access Database to convert");
         return;
     }
+    // The database in the path box is the one converted, and its own script
+    // file the one written, even when the box was edited after a selection.
+    std::string script;
+    try {
+        script = MakeScriptPath(path);
+    } catch (const JetError& e) {
+        Show(ErrorText(e.Number, e.Description));
+        return;
+    }
     view_.SetMousePointer(11);
     try {
         conv_.dbSrc = engine_.OpenDatabase(path, false, false, kConnect);
+        if (script != conv_.ScriptPath) takeScriptPath(script);
         conv_.MainSub(conv_.dbSrc);
         conv_.WriteString("End Of File");
         // Closed here, not kept: the file stays free for the next selection.
@@ -86,6 +106,8 @@ void MainActions::cmdCopyEmul_Click() {
         CopyReplacing(conv_.ScriptPath, destination);
     } catch (const JetError& e) {
         view_.SetMousePointer(0);
+        // The copy can be tried again, or another database chosen.
+        view_.EnableBrowse(true);
         Show(ErrorText(e.Number, e.Description));
         return;
     }

@@ -1,5 +1,9 @@
 // The window's three actions: choose a database, convert it, copy the script
 // file to the emulator. They own the state the window keeps for its life.
+//
+// Invariants: ScriptPath is always the script path of the database the path
+// box names once a selection or a run has succeeded; a failed selection
+// changes neither. A failed copy leaves both select and copy enabled.
 #pragma once
 
 #include <string>
@@ -28,6 +32,8 @@ public:
 
 private:
     void Show(const std::string& text) override { boxes_.Show(text); }
+    // ScriptPath becomes `script`, and the file of that name is deleted.
+    void takeScriptPath(const std::string& script);
 
     MainView& view_;
     FileOpenDialog& dialog_;

@@ -16,6 +16,11 @@ private:
     QWidget*& parent_;
 };
 
+// The width a message box needs for its caption to show whole.
+int MessageBoxMinimumWidth(const QWidget& box);
+
+// Boxes with the text as plain text, exactly as given, never narrower than
+// their caption needs.
 class QtMessageBoxes : public MessageBoxes {
 public:
     explicit QtMessageBoxes(QWidget*& parent) : parent_(parent) {}
