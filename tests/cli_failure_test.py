@@ -66,7 +66,10 @@ def main():
         for cmd in (["convert", db], ["dump", db], ["script", db, "-o", os.path.join(tmp, "out.tdb")]):
             r = run(a.vantrel, *cmd)
             err = r.stderr.decode("utf-8", "replace")
-            if r.returncode == 0 or not two_lines(err, 3049) or f"table 'Parts': page {zeroed[0]}" not in err:
+            # convert ends with the two-line error; dump and script name the
+            # table they were reading before Jet's number and description.
+            said = two_lines(err, 3049) if cmd[0] == "convert" else "Error Number [3049] Error Description [" in err
+            if r.returncode == 0 or not said or f"table 'Parts': page {zeroed[0]}" not in err:
                 failures.append(f"{cmd[0]} on a zeroed page: exit {r.returncode}, {err!r}")
             if cmd[0] == "convert" and r.stdout:
                 failures.append(f"convert printed column messages: {r.stdout!r}")

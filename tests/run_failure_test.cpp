@@ -149,18 +149,23 @@ TEST(DamagedPage, DumpScriptAndRecordsetsReport3049InsteadOfSkippingRows) {
     const uint32_t page = zeroPage(path, firstDataPage(path, "Customers"));
     const std::string where = "table 'Customers': page " + std::to_string(page);
 
+    // dump and script fail with Jet's number, naming the table and the page.
     std::FILE* sink = std::tmpfile();
-    JetError e = errorOf([&] { runDump(path.string(), kFixedPassword, sink); });
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(1, runDump(path.string(), kFixedPassword, sink));
+    std::string said = testing::internal::GetCapturedStderr();
     std::fclose(sink);
-    EXPECT_EQ(3049, e.Number);
-    EXPECT_NE(std::string::npos, e.Description.find(where)) << e.Description;
+    EXPECT_NE(std::string::npos, said.find("Error Number [3049]")) << said;
+    EXPECT_NE(std::string::npos, said.find(where)) << said;
 
-    e = errorOf([&] { runScript(path.string(), kFixedPassword, (dir / "out.tdb").string(), {}); });
-    EXPECT_EQ(3049, e.Number);
-    EXPECT_NE(std::string::npos, e.Description.find(where)) << e.Description;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(1, runScript(path.string(), kFixedPassword, (dir / "out.tdb").string(), {}));
+    said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(std::string::npos, said.find("Error Number [3049]")) << said;
+    EXPECT_NE(std::string::npos, said.find(where)) << said;
     EXPECT_EQ(std::string::npos, fileBytes(dir / "out.tdb").find("End Of File"));
 
-    e = errorOf([&] { columnValues(DBEngine::Default().OpenDatabase(path.string(), false, true, ";pwd=bluefinchtea"), "Customers", "ID"); });
+    JetError e = errorOf([&] { columnValues(DBEngine::Default().OpenDatabase(path.string(), false, true, ";pwd=bluefinchtea"), "Customers", "ID"); });
     EXPECT_EQ(3049, e.Number);
     // The other table is still read.
     EXPECT_EQ(4u, columnValues(DBEngine::Default().OpenDatabase(path.string(), false, true, ";pwd=bluefinchtea"), "Orders", "OrderID").size());
