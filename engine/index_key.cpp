@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ace_keys.h"
 #include "text_codec.h"
 #include "text_key.h"
+#include "text_key_2010.h"
 
 namespace vantrel::jet {
 
@@ -58,6 +60,7 @@ void sortableNumber(const KeyColumn& k, const uint8_t* le, size_t n, std::vector
 }  // namespace
 
 size_t segmentLength(const KeyColumn& k, bool jet3, Bytes entry, size_t at) {
+    if (aceKeyKind(k.column->type)) return aceSegmentLength(k, entry, at);
     const uint8_t flag = entry.u8(at);
     if (segmentIsNull(k, flag)) return 1;
     if (flag != (k.ascending ? kKeyAscStart : kKeyDescStart)) throw FormatError("index segment has an unknown flag");
@@ -89,6 +92,7 @@ size_t segmentLength(const KeyColumn& k, bool jet3, Bytes entry, size_t at) {
 }
 
 bool encodeSegment(const KeyColumn& k, bool jet3, const Variant& v, std::vector<uint8_t>& out) {
+    if (aceKeyKind(k.column->type)) return encodeAceSegment(k, v, out);
     if (v.isNull()) {
         out.push_back(k.ascending ? kKeyAscNull : kKeyDescNull);
         return true;
@@ -135,10 +139,13 @@ bool encodeSegment(const KeyColumn& k, bool jet3, const Variant& v, std::vector<
                 out.push_back(k.ascending ? 0x00 : 0xFF);
                 return true;
             }
-            if (k.column->sortOrder != kGeneralSortOrder || k.column->sortVersion != 0) return false;
+            if (k.column->sortOrder != kGeneralSortOrder || k.column->sortVersion > kGeneral2010SortVersion) return false;
             const size_t at = out.size();
             start();
-            if (!encodeGeneralText(utf8ToUtf16(v.str()), k.ascending, out)) {
+            const bool encoded = k.column->sortVersion == kGeneral2010SortVersion
+                                     ? encodeGeneral2010Text(utf8ToUtf16(v.str()), k.ascending, out)
+                                     : encodeGeneralText(utf8ToUtf16(v.str()), k.ascending, out);
+            if (!encoded) {
                 out.resize(at);
                 return false;
             }
