@@ -39,7 +39,8 @@ bool encodeAceSegment(const KeyColumn& k, const Variant& v, std::vector<uint8_t>
     }
     const uint8_t turn = k.ascending ? 0x00 : 0xFF;
     if (k.column->type == kComplex) {
-        if (v.type() != VarType::Long) return false;
+        // Access makes these indexes itself, ascending; no other form has been seen.
+        if (v.type() != VarType::Long || !k.ascending) return false;
         const uint32_t id = uint32_t(v.asInt()) ^ 0x80000000u;
         out.push_back(k.ascending ? kKeyAscStart : kKeyDescStart);
         for (int s = 24; s >= 0; s -= 8) out.push_back(uint8_t(uint8_t(id >> s) ^ turn));

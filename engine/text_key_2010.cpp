@@ -95,6 +95,8 @@ void appendCodes(std::vector<uint8_t>& out, const char* s) {
 }  // namespace
 
 bool encodeGeneral2010Text(std::u16string_view text, bool ascending, std::vector<uint8_t>& out) {
+    // Descending keys of this sort order have not been seen in files Access wrote.
+    if (!ascending) return false;
     if (text.size() > kMaxChars) text = text.substr(0, kMaxChars);
     while (!text.empty() && text.back() == u' ') text.remove_suffix(1);  // trailing blanks do not count
     bool twoLetters = false, hidden = false;
@@ -108,7 +110,6 @@ bool encodeGeneral2010Text(std::u16string_view text, bool ascending, std::vector
     // Nor is the place of a skipped mark after a letter that sorts as two.
     if (twoLetters && hidden) return false;
 
-    const size_t begin = out.size();
     std::vector<uint8_t> hiddenBytes;
     size_t position = 0;  // characters with first-pass codes so far
     for (char16_t c : text) {
@@ -128,10 +129,6 @@ bool encodeGeneral2010Text(std::u16string_view text, bool ascending, std::vector
     if (!hiddenBytes.empty()) {
         out.insert(out.end(), {kEndText, kEndText, kEndText});
         out.insert(out.end(), hiddenBytes.begin(), hiddenBytes.end());
-    }
-    if (!ascending) {
-        out.push_back(0x00);
-        for (size_t i = begin; i < out.size(); ++i) out[i] = uint8_t(~out[i]);
     }
     out.push_back(0x00);
     return true;

@@ -15,8 +15,8 @@ namespace vantrel::jet {
 constexpr uint8_t kGeneral2010SortVersion = 1;
 
 // Appends the sort bytes of `text` (UTF-16) after the segment's start flag,
-// up to and including the terminator. False, with `out` unchanged, for text
-// whose placement this engine does not know: a character outside
+// up to and including the terminator. False, with `out` unchanged, for a
+// descending key and for text whose placement this engine does not know: a character outside
 // U+0000..U+00FF, an accented letter, or a mark the first pass skips in text
 // with a letter that sorts as two (ae, ss, th).
 bool encodeGeneral2010Text(std::u16string_view text, bool ascending, std::vector<uint8_t>& out);
