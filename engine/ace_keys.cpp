@@ -1,17 +1,18 @@
 #include "ace_keys.h"
 
+#include "run_key.h"
+
 namespace vantrel::jet {
 
-namespace {
-constexpr size_t kRun = 8;
-constexpr uint8_t kMoreRuns = 9;
-}  // namespace
-
-bool aceKeyKind(uint8_t type) { return type == kComplex || type == kExtDateTime; }
+bool aceKeyKind(uint8_t type) { return type == kComplex || type == kExtDateTime || type == kBigInt; }
 
 Variant aceKeyValue(const ColumnDef& c, const ColumnSlice& s) {
     if (!s.present) return Variant::null();
     if (c.type == kComplex) return Variant::longInt(s.data.i32(0));
+    if (c.type == kBigInt) {
+        const int64_t x = s.data.i64(0);
+        return Variant::decimal(x < 0 ? uint128(0) - uint128(uint64_t(x)) : uint128(uint64_t(x)), x < 0, 0);
+    }
     return Variant::binary({s.data.data(), s.data.data() + s.data.size()});
 }
 
@@ -23,13 +24,11 @@ size_t aceSegmentLength(const KeyColumn& k, Bytes entry, size_t at) {
         entry.need(at, 5);
         return 5;
     }
-    size_t p = at + 1;
-    for (;;) {
-        const uint8_t count = entry.u8(p + kRun);
-        p += kRun + 1;
-        if (count != kMoreRuns) break;
+    if (k.column->type == kBigInt) {
+        entry.need(at, 9);
+        return 9;
     }
-    return p - at;
+    return 1 + runKeyLength(entry, at + 1);
 }
 
 bool encodeAceSegment(const KeyColumn& k, const Variant& v, std::vector<uint8_t>& out) {
@@ -37,23 +36,28 @@ bool encodeAceSegment(const KeyColumn& k, const Variant& v, std::vector<uint8_t>
         out.push_back(k.ascending ? kKeyAscNull : kKeyDescNull);
         return true;
     }
-    const uint8_t turn = k.ascending ? 0x00 : 0xFF;
     if (k.column->type == kComplex) {
         // Access makes these indexes itself, ascending; no other form has been seen.
         if (v.type() != VarType::Long || !k.ascending) return false;
         const uint32_t id = uint32_t(v.asInt()) ^ 0x80000000u;
         out.push_back(k.ascending ? kKeyAscStart : kKeyDescStart);
-        for (int s = 24; s >= 0; s -= 8) out.push_back(uint8_t(uint8_t(id >> s) ^ turn));
+        for (int s = 24; s >= 0; s -= 8) out.push_back(uint8_t(id >> s));
+        return true;
+    }
+    if (k.column->type == kBigInt) {
+        // Big-endian with the sign bit turned, like the other integers; only
+        // ascending keys of this kind have been seen.
+        if (v.type() != VarType::Decimal || v.decimalScale() != 0 || !k.ascending) return false;
+        const uint128 m = v.decimalMagnitude();
+        if (m > (v.decimalNegative() ? uint128(1) << 63 : (uint128(1) << 63) - 1)) return false;
+        const uint64_t x = (v.decimalNegative() ? uint64_t(0) - uint64_t(m) : uint64_t(m)) ^ (uint64_t(1) << 63);
+        out.push_back(kKeyAscStart);
+        for (int s = 56; s >= 0; s -= 8) out.push_back(uint8_t(x >> s));
         return true;
     }
     if (k.column->type != kExtDateTime || v.type() != VarType::Binary || v.str().empty()) return false;
-    const std::string& b = v.str();
     out.push_back(k.ascending ? kKeyAscStart : kKeyDescStart);
-    for (size_t at = 0; at < b.size(); at += kRun) {
-        const size_t n = std::min(kRun, b.size() - at);
-        for (size_t i = 0; i < kRun; ++i) out.push_back(uint8_t((i < n ? uint8_t(b[at + i]) : 0) ^ turn));
-        out.push_back(at + kRun < b.size() ? kMoreRuns : uint8_t(n ^ turn));
-    }
+    appendRunKey(k.ascending, v.str(), out);
     return true;
 }
 

@@ -3,10 +3,12 @@
 // - an attachment or multi-value (complex) column holds in the row a 4-byte
 //   id of its values in a hidden table; its key is that id, like a Long's;
 // - an extended date/time column holds 42 ASCII bytes (days and time as
-//   digits, then the precision); its key is those bytes in runs of eight,
-//   each run followed by 9 while more runs follow, the last one padded with
-//   zeros and followed by its count of real bytes. A descending key has the
-//   data bytes and the last count turned, the 9s kept.
+//   digits, then the precision); its key is those bytes as a run key
+//   (run_key.h);
+// - a Large Number (BigInt) column's key is its 8 bytes big-endian with the
+//   sign bit turned.
+// Only the forms seen in files Access wrote are formed: complex and Large
+// Number keys ascending.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +28,8 @@ constexpr uint8_t kExtDateTime = 0x14;
 bool aceKeyKind(uint8_t type);
 
 // The value a key is made from, for a column of an ACE key kind: the complex
-// id as a Long, the extended date's stored bytes as Binary; Null when absent.
+// id as a Long, the extended date's stored bytes as Binary, a Large Number as
+// a Decimal; Null when absent.
 Variant aceKeyValue(const ColumnDef& c, const ColumnSlice& s);
 
 // Byte length of the segment starting at `at` (flag byte included).

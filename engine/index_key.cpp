@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ace_keys.h"
+#include "run_key.h"
 #include "text_codec.h"
 #include "text_key.h"
 #include "text_key_2010.h"
@@ -77,7 +78,8 @@ size_t segmentLength(const KeyColumn& k, bool jet3, Bytes entry, size_t at) {
         while (entry.u8(p) != end) ++p;
         return p + 1 - at;
     }
-    if (t == kBinary || t == kGuid || t == kOle) {
+    if (t == kBinary) return 1 + runKeyLength(entry, at + 1);
+    if (t == kGuid || t == kOle) {
         // Runs of eight data bytes, each followed by a count byte; 9 means more follows.
         size_t p = at + 1;
         for (;;) {
@@ -149,6 +151,13 @@ bool encodeSegment(const KeyColumn& k, bool jet3, const Variant& v, std::vector<
                 out.resize(at);
                 return false;
             }
+            return true;
+        }
+        case kBinary: {
+            // Jet3 descending binary keys have not been seen.
+            if (v.type() != VarType::Binary || (jet3 && !k.ascending)) return false;
+            start();
+            appendRunKey(k.ascending, v.str(), out);
             return true;
         }
         default: return false;
