@@ -113,6 +113,10 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
 
     // Rules the database declares.
     TableProperties props = readTableProperties(file, *entry);
+    for (int c : targets)
+        if (const ColumnProperties* cp = props.column(t.columns[size_t(c)].name); cp && cp->appendOnly)
+            throw JetError(3251, "Operation is not supported for this type of object. (append-only column " + t.columns[size_t(c)].name +
+                                     " keeps its history in a column this engine does not write)");
     std::vector<std::unique_ptr<Expr>> columnRules(t.columns.size());
     for (int c : targets) {
         const ColumnProperties* cp = props.column(t.columns[size_t(c)].name);

@@ -139,6 +139,8 @@ TEST(AceWrites, ChangesTouchingKindsTheEngineDoesNotWriteAre3251AndChangeNothing
         EXPECT_EQ(3251, jetErrorOf([&] { db.Execute("update Table1 set [attach-data]=0 where isnull([attach-data])"); }));
         EXPECT_EQ(3251, jetErrorOf([&] { db.Execute("update Table1 set [multi-value-data]=7"); }));
         EXPECT_EQ(3251, jetErrorOf([&] { db.Execute("delete from Table1"); }));  // would leave the attachments behind
+        // An append-only memo: Access would add the old value to its history.
+        EXPECT_EQ(3251, jetErrorOf([&] { db.Execute("update Table1 set [append-memo-data]='' where isnull([append-memo-data])"); }));
         db.Close();
     }
     EXPECT_EQ(extBefore, fileBytes(ext));
