@@ -52,9 +52,11 @@ std::string unwritableUpdate(const TableDefData& t, const std::vector<int>& targ
     return "";
 }
 
-std::string unwritableRows(const TableDefData& t) {
-    for (const ColumnDef& c : t.columns)
-        if (auto why = unwritableColumn(c); !why.empty()) return "the table has a " + kindOf(c) + ", whose rows this engine cannot add or remove";
+std::string unwritableRows(const TableDefData& t, bool adding) {
+    for (const ColumnDef& c : t.columns) {
+        if (adding && !unwritableColumn(c).empty()) return "the table has a " + kindOf(c) + ", which this engine cannot fill in a new row";
+        if (!adding && c.type == kComplex) return "the table has an " + kindOf(c) + ", whose values would be left behind";
+    }
     return "";
 }
 

@@ -23,8 +23,9 @@ std::string unwritableColumn(const ColumnDef& c);
 // form from the row (an entry would be rewritten with a wrong segment).
 std::string unwritableUpdate(const TableDefData& t, const std::vector<int>& targets);
 
-// Adding or removing whole rows: the table has a column whose values the
-// engine cannot store or whose hidden values it would leave behind.
-std::string unwritableRows(const TableDefData& t);
+// Adding rows: the table has a column whose values the engine cannot store.
+// Removing rows: the table has a complex column, whose values in the hidden
+// table would be left behind.
+std::string unwritableRows(const TableDefData& t, bool adding);
 
 }  // namespace vantrel::jet
