@@ -11,7 +11,8 @@ Variant aceKeyValue(const ColumnDef& c, const ColumnSlice& s) {
     if (c.type == kComplex) return Variant::longInt(s.data.i32(0));
     if (c.type == kBigInt) {
         const int64_t x = s.data.i64(0);
-        return Variant::decimal(x < 0 ? uint128(0) - uint128(uint64_t(x)) : uint128(uint64_t(x)), x < 0, 0);
+        const uint64_t magnitude = x < 0 ? uint64_t(0) - uint64_t(x) : uint64_t(x);
+        return Variant::decimal(uint128(magnitude), x < 0, 0);
     }
     return Variant::binary({s.data.data(), s.data.data() + s.data.size()});
 }

@@ -8,6 +8,8 @@
 #include "index_key.h"
 #include "index_walk.h"
 #include "row_layout.h"
+#include "text_key.h"
+#include "text_key_2010.h"
 #include "table_scan.h"
 #include "value_decode.h"
 
@@ -17,11 +19,16 @@ namespace {
 uint64_t packed(RowPointer p) { return (uint64_t(p.page) << 8) | p.row; }
 
 // Why the engine cannot form a key of this column's values.
-std::string keyGap(const ColumnDef& c, bool jet3) {
-    if ((c.type == kText || c.type == kMemo) && jet3) return "this engine forms Jet3 text keys only for the empty text";
-    if (c.type == kText || c.type == kMemo)
+std::string keyGap(const KeyColumn& k, bool jet3) {
+    const ColumnDef& c = *k.column;
+    const bool text = c.type == kText || c.type == kMemo;
+    if (text && jet3) return "this engine forms Jet3 text keys only for the empty text";
+    if (text && !k.ascending && c.sortOrder == kGeneralSortOrder && c.sortVersion == kGeneral2010SortVersion)
+        return "this engine does not form descending keys of sort order 1033 version 1";
+    if (text)
         return "its text holds characters this engine cannot place in sort order " + std::to_string(c.sortOrder) +
                " version " + std::to_string(c.sortVersion);
+    if (aceKeyKind(c.type) && !k.ascending) return "this engine forms keys of column type " + std::to_string(c.type) + " ascending only";
     return "this engine does not form keys of column type " + std::to_string(c.type);
 }
 }  // namespace
@@ -76,7 +83,7 @@ std::vector<std::string> checkIndexes(PageFile& file, const TableDefData& t, std
                     } else {
                         encoded.clear();
                         if (!encodeSegment(kc, l.jet3, v, encoded))
-                            gaps.insert(name + ": key bytes of column " + kc.column->name + " not verified: " + keyGap(*kc.column, l.jet3));
+                            gaps.insert(name + ": key bytes of column " + kc.column->name + " not verified: " + keyGap(kc, l.jet3));
                         else if (encoded.size() != len || !std::equal(encoded.begin(), encoded.end(), key.data() + at))
                             problems.push_back(name + ": column " + kc.column->name + " entry bytes differ from the row's value");
                     }

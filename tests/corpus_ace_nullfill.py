@@ -14,6 +14,8 @@ For each file with NAME.expected.json (the encrypted ones must be refused):
     mdbtools reads every table with the same rows and the same Nulls.
 
 usage: corpus_ace_nullfill.py --vantrel PATH [--shared DIR] [--node-modules DIR]
+Before that, `vantrel check` of the untouched file reports no problem, and
+leaves unverified only text it cannot place in its sort order.
 Exit 77 (skipped) when the shared folder is absent.
 """
 import argparse
@@ -122,8 +124,18 @@ def main():
             shutil.copyfile(os.path.join(corpus, name), db)
             os.chmod(db, os.stat(db).st_mode | stat.S_IWUSR)
             before = open(db, "rb").read()
+            if not name.startswith("wrongpw-"):
+                # The untouched file first: no problem, and what cannot be judged is said.
+                chk = cn.run([a.vantrel, "check", db])
+                out = chk.stdout.decode("utf-8", errors="replace")
+                if chk.returncode != 0 or not re.search(r"\b0 problems\b", out):
+                    problem = "index check of the untouched file: " + out.strip()[-300:]
+                elif any(" not verified: " in l and "cannot place" not in l for l in out.splitlines()):
+                    problem = "an index the engine should verify is left unverified: " + out.strip()[-300:]
             conv = cn.run([a.vantrel, "convert", db])
-            if name.startswith("wrongpw-"):
+            if problem is not None:
+                pass
+            elif name.startswith("wrongpw-"):
                 # Encrypted with another password: refused, the file as it was.
                 if conv.returncode == 0 or b"3031" not in conv.stderr or open(db, "rb").read() != before:
                     problem = "an encrypted file was not refused with 3031 and left unchanged"

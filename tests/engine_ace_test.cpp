@@ -234,4 +234,14 @@ TEST(AceKeys, LargeNumberKeysMatchAccess) {
     ASSERT_TRUE(jet::encodeAceSegment({&big, true}, Variant::decimal(1, true, 0), out));
     EXPECT_EQ(hex("7f7fffffffffffffff"), out);  // -1 sorts just below 0
     EXPECT_FALSE(jet::encodeAceSegment({&big, false}, Variant::decimal(1, true, 0), out));
+
+    // From the row's bytes: the most negative value and -2.
+    for (const auto& [stored, key] : {std::pair{std::string("0000000000000080"), std::string("7f0000000000000000")},
+                                      std::pair{std::string("feffffffffffffff"), std::string("7f7ffffffffffffffe")}}) {
+        const std::vector<uint8_t> raw = hex(stored);
+        jet::ColumnSlice slice{true, jet::Bytes(raw.data(), raw.size())};
+        out.clear();
+        ASSERT_TRUE(jet::encodeAceSegment({&big, true}, jet::aceKeyValue(big, slice), out)) << stored;
+        EXPECT_EQ(hex(key), out) << stored;
+    }
 }
