@@ -108,25 +108,15 @@ bool encodeGeneralText(std::u16string_view text, bool ascending, std::vector<uin
     std::vector<uint8_t> accents, hidden;
     size_t accentChars = 0;  // characters the accent list speaks for
     size_t position = 0;     // characters with first-pass codes so far
-    bool unsurePosition = false;
     for (char16_t c : text) {
         const CharCode& cc = kCodes[c];
         const size_t here = position;
-        if (unsurePosition && (cc.kind == Accent || cc.kind == Hidden)) {
-            out.resize(begin);
-            return false;
-        }
         switch (cc.kind) {
             case Sort:
                 appendCodes(out, cc.codes);
-                if (isLigature(c)) {
-                    position += 2;  // counts as the two letters it stands for
-                } else {
-                    // A symbol with a two-byte code: where it leaves later
-                    // marks is not known, so such text is refused below.
-                    unsurePosition |= cc.codes[1] != 0;
-                    ++position;
-                }
+                // A ligature counts as the two letters it stands for; a symbol
+                // with a two-byte code (~, _, ^) as one character.
+                position += isLigature(c) ? 2 : 1;
                 break;
             case Accent:
                 appendCodes(out, cc.codes);

@@ -15,8 +15,7 @@ constexpr uint16_t kGeneralSortOrder = 1033;
 // Appends the sort bytes of `text` (UTF-16) after the segment's start flag,
 // up to and including the terminator. False, with `out` unchanged, when the
 // text holds a character outside U+0000..U+00FF, whose codes this engine
-// does not have, or a two-code symbol followed by an accent or a mark,
-// whose placement is not known.
+// does not have.
 bool encodeGeneralText(std::u16string_view text, bool ascending, std::vector<uint8_t>& out);
 
 }  // namespace vantrel::jet

@@ -7,6 +7,8 @@
 #include "ace_write_rules.h"
 #include "catalog.h"
 #include "run_key.h"
+#include "text_codec.h"
+#include "text_key.h"
 #include "text_key_2010.h"
 #include "user_tables.h"
 #include "write_helpers.h"
@@ -244,4 +246,20 @@ TEST(AceKeys, LargeNumberKeysMatchAccess) {
         ASSERT_TRUE(jet::encodeAceSegment({&big, true}, jet::aceKeyValue(big, slice), out)) << stored;
         EXPECT_EQ(hex(key), out) << stored;
     }
+}
+
+TEST(LegacyTextKeys, TwoCodeSymbolsCountAsOneCharacterForLaterMarks) {
+    // Names in MSysObjects of the ACE corpus (General - Legacy sort order):
+    // "_" and "~" have two-byte codes, yet a later hyphen's place and a later
+    // accent's position count them as one character each.
+    auto key = [](const char* utf8) {
+        std::vector<uint8_t> out;
+        EXPECT_TRUE(jet::encodeGeneralText(jet::utf8ToUtf16(utf8), true, out)) << utf8;
+        return out;
+    };
+    EXPECT_EQ(hex("532b033c4c36445348483e4a4f364a3e4c40424a3c4a3851383c4c3c4a384f3c4c44362b034a6d6d4a4d574f4a6d4a0101010180ab068200"),
+              key("f_3B07F994AD0A4B56A3A1E13B3A1D3B70_attach-data"));  // complexDataTestV2007
+    EXPECT_EQ(hex("2b0f6b682b034d4a4a4a4a64694f694a69645e4f2b0f6b682b034d4d4c64536469516d4a55010202020202020202020202020202020202020202"
+                  "0202020202020213010101802b068200"),
+              key("~sq_cAAAA-OrdrarOLD~sq_ccboF\xc3\xb6retag"));  // odbcLinkerTestV2007
 }
