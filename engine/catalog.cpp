@@ -14,7 +14,9 @@ namespace vantrel::jet {
 int32_t daoAttributes(int16_t objectType, int32_t flags) {
     uint32_t f = uint32_t(flags), a = 0;
     if (f & 0x80000002u) a |= uint32_t(kAttrSystemObject);
-    if (f & 0x8u) a |= uint32_t(kAttrHiddenObject);
+    // Flags 0x8 is the hidden mark Access sets from its navigation pane (or an
+    // object's Hidden property); it is not DAO's dbHiddenObject and leaves the
+    // table an ordinary one.
     if (objectType == 6) a |= uint32_t(kAttrAttachedTable);
     if (objectType == 4) a |= uint32_t(kAttrAttachedODBC);
     return int32_t(a);

@@ -11,7 +11,10 @@
 
 namespace vantrel::jet {
 
-// An empty result means every index is consistent.
-std::vector<std::string> checkIndexes(PageFile& file, const TableDefData& t);
+// An empty result means every index is consistent. Entries whose key bytes
+// the engine cannot form (a sort order or a character it does not know) are
+// checked for order, rows and Nulls only; `unverified`, when given, receives
+// one line per index column left so.
+std::vector<std::string> checkIndexes(PageFile& file, const TableDefData& t, std::vector<std::string>* unverified = nullptr);
 
 }  // namespace vantrel::jet

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ace_keys.h"
+#include "run_key.h"
 #include "text_codec.h"
 #include "text_key.h"
 #include "text_key_jet3.h"
+#include "text_key_2010.h"
 
 namespace vantrel::jet {
 
@@ -59,6 +62,7 @@ void sortableNumber(const KeyColumn& k, const uint8_t* le, size_t n, std::vector
 }  // namespace
 
 size_t segmentLength(const KeyColumn& k, bool jet3, Bytes entry, size_t at) {
+    if (aceKeyKind(k.column->type)) return aceSegmentLength(k, entry, at);
     const uint8_t flag = entry.u8(at);
     if (segmentIsNull(k, flag)) return 1;
     if (flag != (k.ascending ? kKeyAscStart : kKeyDescStart)) throw FormatError("index segment has an unknown flag");
@@ -75,22 +79,12 @@ size_t segmentLength(const KeyColumn& k, bool jet3, Bytes entry, size_t at) {
         while (entry.u8(p) != end) ++p;
         return p + 1 - at;
     }
-    if (t == kBinary || t == kGuid || t == kOle) {
-        // Runs of eight data bytes, each followed by a count byte; 9 means more follows.
-        size_t p = at + 1;
-        for (;;) {
-            // 09 says more follows, in both directions; a descending key
-            // turns only the closing count.
-            const uint8_t count = entry.u8(p + 8);
-            p += 9;
-            if (count != 9) break;
-        }
-        return p - at;
-    }
+    if (t == kBinary || t == kGuid || t == kOle) return 1 + runKeyLength(entry, at + 1);
     throw FormatError("index over a column type the engine does not know");
 }
 
 bool encodeSegment(const KeyColumn& k, bool jet3, const Variant& v, std::vector<uint8_t>& out) {
+    if (aceKeyKind(k.column->type)) return encodeAceSegment(k, v, out);
     if (v.isNull()) {
         out.push_back(k.ascending ? kKeyAscNull : kKeyDescNull);
         return true;
@@ -141,10 +135,13 @@ bool encodeSegment(const KeyColumn& k, bool jet3, const Variant& v, std::vector<
                 }
                 return true;
             }
-            if (k.column->sortOrder != kGeneralSortOrder || k.column->sortVersion != 0) return false;
+            if (k.column->sortOrder != kGeneralSortOrder || k.column->sortVersion > kGeneral2010SortVersion) return false;
             const size_t at = out.size();
             start();
-            if (!encodeGeneralText(utf8ToUtf16(v.str()), k.ascending, out)) {
+            const bool encoded = k.column->sortVersion == kGeneral2010SortVersion
+                                     ? encodeGeneral2010Text(utf8ToUtf16(v.str()), k.ascending, out)
+                                     : encodeGeneralText(utf8ToUtf16(v.str()), k.ascending, out);
+            if (!encoded) {
                 out.resize(at);
                 return false;
             }
@@ -153,18 +150,19 @@ bool encodeSegment(const KeyColumn& k, bool jet3, const Variant& v, std::vector<
         case kGuid: {
             if (v.type() != VarType::Guid || v.str().size() != 16) return false;
             // The GUID in the order its text reads (the first three groups
-            // turned big-endian), in two runs of eight bytes: 09 after the
-            // first says more follows, the count 08 closes the second.
-            // Descending keys turn the data bytes and the closing count.
-            const auto* g = reinterpret_cast<const uint8_t*>(v.str().data());
-            const uint8_t ordered[16] = {g[3], g[2], g[1], g[0], g[5], g[4], g[7], g[6],
-                                         g[8], g[9], g[10], g[11], g[12], g[13], g[14], g[15]};
-            const uint8_t flip = k.ascending ? 0x00 : 0xFF;
+            // turned big-endian), as two runs of eight bytes.
+            const char* g = v.str().data();
+            const char ordered[16] = {g[3], g[2], g[1], g[0], g[5], g[4], g[7], g[6],
+                                      g[8], g[9], g[10], g[11], g[12], g[13], g[14], g[15]};
             start();
-            for (int i = 0; i < 8; ++i) out.push_back(uint8_t(ordered[i] ^ flip));
-            out.push_back(0x09);
-            for (int i = 8; i < 16; ++i) out.push_back(uint8_t(ordered[i] ^ flip));
-            out.push_back(uint8_t(0x08 ^ flip));
+            appendRunKey(k.ascending, std::string_view(ordered, 16), out);
+            return true;
+        }
+        case kBinary: {
+            // Jet3 descending binary keys have not been seen.
+            if (v.type() != VarType::Binary || (jet3 && !k.ascending)) return false;
+            start();
+            appendRunKey(k.ascending, v.str(), out);
             return true;
         }
         default: return false;

@@ -29,7 +29,7 @@ size_t segmentLength(const KeyColumn& k, bool jet3, Bytes entry, size_t at);
 inline bool segmentIsNull(const KeyColumn& k, uint8_t flag) { return flag == (k.ascending ? kKeyAscNull : kKeyDescNull); }
 
 // Appends the segment for `v`. Returns false for values this engine cannot
-// encode in sort order (text other than "", binary, GUID, decimal).
+// encode in sort order (text it cannot place, GUID, decimal, OLE).
 bool encodeSegment(const KeyColumn& k, bool jet3, const Variant& v, std::vector<uint8_t>& out);
 
 }  // namespace vantrel::jet

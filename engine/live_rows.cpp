@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ace_keys.h"
 #include "data_page.h"
 #include "table_scan.h"
 #include "value_decode.h"
@@ -39,7 +40,8 @@ void LiveRows::decode(Bytes row) {
     for (size_t i = 0; i < t_.columns.size(); ++i) {
         if (!needed_[i]) continue;
         // Only key columns are needed: a memo an index keys on is read whole.
-        values_[i] = decodeValue(file_, l_, t_.columns[i], cracked_.columns[i]);
+        const ColumnDef& c = t_.columns[i];
+        values_[i] = aceKeyKind(c.type) ? aceKeyValue(c, cracked_.columns[i]) : decodeValue(file_, l_, c, cracked_.columns[i]);
     }
 }
 

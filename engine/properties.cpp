@@ -32,6 +32,7 @@ TableProperties parseProperties(const std::vector<uint8_t>& bytes, bool jet3, ui
             ColumnProperties* column = isColumn ? &props.columns[upperAscii(list.owner)] : nullptr;
             if (name == "ALLOWZEROLENGTH" && column && v.dataType == kBool) column->allowZeroLength = flag;
             else if (name == "REQUIRED" && column && v.dataType == kBool) column->required = flag;
+            else if (name == "APPENDONLY" && column && v.dataType == kBool) column->appendOnly = flag;
             else if (name == "DEFAULTVALUE" && column) {
                 column->hasDefault = true;
                 if (isText) column->defaultValue = blob.text(v.data);

@@ -1,5 +1,5 @@
 // Table and column properties kept in the catalog (MSysObjects.LvProp):
-// AllowZeroLength, Required and validation rules.
+// AllowZeroLength, Required, validation rules and ACE's AppendOnly.
 #pragma once
 
 #include <map>
@@ -17,6 +17,7 @@ struct ColumnProperties {
     std::optional<bool> required;
     std::string validationRule, validationText;
     bool hasDefault = false;  // a DefaultValue Jet fills in when a new row omits the column
+    bool appendOnly = false;  // ACE memo whose earlier values Access keeps in a history column
     std::string defaultValue;
 };
 

@@ -82,6 +82,7 @@ TableDefData readTableDef(PageFile& file, uint32_t page) {
         c.number = e.u16(l.colNumberAt);
         c.varIndex = e.u16(l.colVarIndexAt);
         c.flags = e.u8(l.colFlagsAt);
+        if (!l.jet3) c.extFlags = e.u8(l.colFlagsAt + 1);
         c.fixedOffset = e.u16(l.colFixedOffsetAt);
         c.length = e.u16(l.colLengthAt);
         c.precision = e.u8(l.colMiscAt);

@@ -33,6 +33,7 @@ struct ColumnDef {
     uint16_t fixedOffset = 0; // offset of a fixed column after the column count
     uint16_t length = 0;
     uint8_t flags = 0;
+    uint8_t extFlags = 0;     // Jet4/ACE: the byte after the flags (0xC0: a calculated column)
     uint8_t precision = 0, scale = 0;
     uint16_t codePage = 0;    // Jet3 text columns
     uint16_t sortOrder = 0;   // text columns: the sort order's locale

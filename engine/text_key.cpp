@@ -114,14 +114,10 @@ bool encodeGeneralText(std::u16string_view text, bool ascending, std::vector<uin
         switch (cc.kind) {
             case Sort:
                 appendCodes(out, cc.codes);
-                if (isLigature(c)) {
-                    position += 2;  // counts as the two letters it stands for
-                } else {
-                    // A symbol with a two-byte code still takes one place in
-                    // the accent list and before later marks (Access's keys
-                    // for text such as "-\u00A0\u00C1--" show it).
-                    ++position;
-                }
+                // A ligature counts as the two letters it stands for; a symbol
+                // with a two-byte code (~, _, ^, the no-break space) as one
+                // character, as Access's own keys show.
+                position += isLigature(c) ? 2 : 1;
                 break;
             case Accent:
                 appendCodes(out, cc.codes);

@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "ace_write_rules.h"
 #include "data_page.h"
 #include "expr_eval.h"
 #include "index_key.h"
@@ -107,9 +108,15 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
     for (size_t i = 0; i < targets.size(); ++i)
         for (size_t j = 0; j < i; ++j)
             if (targets[i] == targets[j]) throw JetError(3067, "Query input must contain at least one table or query.");
+    if (auto why = unwritableUpdate(t, targets); !why.empty())
+        throw JetError(3251, "Operation is not supported for this type of object. (" + why + ")");
 
     // Rules the database declares.
     TableProperties props = readTableProperties(file, *entry);
+    for (int c : targets)
+        if (const ColumnProperties* cp = props.column(t.columns[size_t(c)].name); cp && cp->appendOnly)
+            throw JetError(3251, "Operation is not supported for this type of object. (append-only column " + t.columns[size_t(c)].name +
+                                     " keeps its history in a column this engine does not write)");
     std::vector<std::unique_ptr<Expr>> columnRules(t.columns.size());
     for (int c : targets) {
         const ColumnProperties* cp = props.column(t.columns[size_t(c)].name);

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <set>
 
+#include "ace_write_rules.h"
 #include "expr_eval.h"
 #include "properties.h"
 #include "relationships.h"
@@ -80,6 +81,7 @@ UpdateReport executeInsert(const std::vector<CatalogEntry>& catalog, const Inser
     TableWriter& w = writers.get(entry, catalog, &plan);
     const TableDefData& t = w.table();
     if (!plan->unsupported.empty()) throw unsupported(plan->unsupported);
+    if (auto why = unwritableRows(t, true); !why.empty()) throw unsupported(why);
 
     // Which column each value goes to.
     std::vector<size_t> targets;
@@ -118,6 +120,7 @@ UpdateReport executeDelete(PageFile& file, const std::vector<CatalogEntry>& cata
     TableWriter& w = writers.get(entry, catalog, &plan);
     if (plan->referenced) throw unsupported("other tables' rows refer to this table's rows");
     const TableDefData& t = w.table();
+    if (auto why = unwritableRows(t, false); !why.empty()) throw unsupported(why);
     const Layout l = Layout::forFormat(file.jet3());
     auto findColumn = [&](const std::string& name) {
         for (size_t i = 0; i < t.columns.size(); ++i)

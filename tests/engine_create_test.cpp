@@ -56,6 +56,7 @@ TEST(TextKeys, GeneralSortOrderOfLatinText) {
     EXPECT_LT(textKey("Müller"), textKey("Mullers"));
     // No codes past U+00FF.
     EXPECT_TRUE(textKey("東京").empty());
+    EXPECT_FALSE(textKey("a^é").empty());
 }
 
 TEST(TextKeys, ATwoCodeSymbolTakesOnePlaceBeforeAccentsAndMarks) {
