@@ -147,6 +147,19 @@ bool encodeSegment(const KeyColumn& k, bool jet3, const Variant& v, std::vector<
             }
             return true;
         }
+        case kNumeric: {
+            // A sign byte (FF positive, 00 negative), then the magnitude at
+            // the column's scale as 16 big-endian bytes, turned for negatives.
+            // A descending key turns the magnitude once more but keeps the
+            // sign byte, as Access writes it.
+            if (v.type() != VarType::Decimal || v.decimalScale() != k.column->scale) return false;
+            const bool negative = v.decimalNegative() && v.decimalMagnitude() != 0;
+            const uint8_t turn = negative != !k.ascending ? 0xFF : 0x00;
+            start();
+            out.push_back(negative ? 0x00 : 0xFF);
+            for (int i = 15; i >= 0; --i) out.push_back(uint8_t(uint8_t(v.decimalMagnitude() >> (8 * i)) ^ turn));
+            return true;
+        }
         case kGuid: {
             if (v.type() != VarType::Guid || v.str().size() != 16) return false;
             // The GUID in the order its text reads (the first three groups

@@ -241,3 +241,32 @@ TEST(IndexKeys, AGuidKeyIsItsTextOrderInTwoRuns) {
     EXPECT_EQ(asc.size(), jet::segmentLength({&col, true}, false, jet::Bytes(asc.data(), asc.size()), 0));
     EXPECT_EQ(desc.size(), jet::segmentLength({&col, false}, false, jet::Bytes(desc.data(), desc.size()), 0));
 }
+
+TEST(IndexKeys, ADecimalKeyIsItsSignThenItsMagnitude) {
+    // Keys Access wrote for Decimal(28,10) values of a real file (Jackcess's
+    // index code test database, Table7 and Table7_desc).
+    jet::ColumnDef col;
+    col.type = jet::kNumeric;
+    col.precision = 28;
+    col.scale = 10;
+    auto key = [&](uint64_t magnitude, bool negative, bool ascending) {
+        std::vector<uint8_t> out;
+        EXPECT_TRUE(jet::encodeSegment({&col, ascending}, false, Variant::decimal(magnitude, negative, 10), out));
+        return out;
+    };
+    auto bytes = [](uint8_t flag, uint8_t sign, uint8_t fill, std::vector<uint8_t> tail) {
+        std::vector<uint8_t> out{flag, sign};
+        out.insert(out.end(), 16 - tail.size(), fill);
+        out.insert(out.end(), tail.begin(), tail.end());
+        return out;
+    };
+    // 3245.0000000000 and -0.0000354560, up and down.
+    EXPECT_EQ(bytes(0x7F, 0xFF, 0x00, {0x1D, 0x83, 0x5A, 0xB9, 0x14, 0x00}), key(32450000000000ull, false, true));
+    EXPECT_EQ(bytes(0x7F, 0x00, 0xFF, {0xFA, 0x96, 0xFF}), key(354560, true, true));
+    EXPECT_EQ(bytes(0x80, 0x00, 0x00, {0x05, 0x69, 0x00}), key(354560, true, false));
+    EXPECT_EQ(bytes(0x80, 0xFF, 0xFF, {0xFA, 0xBA, 0xC7}), key(345400, false, false));
+    EXPECT_EQ(bytes(0x7F, 0xFF, 0x00, {}), key(0, true, true));  // no negative zero
+    // A value at another scale than the column's has no key here.
+    std::vector<uint8_t> out;
+    EXPECT_FALSE(jet::encodeSegment({&col, true}, false, Variant::decimal(15, false, 1), out));
+}
