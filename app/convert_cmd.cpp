@@ -1,10 +1,9 @@
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <map>
 
 #include "commands.h"
+#include "console.h"
 #include "converter.h"
 #include "user_tables.h"
 
@@ -23,7 +22,7 @@ public:
 // A one-line bar on standard error, redrawn in place.
 class ProgressBar {
 public:
-    explicit ProgressBar(int total) : total_(total), tty_(isatty(2)) {}
+    explicit ProgressBar(int total) : total_(total), tty_(platform::StderrIsTerminal()) {}
     ~ProgressBar() {
         if (tty_ && shown_) std::fprintf(stderr, "\r%*s\r", 78, "");
     }

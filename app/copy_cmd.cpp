@@ -1,15 +1,14 @@
-#include <unistd.h>
-
 #include "commands.h"
 #include "emulator_copy.h"
 #include "error.h"
+#include "files.h"
 
 namespace vantrel {
 
 // The window's third step, headless: the same name part, the same folder.
 int runCopyToEmulator(const std::string& scriptPath) {
-    if (::chdir("/") != 0) throw JetError(76, "Path not found");
-    CopyReplacing(scriptPath, EmulatorFolder() + ScriptNamePart(scriptPath, '/'));
+    if (!platform::ChangeToDriveRoot()) throw JetError(76, "Path not found");
+    CopyReplacing(scriptPath, EmulatorFolder() + ScriptNamePart(scriptPath, platform::FolderSeparator()));
     return 0;
 }
 

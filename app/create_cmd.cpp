@@ -2,10 +2,10 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
-#include <unistd.h>
 
 #include "commands.h"
 #include "dao.h"
+#include "files.h"
 #include "sql_split.h"
 
 namespace vantrel {
@@ -37,7 +37,7 @@ int runCreateFrom(const std::string& db, const std::string& password, std::istre
         d.Close();
     } catch (...) {
         d.Close();
-        ::unlink(db.c_str());  // a database half made is no use to anyone
+        platform::RemoveFile(db);  // a database half made is no use to anyone
         throw;
     }
     if (!quiet) std::printf("%s: %zu statements, %ld rows inserted, %ld refused\n", db.c_str(), count, inserted, refused);

@@ -1,10 +1,7 @@
 #include "main_actions.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-
 #include "emulator_copy.h"
+#include "files.h"
 #include "user_tables.h"
 
 namespace vantrel {
@@ -25,7 +22,7 @@ void MainActions::cmdBrowse_Click() {
         Show(ErrorText(e.Number, e.Description));
         return;
     }
-    std::remove(conv_.ScriptPath.c_str());  // usually there is none; any failure is ignored
+    platform::RemoveFile(conv_.ScriptPath);  // usually there is none; any failure is ignored
     try {
         conv_.wsSrc = engine_.CreateWorkspace("", "admin", "", dbUseJet);
         conv_.dbSrc = conv_.wsSrc.OpenDatabase(P, false, false, kConnect);
@@ -80,8 +77,8 @@ void MainActions::cmdConvert_Click() {
 void MainActions::cmdCopyEmul_Click() {
     view_.SetMousePointer(11);
     try {
-        if (::chdir("/") != 0) throw JetError(76, "Path not found");
-        const std::string name = ScriptNamePart(conv_.ScriptPath, '/');
+        if (!platform::ChangeToDriveRoot()) throw JetError(76, "Path not found");
+        const std::string name = ScriptNamePart(conv_.ScriptPath, platform::FolderSeparator());
         const std::string destination = EmulatorFolder() + name;
         CopyReplacing(conv_.ScriptPath, destination);
     } catch (const JetError& e) {
