@@ -3,6 +3,7 @@
 // build, under Wine.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -122,4 +123,24 @@ TEST(Files, DriveRootBecomesTheCurrentDirectory) {
     EXPECT_EQ(now.root_path(), now);
     EXPECT_EQ(before.root_path(), now);
     EXPECT_EQ(char(std::filesystem::path::preferred_separator), FolderSeparator());
+}
+
+// The Windows build runs this under a Western and a Traditional Chinese Wine
+// locale, naming the ANSI code page it expects in VANTREL_EXPECT_CHARSET.
+TEST(SystemCharset, IsTheLocalesAnsiCodePage) {
+    const char* want = std::getenv("VANTREL_EXPECT_CHARSET");
+    if (!want) GTEST_SKIP() << "skipped: the Windows build's ctest runs this with a chosen locale";
+    ASSERT_EQ(want, SystemCharset());
+    CharsetEncoder encoder(SystemCharset());
+    ASSERT_TRUE(encoder.valid());
+    const std::string text = "中文 café";
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const size_t len = c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        if (!encoder.encodeChar(text.data() + i, len, out)) out += encoder.defaultChar();
+        i += len;
+    }
+    if (std::string(want) == "CP950") EXPECT_EQ("\xA4\xA4\xA4\xE5 caf?", out);  // Big5 has no é
+    else EXPECT_EQ("?? caf\xE9", out);
 }

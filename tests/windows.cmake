@@ -27,6 +27,16 @@ add_dependencies(vantrel_platform_tests vantrel_print_args)
 # One Wine start per program, not per test: each start costs a second or more.
 add_test(NAME platform_tests COMMAND vantrel_platform_tests)
 set_tests_properties(platform_tests PROPERTIES ENVIRONMENT "${wineprefix_env}" FIXTURES_REQUIRED wineprefix TIMEOUT 300)
+# The ANSI code page follows the locale Wine runs in: Western, Traditional Chinese.
+foreach(locale en_US:CP1252 zh_TW:CP950)
+  string(REPLACE ":" ";" pair ${locale})
+  list(GET pair 0 lang)
+  list(GET pair 1 cp)
+  add_test(NAME platform_tests_${lang} COMMAND vantrel_platform_tests --gtest_filter=SystemCharset.*)
+  set_tests_properties(platform_tests_${lang} PROPERTIES
+    ENVIRONMENT "${wineprefix_env};LANG=${lang}.UTF-8;LC_ALL=${lang}.UTF-8;VANTREL_EXPECT_CHARSET=${cp}"
+    FIXTURES_REQUIRED wineprefix TIMEOUT 120)
+endforeach()
 
 add_executable(vantrel_win32_ui_tests win32_window_test.cpp ${CMAKE_SOURCE_DIR}/app/vantrel.rc)
 target_link_libraries(vantrel_win32_ui_tests PRIVATE vantrel_win32_ui gtest_main)
