@@ -1,8 +1,8 @@
 #include <cstdio>
-#include <filesystem>
 
 #include "commands.h"
 #include "converter.h"
+#include "files.h"
 #include "user_tables.h"
 
 namespace vantrel {
@@ -25,8 +25,7 @@ int runScript(const std::string& dbPath, const std::string& password, const std:
     StderrSink sink;
     Converter conv(sink);
     conv.ScriptPath = output.empty() ? MakeScriptPath(dbPath) : output;
-    std::error_code ec;
-    std::filesystem::remove(conv.ScriptPath, ec);  // a new script starts empty
+    platform::RemoveFile(conv.ScriptPath);  // a new script starts empty
 
     Database db = DBEngine::Default().OpenDatabase(dbPath, false, true, ";pwd=" + password);
     std::vector<TableDef> tables;
