@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "utf16.h"
+#include "win32_dialogs.h"
 #include "win32_main_window.h"
 
 using namespace vantrel;
@@ -180,4 +181,9 @@ TEST(Win32Window, PlacesAndFontsFollowTheMonitorDpi) {
     EXPECT_EQ(588 + 110, r.right);  // 1095 twips: 109.5, rounded
     EXPECT_EQ(204 + 62, r.bottom);
     EXPECT_EQ(-17, fontOf(t[L::Label1]).lfHeight);  // 8.25 pt at 144 dpi: 16.5, rounded
+}
+
+TEST(Win32Dialogs, OpenFilterPairsTheDescriptionWithItsPattern) {
+    EXPECT_EQ(std::wstring(L"Database Files (*.mdb)\0*.mdb\0\0", 30), FileDialogFilter("Database Files (*.mdb)"));
+    EXPECT_EQ(std::wstring(L"Anything\0*.*\0\0", 14), FileDialogFilter("Anything"));
 }

@@ -8,17 +8,21 @@
 
 namespace vantrel {
 
-std::string Win32FileOpenDialog::ShowOpen(const std::string& title, const std::string& filter) {
+std::wstring FileDialogFilter(const std::string& description) {
     std::string pattern = "*.*";
-    const size_t open = filter.rfind('('), close = filter.rfind(')');
+    const size_t open = description.rfind('('), close = description.rfind(')');
     if (open != std::string::npos && close != std::string::npos && close > open + 1)
-        pattern = filter.substr(open + 1, close - open - 1);
-    // Description NUL pattern NUL NUL.
-    std::wstring filters = platform::Widen(filter);
+        pattern = description.substr(open + 1, close - open - 1);
+    std::wstring filters = platform::Widen(description);
     filters += L'\0';
     filters += platform::Widen(pattern);
     filters += L'\0';
     filters += L'\0';
+    return filters;
+}
+
+std::string Win32FileOpenDialog::ShowOpen(const std::string& title, const std::string& filter) {
+    const std::wstring filters = FileDialogFilter(filter);
     const std::wstring caption = platform::Widen(title);
     std::vector<wchar_t> file(32768, L'\0');  // long paths
     OPENFILENAMEW ofn{};

@@ -4,9 +4,16 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "main_view.h"
 
 namespace vantrel {
+
+// The filter string GetOpenFileNameW takes for one description:
+// "Database Files (*.mdb)" gives "Database Files (*.mdb)\0*.mdb\0\0"; the
+// pattern is the text between the last parentheses, "*.*" without them.
+std::wstring FileDialogFilter(const std::string& description);
 
 class Win32FileOpenDialog : public FileOpenDialog {
 public:
