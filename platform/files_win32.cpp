@@ -31,17 +31,20 @@ Failure failure(DWORD e) {
     }
 }
 
-// Long paths: an absolute drive or UNC path gets the \\?\ prefix, so that the
-// 260-character limit does not apply; forward slashes become backslashes.
+// Long paths: a path near the 260-character limit is made absolute and given
+// the \\?\ prefix, under which the limit does not apply (and which takes
+// no "." or ".." and no forward slashes, hence the full path first).
 std::wstring systemPath(const std::string& utf8) {
     std::wstring p = Widen(utf8);
     for (wchar_t& c : p)
         if (c == L'/') c = L'\\';
-    if (p.size() >= MAX_PATH - 12 && p.rfind(L"\\\\?\\", 0) != 0) {
-        if (p.size() > 2 && p[1] == L':' && p[2] == L'\\') return L"\\\\?\\" + p;
-        if (p.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + p.substr(2);
-    }
-    return p;
+    if (p.size() < MAX_PATH - 12 || p.rfind(L"\\\\?\\", 0) == 0) return p;
+    const DWORD n = GetFullPathNameW(p.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return p;
+    std::wstring full(n, L'\0');
+    full.resize(GetFullPathNameW(p.c_str(), n, full.data(), nullptr));
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
 }
 
 bool writeAll(HANDLE h, const char* p, size_t n) {

@@ -144,3 +144,19 @@ TEST(SystemCharset, IsTheLocalesAnsiCodePage) {
     if (std::string(want) == "CP950") EXPECT_EQ("\xA4\xA4\xA4\xE5 caf?", out);  // Big5 has no é
     else EXPECT_EQ("?? caf\xE9", out);
 }
+
+TEST(Files, PathsLongerThan260Characters) {
+    test::TempDir dir;
+    std::string folder = utf8(dir.path());
+    for (int i = 0; i < 6; ++i) {
+        folder += FolderSeparator() + std::string(50, char('a' + i));
+        ASSERT_TRUE(MakeFolder(folder)) << folder.size();
+    }
+    ASSERT_GT(folder.size(), 300u);
+    const std::string file = folder + FolderSeparator() + "long.tdb", copy = folder + FolderSeparator() + "copy.tdb";
+    EXPECT_FALSE(AppendToFile(file, "line\r\n"));
+    EXPECT_FALSE(CopyFileReplacing(file, copy, copy + ".copying"));
+    EXPECT_EQ("line\r\n", contents(std::filesystem::u8path(copy)));
+    EXPECT_TRUE(RemoveFile(file));
+    EXPECT_TRUE(RemoveFile(copy));
+}
