@@ -48,3 +48,14 @@ if(XVFB_RUN)
   set_tests_properties(win32_window_tests PROPERTIES ENVIRONMENT "${wineprefix-window_env}" FIXTURES_REQUIRED wineprefix-window
                        TIMEOUT 300)
 endif()
+
+# The engine's suites, under Wine, once the engine builds for Windows
+# (-DVANTREL_WIN32_ENGINE=ON). process_test.cpp stays on Linux: it runs sh and
+# sleep; exec_cmd_argv_test.cpp is the runner's test on both systems.
+if(VANTREL_WITH_ENGINE)
+  add_executable(vantrel_tests ${VANTREL_ENGINE_TESTS})
+  target_compile_definitions(vantrel_tests PRIVATE VANTREL_SHARED_DIR="${VANTREL_SHARED_DIR}")
+  target_link_libraries(vantrel_tests PRIVATE vantrel_cli vantrel_process gtest_main)
+  add_test(NAME engine_tests COMMAND vantrel_tests)
+  set_tests_properties(engine_tests PROPERTIES ENVIRONMENT "${wineprefix_env}" FIXTURES_REQUIRED wineprefix TIMEOUT 1800)
+endif()
