@@ -10,8 +10,9 @@ bool StderrIsTerminal();
 // Makes standard output and error reach the console of the program that
 // started this one when they lead nowhere (a Windows program built for the
 // window subsystem has no console of its own); console text is then UTF-8.
-// Streams redirected to a file or a pipe are left as they are. Nothing to do
-// where every program inherits its streams.
+// Streams redirected to a file or a pipe are left as they are. Both streams
+// carry the program's bytes unchanged (no CR put before each LF), as on
+// Linux. Nothing to do where every program inherits its streams.
 void UseParentConsole();
 
 }  // namespace vantrel::platform

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 
 namespace vantrel::platform {
@@ -22,6 +25,10 @@ void UseParentConsole() {
         if (err) std::freopen("CONOUT$", "w", stderr);
     }
     if (GetConsoleWindow()) SetConsoleOutputCP(CP_UTF8);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 }
 
 }  // namespace vantrel::platform
