@@ -43,6 +43,9 @@ bool RemoveFile(const std::string& path);
 // Makes a folder; true if it exists afterwards.
 bool MakeFolder(const std::string& path);
 
+// Removes an empty folder; false if it could not.
+bool RemoveFolder(const std::string& path);
+
 // Makes the root of the current drive the current directory ("/" where there
 // are no drives); false if that fails.
 bool ChangeToDriveRoot();

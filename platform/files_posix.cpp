@@ -85,6 +85,8 @@ bool MakeFolder(const std::string& path) {
     return ::mkdir(path.c_str(), 0777) == 0 || (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
 }
 
+bool RemoveFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+
 bool ChangeToDriveRoot() { return ::chdir("/") == 0; }
 
 }  // namespace vantrel::platform

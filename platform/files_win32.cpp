@@ -125,6 +125,8 @@ bool MakeFolder(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool RemoveFolder(const std::string& path) { return RemoveDirectoryW(systemPath(path).c_str()) != 0; }
+
 bool ChangeToDriveRoot() {
     // "\" names the root of the current directory's drive ("C:\" of "C:\work").
     return SetCurrentDirectoryW(L"\\") != 0;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "code_page.h"
 #include "corpus.h"
@@ -147,11 +148,12 @@ TEST(SystemCharset, IsTheLocalesAnsiCodePage) {
 
 TEST(Files, PathsLongerThan260Characters) {
     test::TempDir dir;
-    std::string folder = utf8(dir.path());
+    std::vector<std::string> folders{utf8(dir.path())};
     for (int i = 0; i < 6; ++i) {
-        folder += FolderSeparator() + std::string(50, char('a' + i));
-        ASSERT_TRUE(MakeFolder(folder)) << folder.size();
+        folders.push_back(folders.back() + FolderSeparator() + std::string(50, char('a' + i)));
+        ASSERT_TRUE(MakeFolder(folders.back())) << folders.back().size();
     }
+    const std::string folder = folders.back();
     ASSERT_GT(folder.size(), 300u);
     const std::string file = folder + FolderSeparator() + "long.tdb", copy = folder + FolderSeparator() + "copy.tdb";
     EXPECT_FALSE(AppendToFile(file, "line\r\n"));
@@ -159,4 +161,7 @@ TEST(Files, PathsLongerThan260Characters) {
     EXPECT_EQ("line\r\n", contents(std::filesystem::u8path(copy)));
     EXPECT_TRUE(RemoveFile(file));
     EXPECT_TRUE(RemoveFile(copy));
+    // Emptied from the inside out: the system's own removal may not take such paths.
+    for (size_t i = folders.size() - 1; i > 0; --i) EXPECT_TRUE(RemoveFolder(folders[i])) << i;
+    EXPECT_FALSE(RemoveFolder(folders[0] + FolderSeparator() + "none"));
 }
