@@ -1,10 +1,11 @@
 #include <cstdio>
-#include <filesystem>
 #include <map>
 
 #include "commands.h"
+#include "console.h"
 #include "converter.h"
 #include "progress_bar.h"
+#include "files.h"
 #include "user_tables.h"
 
 namespace vantrel {
@@ -48,8 +49,7 @@ int runConvert(const std::string& dbPath, const std::string& password, bool copy
     StdoutSink sink;
     Converter conv(sink);
     conv.ScriptPath = MakeScriptPath(dbPath);
-    std::error_code ec;
-    std::filesystem::remove(conv.ScriptPath, ec);  // the old script goes, whatever happens next
+    platform::RemoveFile(conv.ScriptPath);  // the old script goes, whatever happens next
 
     conv.dbSrc = DBEngine::Default().OpenDatabase(dbPath, false, false, ";pwd=" + password);
     int columns = 0;

@@ -1,11 +1,12 @@
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
-#include <unistd.h>
 
 #include "commands.h"
 #include "dao.h"
+#include "files.h"
 #include "sql_split.h"
 
 namespace vantrel {
@@ -48,7 +49,7 @@ int runCreateFrom(const std::string& db, const std::string& password, std::istre
         d.Close();
     } catch (...) {
         d.Close();
-        ::unlink(db.c_str());  // a database half made is no use to anyone
+        platform::RemoveFile(db);  // a database half made is no use to anyone
         throw;
     }
     if (!quiet) std::printf("%s: %zu statements, %ld rows inserted, %ld refused\n", db.c_str(), count, inserted, refused);
@@ -57,7 +58,7 @@ int runCreateFrom(const std::string& db, const std::string& password, std::istre
 
 int runCreate(const std::string& db, const std::string& password, const std::string& file) {
     if (file.empty() || file == "-") return runCreateFrom(db, password, std::cin, false);
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(std::filesystem::u8path(file), std::ios::binary);  // UTF-8, also on Windows
     if (!in) throw JetError(3024, "Could not find file '" + file + "'.");
     return runCreateFrom(db, password, in, false);
 }

@@ -1,10 +1,9 @@
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <sstream>
 
 #include "commands.h"
 #include "dao.h"
+#include "files.h"
 
 namespace vantrel {
 
@@ -68,8 +67,9 @@ INSERT INTO Orders (CustomerID) VALUES ('TORTU')
 int runCreateFrom(const std::string& db, const std::string& password, std::istream& sql, bool quiet);
 
 int runDemo(const std::string& dir) {
-    ::mkdir(dir.c_str(), 0777);  // may exist already
-    const std::string db = (dir.empty() || dir.back() == '/' ? dir : dir + "/") + "demo.mdb";
+    platform::MakeFolder(dir);  // may exist already
+    const char sep = platform::FolderSeparator();
+    const std::string db = (dir.empty() || dir.back() == '/' || dir.back() == sep ? dir : dir + sep) + "demo.mdb";
     std::istringstream sql(kDemoSql);
     const int rc = runCreateFrom(db, kFixedPassword, sql, true);
     std::printf("%s\n", db.c_str());

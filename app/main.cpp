@@ -1,44 +1,27 @@
 // vantrel: with no arguments the window; with a sub-command, headless work.
 #include <CLI/CLI.hpp>
-#include <dlfcn.h>
-#include <unistd.h>
 
 #include <clocale>
 #include <cstdio>
 
 #include "cli_usage.h"
 #include "commands.h"
+#include "console.h"
 #include "error.h"
-
-namespace {
-// With no arguments: the window, until the user closes it. It lives in a
-// module beside the executable, so that the sub-commands start without Qt.
-int runWindow(int argc, char** argv) {
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string dir = n > 0 ? std::string(self, size_t(n)) : std::string(argv[0]);
-    dir = dir.substr(0, dir.find_last_of('/') + 1);
-    // Beside the executable in the build tree; installed, in ../lib/vantrel.
-    std::string path = dir + "libvantrel_window.so";
-    if (access(path.c_str(), F_OK) != 0) path = dir + "../lib/vantrel/libvantrel_window.so";
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) {
-        std::fprintf(stderr, "Error Number [3251]\nError Description [the window cannot be loaded: %s]\n", dlerror());
-        return 1;
-    }
-    using Entry = int (*)(int, char**);
-    auto entry = reinterpret_cast<Entry>(dlsym(module, "vantrel_run_window"));
-    if (!entry) {
-        std::fprintf(stderr, "Error Number [3251]\nError Description [the window module has no entry point]\n");
-        return 1;
-    }
-    return entry(argc, argv);
-}
-}  // namespace
+#include "program.h"
+#include "window_launch.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_CTYPE, "");  // the script file is written in the locale's character set
-    if (argc == 1) return runWindow(argc, argv);
+    if (argc == 1) return vantrel::RunWindow(argc, argv);
+    vantrel::platform::UseParentConsole();
+    // The arguments as UTF-8 (on Windows from the wide command line).
+    std::vector<std::string> args = vantrel::platform::ProgramArgs(argc, argv);
+    std::vector<char*> utf8Argv;
+    for (std::string& a : args) utf8Argv.push_back(a.data());
+    utf8Argv.push_back(nullptr);
+    argc = int(args.size());
+    argv = utf8Argv.data();
     CLI::App app{"Vantrel: prepares an Access (Jet) database for the handheld device.\n"
                  "With no arguments it opens the window.\n"
                  "Exit status: 0 done, 1 the job failed, 2 usage error.",

@@ -1,14 +1,15 @@
 #include "progress_bar.h"
 
-#include <unistd.h>
+#include "console.h"
+
 
 #include <cstdio>
 
 namespace vantrel {
 
-bool ProgressBar::wanted() { return isatty(2); }
+bool ProgressBar::wanted() { return platform::StderrIsTerminal(); }
 
-ProgressBar::ProgressBar(long total) : total_(total), tty_(isatty(2)) {}
+ProgressBar::ProgressBar(long total) : total_(total), tty_(platform::StderrIsTerminal()) {}
 
 void ProgressBar::finish() {
     if (tty_ && shown_) std::fprintf(stderr, "\r%*s\r", 78, "");

@@ -1,10 +1,10 @@
 #include <cstdio>
-#include <filesystem>
 
 #include "commands.h"
 #include "converter.h"
 #include "progress_bar.h"
 #include "script_report.h"
+#include "files.h"
 #include "user_tables.h"
 
 namespace vantrel {
@@ -28,8 +28,7 @@ int runScript(const std::string& dbPath, const std::string& password, const std:
     Converter conv(sink);
     const bool toStdout = output == "-";  // each line appended to whatever standard output is
     conv.ScriptPath = toStdout ? "/dev/stdout" : output.empty() ? MakeScriptPath(dbPath) : output;
-    std::error_code ec;
-    if (!toStdout) std::filesystem::remove(conv.ScriptPath, ec);  // a new script starts empty
+    if (!toStdout) platform::RemoveFile(conv.ScriptPath);  // a new script starts empty
     const std::string where = toStdout ? "standard output" : conv.ScriptPath;
 
     Database db = DBEngine::Default().OpenDatabase(dbPath, false, true, ";pwd=" + password);

@@ -1,5 +1,6 @@
-// SHA-256 (OpenSSL, which uses the CPU's SHA instructions), for fingerprints
-// of binary values in dumps.
+// SHA-256 of a value, as lower-case hexadecimal, for fingerprints of binary
+// values in dumps: OpenSSL on Linux (it uses the CPU's SHA instructions),
+// the digest of sha256_digest.h on Windows.
 #pragma once
 
 #include <cstddef>

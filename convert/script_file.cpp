@@ -1,14 +1,10 @@
 #include "script_file.h"
 
-#include <fcntl.h>
-#include <iconv.h>
-#include <langinfo.h>
-#include <unistd.h>
+#include <algorithm>
 
-#include <cerrno>
-#include <cstring>
-
+#include "code_page.h"
 #include "error.h"
+#include "files.h"
 #include "text_codec.h"
 
 namespace vantrel {
@@ -26,7 +22,7 @@ std::string MakeScriptPath(const std::string& dbPath) {
     return dbPath.substr(0, cut) + "tdb";
 }
 
-ScriptEncoder::ScriptEncoder() : ScriptEncoder(nl_langinfo(CODESET)) {}
+ScriptEncoder::ScriptEncoder() : ScriptEncoder(platform::SystemCharset()) {}
 
 ScriptEncoder::ScriptEncoder(std::string charset) : charset_(std::move(charset)) {
     // The plain C locale names ASCII; the tool writes UTF-8 there.
@@ -36,65 +32,38 @@ ScriptEncoder::ScriptEncoder(std::string charset) : charset_(std::move(charset))
 
 std::string ScriptEncoder::encode(const std::string& utf8) const {
     if (utf8_) return utf8;
-    iconv_t cd = iconv_open(charset_.c_str(), "UTF-8");
-    if (cd == iconv_t(-1)) return utf8;
+    platform::CharsetEncoder encoder(charset_);
+    if (!encoder.valid()) return utf8;
+    const std::string missing = encoder.defaultChar();
     std::string out;
     out.reserve(utf8.size());
     size_t i = 0;
-    char buf[16];
     while (i < utf8.size()) {
         // One character at a time, so that each one the code page lacks
-        // becomes exactly one "?".
+        // becomes exactly one default character.
         size_t len = 1;
         unsigned char c = static_cast<unsigned char>(utf8[i]);
         if (c >= 0xF0) len = 4;
         else if (c >= 0xE0) len = 3;
         else if (c >= 0xC0) len = 2;
         len = std::min(len, utf8.size() - i);
-        char* in = const_cast<char*>(utf8.data() + i);
-        size_t inLeft = len;
-        char* o = buf;
-        size_t outLeft = sizeof buf;
-        if (iconv(cd, &in, &inLeft, &o, &outLeft) == size_t(-1)) {
-            out += '?';
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        } else {
-            out.append(buf, size_t(o - buf));
-        }
+        if (!encoder.encodeChar(utf8.data() + i, len, out)) out += missing;
         i += len;
     }
-    iconv_close(cd);
     return out;
 }
 
 void AppendLine(const std::string& path, const std::string& encodedLine) {
-    auto fail = [&](int e) -> JetError {
-        switch (e) {
-            case ENOENT: case ENOTDIR: return {76, "Path not found"};
-            case ENOSPC: case EDQUOT: return {61, "Disk full"};
-            case EACCES: case EPERM: case EROFS: return {75, "Path/File access error"};
-            case EISDIR: return {75, "Path/File access error"};
-            default: return {57, std::string("Device I/O error (") + std::strerror(e) + ")"};
-        }
-    };
     if (path.empty()) throw JetError(52, "Bad file name or number");
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) throw fail(errno);
-    std::string line = encodedLine + "\r\n";
-    const char* p = line.data();
-    size_t left = line.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            int e = n < 0 ? errno : ENOSPC;
-            ::close(fd);
-            throw fail(e);
-        }
-        p += n;
-        left -= size_t(n);
+    const platform::Failure f = platform::AppendToFile(path, encodedLine + "\r\n");
+    switch (f.fault) {
+        case platform::Fault::None: return;
+        case platform::Fault::FileNotFound: case platform::Fault::PathNotFound: throw JetError(76, "Path not found");
+        case platform::Fault::DiskFull: throw JetError(61, "Disk full");
+        case platform::Fault::AccessDenied: throw JetError(75, "Path/File access error");
+        case platform::Fault::Other: break;
     }
-    if (::close(fd) != 0) throw fail(errno);
+    throw JetError(57, "Device I/O error (" + f.detail + ")");
 }
 
 }  // namespace vantrel

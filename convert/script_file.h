@@ -12,7 +12,8 @@ std::string MakeScriptPath(const std::string& dbPath);
 
 // Turns UTF-8 text into the system's ANSI code page: the active code page on
 // Windows, elsewhere the locale's character set (UTF-8 for the plain C
-// locale). A character the code page cannot hold becomes "?".
+// locale). A character the code page cannot hold becomes the code page's
+// default character ("?" in the usual ones).
 class ScriptEncoder {
 public:
     ScriptEncoder();  // the character set of the current LC_CTYPE locale

@@ -7,6 +7,7 @@
 #include "ddl_exec.h"
 #include "write_exec.h"
 #include "header.h"
+#include "local_time.h"
 #include "page_file.h"
 #include "properties.h"
 #include "row_layout.h"
@@ -385,8 +386,7 @@ namespace {
 // Now, as an OLE date in local time.
 double oleNow() {
     std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
+    const std::tm tm = platform::LocalTime(t);
     return oleDay(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) + (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0;
 }
 }  // namespace

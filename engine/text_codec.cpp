@@ -1,8 +1,8 @@
 #include "text_codec.h"
 
-#include <iconv.h>
-
 #include <vector>
+
+#include "code_page.h"
 
 namespace vantrel::jet {
 
@@ -25,32 +25,6 @@ std::string decode1252(const uint8_t* p, size_t n) {
     return out;
 }
 
-bool decodeIconv(const uint8_t* p, size_t n, uint16_t codePage, std::string& out) {
-    std::string name = "CP" + std::to_string(codePage);
-    iconv_t cd = iconv_open("UTF-8", name.c_str());
-    if (cd == iconv_t(-1)) return false;
-    std::vector<char> buf(n * 4 + 16);
-    char* in = const_cast<char*>(reinterpret_cast<const char*>(p));
-    size_t inLeft = n;
-    char* o = buf.data();
-    size_t outLeft = buf.size();
-    out.clear();
-    while (inLeft > 0) {
-        if (iconv(cd, &in, &inLeft, &o, &outLeft) == size_t(-1)) {
-            // An unmappable or cut byte sequence: show it as U+FFFD and go on.
-            out.append(buf.data(), size_t(o - buf.data()));
-            o = buf.data();
-            outLeft = buf.size();
-            appendUtf8(out, 0xFFFD);
-            ++in;
-            --inLeft;
-            continue;
-        }
-    }
-    out.append(buf.data(), size_t(o - buf.data()));
-    iconv_close(cd);
-    return true;
-}
 }  // namespace
 
 void appendUtf8(std::string& out, char32_t cp) {
@@ -74,7 +48,7 @@ void appendUtf8(std::string& out, char32_t cp) {
 std::string decodeCodePage(const uint8_t* p, size_t n, uint16_t codePage) {
     if (codePage == 1252 || codePage == 0) return decode1252(p, n);
     std::string out;
-    if (decodeIconv(p, n, codePage, out)) return out;
+    if (platform::DecodeCodePage(p, n, codePage, out)) return out;
     return decode1252(p, n);
 }
 

@@ -11,7 +11,7 @@ namespace vantrel::jet {
 void appendUtf8(std::string& out, char32_t cp);
 
 // Windows code page bytes to UTF-8. Code page 1252 (and 0, "unknown") is done
-// here; others go through iconv and fall back to 1252 where iconv lacks them.
+// here; others go through the system's converter and fall back to 1252 where it lacks them.
 std::string decodeCodePage(const uint8_t* p, size_t n, uint16_t codePage);
 
 // UTF-16LE to UTF-8; an odd trailing byte is dropped, lone surrogates become U+FFFD.

@@ -5,10 +5,12 @@
 
 namespace vantrel {
 
-// The command line is split by the shell's word rules (quotes, escapes; no
-// command substitution) and started with the caller's open descriptors,
-// environment and current directory. A program that cannot be started
-// returns at once.
+// Starts the command line with the caller's open handles, environment and
+// current directory, and waits for it to end; its exit code is not looked
+// at. On Windows the line goes to CreateProcessW as it is (UTF-8 turned into
+// UTF-16, so any path works); elsewhere it is split by the same rules the
+// Windows program would apply (command_line.h) and started without a shell.
+// A program that cannot be started returns at once.
 void ExecCmd(const std::string& cmdline);
 
 }  // namespace vantrel

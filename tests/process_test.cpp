@@ -15,14 +15,14 @@ TEST(ExecCmd, WaitsForTheProgramToEnd) {
     auto start = std::chrono::steady_clock::now();
     ExecCmd("sleep 0.4");
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(390));
-    ExecCmd("sh -c 'exit 3'");  // the exit code is not looked at
+    ExecCmd("sh -c \"exit 3\"");  // the exit code is not looked at
 }
 
 TEST(ExecCmd, MissingProgramReturnsAtOnce) {
     auto start = std::chrono::steady_clock::now();
     ExecCmd("/no/such/program --flag");
     ExecCmd("");
-    ExecCmd("unbalanced 'quote");
+    ExecCmd("\"unbalanced quote");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
@@ -32,7 +32,7 @@ TEST(ExecCmd, ChildSeesCurrentDirectoryAndEnvironment) {
     ASSERT_TRUE(getcwd(before, sizeof before));
     ASSERT_EQ(0, chdir(dir.path().c_str()));
     setenv("VANTREL_EXEC_TEST", "hello there", 1);
-    ExecCmd("sh -c 'pwd > out.txt; echo \"$VANTREL_EXEC_TEST\" >> out.txt'");
+    ExecCmd("sh -c \"pwd > out.txt; echo \\\"$VANTREL_EXEC_TEST\\\" >> out.txt\"");
     ASSERT_EQ(0, chdir(before));
     std::ifstream in(dir / "out.txt");
     std::string cwd, value;

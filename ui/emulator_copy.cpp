@@ -1,32 +1,12 @@
 #include "emulator_copy.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "error.h"
+#include "files.h"
 #include "text_codec.h"
 
 namespace vantrel {
-
-std::string EmulatorFolder() {
-#ifdef _WIN32
-    return kEmulatorFolder;
-#else
-    std::string prefix;
-    if (const char* wine = std::getenv("WINEPREFIX"); wine && *wine) prefix = wine;
-    else prefix = std::string(std::getenv("HOME") ? std::getenv("HOME") : "") + "/.wine";
-    std::string rest = std::string(kEmulatorFolder).substr(3);  // after "C:\"
-    for (char& c : rest)
-        if (c == '\\') c = '/';
-    return prefix + "/drive_c/" + rest;
-#endif
-}
 
 namespace {
 // 1-based position of `what` in `s` at or after `start`, 0 if absent;
@@ -62,55 +42,16 @@ std::string ScriptNamePart(const std::string& ScriptPath, char separator) {
 }
 
 void CopyReplacing(const std::string& from, const std::string& to) {
-    auto fail = [](int e) -> JetError {
-        switch (e) {
-            case ENOENT: case ENOTDIR: return {76, "Path not found"};
-            case EACCES: case EPERM: case EROFS: return {70, "Permission denied"};
-            case ENOSPC: case EDQUOT: return {61, "Disk full"};
-            default: return {57, std::string("Device I/O error (") + std::strerror(e) + ")"};
-        }
-    };
-    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        if (errno == ENOENT) throw JetError(53, "File not found");
-        throw fail(errno);
+    const platform::Failure f = platform::CopyFileReplacing(from, to, to + ".copying");
+    switch (f.fault) {
+        case platform::Fault::None: return;
+        case platform::Fault::FileNotFound: throw JetError(53, "File not found");
+        case platform::Fault::PathNotFound: throw JetError(76, "Path not found");
+        case platform::Fault::AccessDenied: throw JetError(70, "Permission denied");
+        case platform::Fault::DiskFull: throw JetError(61, "Disk full");
+        case platform::Fault::Other: break;
     }
-    const std::string temp = to + ".copying";
-    int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0) {
-        int e = errno;
-        ::close(in);
-        throw fail(e);
-    }
-    std::vector<char> buf(1 << 16);
-    int err = 0;
-    for (;;) {
-        ssize_t n = ::read(in, buf.data(), buf.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            err = errno;
-            break;
-        }
-        if (n == 0) break;
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = ::write(out, buf.data() + done, size_t(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) {
-                err = w < 0 ? errno : ENOSPC;
-                break;
-            }
-            done += w;
-        }
-        if (err) break;
-    }
-    ::close(in);
-    if (!err && ::fsync(out) != 0) err = errno;
-    if (::close(out) != 0 && !err) err = errno;
-    if (!err && ::rename(temp.c_str(), to.c_str()) != 0) err = errno;
-    if (err) {
-        ::unlink(temp.c_str());
-        throw fail(err);
-    }
+    throw JetError(57, "Device I/O error (" + f.detail + ")");
 }
 
 }  // namespace vantrel

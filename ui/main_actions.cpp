@@ -1,10 +1,7 @@
 #include "main_actions.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-
 #include "emulator_copy.h"
+#include "files.h"
 #include "user_tables.h"
 
 namespace vantrel {
@@ -57,7 +54,7 @@ void MainActions::cmdBrowse_Click() {
 
 void MainActions::takeScriptPath(const std::string& script) {
     conv_.ScriptPath = script;
-    std::remove(conv_.ScriptPath.c_str());  // a stale script from an earlier run; usually there is none
+    platform::RemoveFile(conv_.ScriptPath);  // a stale script from an earlier run; usually there is none
 }
 
 void MainActions::cmdConvert_Click() {
@@ -100,8 +97,8 @@ void MainActions::cmdConvert_Click() {
 void MainActions::cmdCopyEmul_Click() {
     view_.SetMousePointer(11);
     try {
-        if (::chdir("/") != 0) throw JetError(76, "Path not found");
-        const std::string name = ScriptNamePart(conv_.ScriptPath, '/');
+        if (!platform::ChangeToDriveRoot()) throw JetError(76, "Path not found");
+        const std::string name = ScriptNamePart(conv_.ScriptPath, platform::FolderSeparator());
         const std::string destination = EmulatorFolder() + name;
         CopyReplacing(conv_.ScriptPath, destination);
     } catch (const JetError& e) {

@@ -1,0 +1,12 @@
+#include "sha256.h"
+#include "sha256_digest.h"
+
+namespace vantrel {
+
+// No OpenSSL in the Windows build: the digest computed here.
+std::string sha256Hex(const uint8_t* data, size_t len) {
+    const auto md = sha256Digest(data, len);
+    return hexOf(md.data(), md.size());
+}
+
+}  // namespace vantrel

@@ -1,0 +1,11 @@
+#include "local_time.h"
+
+namespace vantrel::platform {
+
+std::tm LocalTime(std::time_t t) {
+    std::tm tm{};
+    localtime_s(&tm, &t);
+    return tm;
+}
+
+}  // namespace vantrel::platform

@@ -1,0 +1,17 @@
+#include "program.h"
+
+#include <unistd.h>
+
+namespace vantrel::platform {
+
+std::vector<std::string> ProgramArgs(int argc, char** argv) { return {argv, argv + argc}; }
+
+std::string SelfFolder() {
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return "";
+    const std::string path(self, size_t(n));
+    return path.substr(0, path.find_last_of('/') + 1);
+}
+
+}  // namespace vantrel::platform

@@ -1,0 +1,61 @@
+# The Windows build's tests: GoogleTest from Debian's sources built with the
+# cross compiler, the programs run by ctest under Wine in a prefix of the
+# build's own (made once, quietly), the window under Xvfb.
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Two prefixes: Wine's desktop process takes the display of the first program
+# of its prefix, so the window (under Xvfb) gets a prefix of its own.
+function(vantrel_wine_prefix name)
+  set(prefix ${CMAKE_BINARY_DIR}/${name})
+  add_test(NAME ${name}
+    COMMAND ${CMAKE_COMMAND} -DWINE=${CMAKE_CROSSCOMPILING_EMULATOR} -DPREFIX=${prefix}
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/wine_prefix.cmake)
+  set_tests_properties(${name} PROPERTIES FIXTURES_SETUP ${name} TIMEOUT 300)
+  set(${name}_env "WINEPREFIX=${prefix};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=" PARENT_SCOPE)
+endfunction()
+vantrel_wine_prefix(wineprefix)
+vantrel_wine_prefix(wineprefix-window)
+
+add_executable(vantrel_print_args print_args.cpp)
+target_link_libraries(vantrel_print_args PRIVATE vantrel_platform)
+add_executable(vantrel_platform_tests ${VANTREL_PORTABLE_TESTS})
+target_compile_definitions(vantrel_platform_tests PRIVATE VANTREL_SHARED_DIR="${VANTREL_SHARED_DIR}")
+target_link_libraries(vantrel_platform_tests PRIVATE vantrel_platform vantrel_process vantrel_sha256 gtest_main)
+add_dependencies(vantrel_platform_tests vantrel_print_args)
+# One Wine start per program, not per test: each start costs a second or more.
+add_test(NAME platform_tests COMMAND vantrel_platform_tests)
+set_tests_properties(platform_tests PROPERTIES ENVIRONMENT "${wineprefix_env}" FIXTURES_REQUIRED wineprefix TIMEOUT 300)
+# The ANSI code page follows the locale Wine runs in: Western, Traditional Chinese.
+foreach(locale en_US:CP1252 zh_TW:CP950)
+  string(REPLACE ":" ";" pair ${locale})
+  list(GET pair 0 lang)
+  list(GET pair 1 cp)
+  add_test(NAME platform_tests_${lang} COMMAND vantrel_platform_tests --gtest_filter=SystemCharset.*)
+  set_tests_properties(platform_tests_${lang} PROPERTIES
+    ENVIRONMENT "${wineprefix_env};LANG=${lang}.UTF-8;LC_ALL=${lang}.UTF-8;VANTREL_EXPECT_CHARSET=${cp}"
+    FIXTURES_REQUIRED wineprefix TIMEOUT 120)
+endforeach()
+
+add_executable(vantrel_win32_ui_tests win32_window_test.cpp ${CMAKE_SOURCE_DIR}/app/vantrel.rc)
+target_link_libraries(vantrel_win32_ui_tests PRIVATE vantrel_win32_ui gtest_main)
+find_program(XVFB_RUN xvfb-run)
+if(XVFB_RUN)
+  add_test(NAME win32_window_tests
+    COMMAND ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" ${CMAKE_CROSSCOMPILING_EMULATOR}
+            $<TARGET_FILE:vantrel_win32_ui_tests>)
+  set_tests_properties(win32_window_tests PROPERTIES ENVIRONMENT "${wineprefix-window_env}" FIXTURES_REQUIRED wineprefix-window
+                       TIMEOUT 300)
+endif()
+
+# The engine's suites, under Wine, once the engine builds for Windows
+# (-DVANTREL_WIN32_ENGINE=ON). process_test.cpp stays on Linux: it runs sh and
+# sleep; exec_cmd_argv_test.cpp is the runner's test on both systems.
+if(VANTREL_WITH_ENGINE)
+  add_executable(vantrel_tests ${VANTREL_ENGINE_TESTS})
+  target_compile_definitions(vantrel_tests PRIVATE VANTREL_SHARED_DIR="${VANTREL_SHARED_DIR}")
+  target_link_libraries(vantrel_tests PRIVATE vantrel_cli vantrel_process gtest_main)
+  add_test(NAME engine_tests COMMAND vantrel_tests)
+  set_tests_properties(engine_tests PROPERTIES ENVIRONMENT "${wineprefix_env}" FIXTURES_REQUIRED wineprefix TIMEOUT 1800)
+endif()
