@@ -7,6 +7,7 @@
 #include "data_page_write.h"
 #include "error.h"
 #include "header.h"
+#include "io_error.h"
 #include "page_alloc.h"
 #include "page_file.h"
 #include "table_create.h"
@@ -110,11 +111,6 @@ std::vector<Ace> initialAces() {
 
 JetError invalidPath(const std::string& path) {
     return {3044, "'" + path + "' is not a valid path.  Make sure that the path name is spelled correctly and that you are connected to the server on which the file resides."};
-}
-
-JetError ioFailure(const platform::IoError& e) {
-    if (e.reason == platform::Reason::noSpace) return {3043, std::string("Disk or network error. (disk full: ") + e.what() + ")"};
-    return {3043, std::string("Disk or network error. (") + e.what() + ")"};
 }
 
 void build(platform::Env& env, const std::string& path, const CreateOptions& opt) {

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "error.h"
+#include "io_error.h"
 
 namespace vantrel::jet {
 
@@ -40,8 +41,8 @@ JetError refused(const std::string& journal, const std::string& db, const std::s
 }
 
 JetError rollbackFailed(const std::string& journal, const IoError& e) {
-    return {3043, "Disk or network error. (rolling back the journal '" + journal + "': " + e.what() +
-                      "; the journal is kept and the rollback is tried again when the database is next opened)"};
+    return ioFailure(e, "rolling back the journal '" + journal +
+                            "' (it is kept, and the rollback is tried again when the database is next opened)");
 }
 
 }  // namespace
@@ -95,7 +96,7 @@ Journal::Journal(platform::Env& env, const std::string& resolvedDbPath, uint32_t
             env_.remove(path_);
         } catch (const IoError&) {
         }
-        throw JetError(3043, std::string("Disk or network error. (") + e.what() + ")");
+        throw ioFailure(e);
     }
     end_ = kHeaderSize;
 }
@@ -126,7 +127,7 @@ void Journal::flush() {
     try {
         file_->writeAt(end_, pending_.data(), pending_.size());
     } catch (const IoError& e) {
-        throw JetError(3043, std::string("Disk or network error. (") + e.what() + ")");
+        throw ioFailure(e);
     }
     end_ += pending_.size();
     pending_.clear();
@@ -137,7 +138,7 @@ void Journal::sync() {
     try {
         file_->sync();
     } catch (const IoError& e) {
-        throw JetError(3043, std::string("Disk or network error. (") + e.what() + ")");
+        throw ioFailure(e);
     }
 }
 
@@ -147,7 +148,7 @@ void Journal::remove() {
         env_.remove(path_);
         env_.syncFolder(env_.folderOf(path_));
     } catch (const IoError& e) {
-        throw JetError(3043, std::string("Disk or network error. (deleting the journal: ") + e.what() + ")");
+        throw ioFailure(e, "deleting the journal");
     }
 }
 
@@ -231,12 +232,20 @@ bool Journal::recover(platform::Env& env, const std::string& resolvedDbPath, pla
         }
 
         // The database must be in a state the journaled change can have left.
+        std::vector<uint8_t> now(pageSize), old(pageSize);
+        for (const auto& [page, s] : unconfirmed) {
+            // Saved, but no batch announced a write: the page must be as saved,
+            // else a batch record was lost and the journal cannot be trusted.
+            if (db.readAt(uint64_t(page) * pageSize, now.data(), pageSize) < pageSize ||
+                j->readAt(s.at, old.data(), pageSize) < pageSize || now != old)
+                throw refused(path, resolvedDbPath, "is damaged: page " + std::to_string(page) +
+                                                        " was changed but the journal's record of that change is unreadable");
+        }
         const uint64_t size = db.size();
         if (size < originalSize || size > maxSize)
             throw refused(path, resolvedDbPath,
                           "does not fit the file's size (" + std::to_string(size) + " bytes; the journal expects " +
                               std::to_string(originalSize) + (maxSize > originalSize ? " to " + std::to_string(maxSize) : "") + ")");
-        std::vector<uint8_t> now(pageSize), old(pageSize);
         for (const auto& [page, s] : saved) {
             if (db.readAt(uint64_t(page) * pageSize, now.data(), pageSize) < pageSize)
                 throw refused(path, resolvedDbPath, "names page " + std::to_string(page) + ", which the file lacks");
@@ -271,11 +280,11 @@ bool Journal::recover(platform::Env& env, const std::string& resolvedDbPath, pla
             env.remove(path);
             env.syncFolder(env.folderOf(path));
         } catch (const IoError& e) {
-            throw JetError(3043, std::string("Disk or network error. (deleting the journal after its rollback: ") + e.what() + ")");
+            throw ioFailure(e, "deleting the journal after its rollback");
         }
         return true;
     } catch (const IoError& e) {
-        throw JetError(3043, std::string("Disk or network error. (reading the journal '") + path + "': " + e.what() + ")");
+        throw ioFailure(e, "reading the journal '" + path + "'");
     }
 }
 

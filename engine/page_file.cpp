@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "io_error.h"
 #include "journal.h"
 #include "rc4.h"
 
@@ -75,7 +76,7 @@ PageFile::PageFile(const std::string& path, Options opt)
         committedPages_ = pageCount_;
     } catch (const IoError& e) {
         file_.reset();
-        throw JetError(3043, std::string("Disk or network error. (") + e.what() + ")");
+        throw ioFailure(e);
     } catch (...) {
         file_.reset();
         throw;
@@ -100,14 +101,14 @@ PageFile::~PageFile() {
 
 void PageFile::checkUsable() const {
     if (!broken_.empty())
-        throw JetError(3043, "Disk or network error. (" + broken_ + "; the database '" + path_ +
-                                 "' must be closed and opened again, which rolls back the interrupted change)");
+        throw JetError(3043, broken_ + " The database '" + path_ +
+                                 "' refuses every operation until it is closed and opened again, which rolls back the interrupted change.");
 }
 
 JetError PageFile::fail(const IoError& e, const std::string& what) {
-    broken_ = what + " failed: " + e.what();
-    if (e.reason == platform::Reason::noSpace) return {3043, "Disk or network error. (disk full: " + broken_ + ")"};
-    return {3043, "Disk or network error. (" + broken_ + ")"};
+    JetError out = ioFailure(e, what);
+    broken_ = out.Description;
+    return out;
 }
 
 template <class F>
@@ -161,7 +162,7 @@ PageRef PageFile::load(uint32_t n, uint32_t run) {
     try {
         got = file_->readAt(uint64_t(n) * ps, readBuf_.data(), readBuf_.size());
     } catch (const IoError& e) {
-        throw JetError(3043, std::string("Disk or network error. (") + e.what() + ")");
+        throw ioFailure(e);
     }
     if (got < readBuf_.size()) throw FormatError("page " + std::to_string(n) + " cannot be read");
     PageRef first;
@@ -233,7 +234,7 @@ void PageFile::spill() {
         try {
             journal_ = std::make_unique<Journal>(*env_, resolved_, header_.pageSize, uint64_t(committedPages_) * ps, file_->id());
         } catch (const IoError& e) {
-            throw JetError(3043, std::string("Disk or network error. (") + e.what() + ")");
+            throw ioFailure(e);
         }
     }
     guardWrite([&] {

@@ -16,13 +16,14 @@ public:
 
     size_t readAt(uint64_t at, uint8_t* p, size_t n) override { return real_->readAt(at, p, n); }
     void writeAt(uint64_t at, const uint8_t* p, size_t n) override {
-        env_.beforeChange({FsEvent::write, key_, at, n});
+        const uint64_t end = real_->size();
+        env_.beforeChange({FsEvent::write, key_, at, n, at + n > end ? at + n - end : 0});
         real_->writeAt(at, p, n);
         env_.wrote(key_, at, p, n);
     }
     void append(const uint8_t* p, size_t n) override {
         const uint64_t at = real_->size();
-        env_.beforeChange({FsEvent::write, key_, at, n});
+        env_.beforeChange({FsEvent::write, key_, at, n, n});
         real_->append(p, n);
         env_.wrote(key_, at, p, n);
     }
@@ -72,8 +73,8 @@ void FaultEnv::beforeChange(const FsEvent& e) {
     if (fault)
         if (auto r = fault(e)) throw IoError(*r, "changing '" + e.path + "'", "injected fault");
     if (e.op == FsEvent::write) {
-        if (written_ + e.size > diskFullAfter) throw IoError(Reason::noSpace, "writing '" + e.path + "'", "No space left on device");
-        written_ += e.size;
+        if (written_ + e.grows > diskFullAfter) throw IoError(Reason::noSpace, "writing '" + e.path + "'", "No space left on device");
+        written_ += e.grows;
     }
     events_.push_back(e);
 }

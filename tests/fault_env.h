@@ -24,6 +24,7 @@ struct FsEvent {
     enum Op { open, write, sync, truncate, rename, remove, syncFolder } op;
     std::string path;  // resolved
     uint64_t at = 0, size = 0;
+    uint64_t grows = 0;  // bytes a write adds to the file's length (what a full disk refuses)
 };
 
 class FaultEnv : public platform::Env {
@@ -33,7 +34,8 @@ public:
     // Asked before every call that changes something; a reason makes the call
     // fail with it (and change nothing).
     std::function<std::optional<platform::Reason>(const FsEvent&)> fault;
-    // Writes fail with Reason::noSpace once this many bytes were written in all.
+    // Writes that lengthen a file fail with Reason::noSpace once files have
+    // grown by this many bytes in all (overwriting never needs room).
     uint64_t diskFullAfter = UINT64_MAX;
     // The power goes at the n-th write or sync (counted together, from 1): that
     // call and every later change fail and reach nothing.
