@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "converter.h"
+#include "output_file.h"
 #include "user_tables.h"
 
 namespace vantrel {
@@ -74,8 +75,9 @@ int runConvert(const std::string& dbPath, const std::string& password, bool copy
     StdoutSink sink;
     Converter conv(sink);
     conv.ScriptPath = MakeScriptPath(dbPath);
-    std::error_code ec;
-    std::filesystem::remove(conv.ScriptPath, ec);  // the old script goes, whatever happens next
+    // The old script goes, whatever happens next; a device or FIFO of that name is written, never replaced.
+    OutputFile script(conv.ScriptPath, OutputFile::OnFailure::keepPartial);
+    conv.ScriptPath = script.writePath();
 
     conv.dbSrc = DBEngine::Default().OpenDatabase(dbPath, false, false, ";pwd=" + password);
     int columns = 0;
@@ -88,6 +90,7 @@ int runConvert(const std::string& dbPath, const std::string& password, bool copy
     }
     conv.WriteString("End Of File");
     conv.dbSrc.Close();
+    conv.ScriptPath = script.commit();
     printReport(conv.outcomes());
     if (copy) return runCopyToEmulator(conv.ScriptPath);
     return 0;

@@ -3,6 +3,7 @@
 
 #include "commands.h"
 #include "converter.h"
+#include "output_file.h"
 #include "user_tables.h"
 
 namespace vantrel {
@@ -25,8 +26,8 @@ int runScript(const std::string& dbPath, const std::string& password, const std:
     StderrSink sink;
     Converter conv(sink);
     conv.ScriptPath = output.empty() ? MakeScriptPath(dbPath) : output;
-    std::error_code ec;
-    std::filesystem::remove(conv.ScriptPath, ec);  // a new script starts empty
+    OutputFile out(conv.ScriptPath);  // a regular file is replaced only when the script is whole
+    conv.ScriptPath = out.writePath();
 
     Database db = DBEngine::Default().OpenDatabase(dbPath, false, true, ";pwd=" + password);
     std::vector<TableDef> tables;
@@ -43,6 +44,7 @@ int runScript(const std::string& dbPath, const std::string& password, const std:
     }
     conv.WriteString("End Of File");
     db.Close();
+    out.commit();
     return 0;
 }
 

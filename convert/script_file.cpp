@@ -1,14 +1,11 @@
 #include "script_file.h"
 
-#include <fcntl.h>
 #include <iconv.h>
 #include <langinfo.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 #include "error.h"
+#include "output_file.h"
+#include "platform/env.h"
 #include "text_codec.h"
 
 namespace vantrel {
@@ -68,33 +65,14 @@ std::string ScriptEncoder::encode(const std::string& utf8) const {
 }
 
 void AppendLine(const std::string& path, const std::string& encodedLine) {
-    auto fail = [&](int e) -> JetError {
-        switch (e) {
-            case ENOENT: case ENOTDIR: return {76, "Path not found"};
-            case ENOSPC: case EDQUOT: return {61, "Disk full"};
-            case EACCES: case EPERM: case EROFS: return {75, "Path/File access error"};
-            case EISDIR: return {75, "Path/File access error"};
-            default: return {57, std::string("Device I/O error (") + std::strerror(e) + ")"};
-        }
-    };
     if (path.empty()) throw JetError(52, "Bad file name or number");
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) throw fail(errno);
-    std::string line = encodedLine + "\r\n";
-    const char* p = line.data();
-    size_t left = line.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            int e = n < 0 ? errno : ENOSPC;
-            ::close(fd);
-            throw fail(e);
-        }
-        p += n;
-        left -= size_t(n);
+    const std::string line = encodedLine + "\r\n";
+    try {
+        auto f = platform::Env::system().open(path, platform::Open::append);
+        f->append(reinterpret_cast<const uint8_t*>(line.data()), line.size());
+    } catch (const platform::IoError& e) {
+        throw OutputError(e, path);
     }
-    if (::close(fd) != 0) throw fail(errno);
 }
 
 }  // namespace vantrel

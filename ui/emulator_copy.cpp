@@ -1,15 +1,12 @@
 #include "emulator_copy.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "error.h"
+#include "output_file.h"
+#include "platform/env.h"
 #include "text_codec.h"
 
 namespace vantrel {
@@ -61,56 +58,42 @@ std::string ScriptNamePart(const std::string& ScriptPath, char separator) {
     return jet::decodeUtf16(le.data(), le.size());
 }
 
+namespace {
+JetError copyError(const platform::IoError& e, const std::string& path) {
+    switch (e.reason) {
+        case platform::Reason::notFound: case platform::Reason::pathNotFound: return {76, "Path not found"};
+        case platform::Reason::permission: return {70, "Permission denied"};
+        case platform::Reason::noSpace: return {61, "Disk full"};
+        default: return OutputError(e, path);
+    }
+}
+}  // namespace
+
 void CopyReplacing(const std::string& from, const std::string& to) {
-    auto fail = [](int e) -> JetError {
-        switch (e) {
-            case ENOENT: case ENOTDIR: return {76, "Path not found"};
-            case EACCES: case EPERM: case EROFS: return {70, "Permission denied"};
-            case ENOSPC: case EDQUOT: return {61, "Disk full"};
-            default: return {57, std::string("Device I/O error (") + std::strerror(e) + ")"};
+    platform::Env& env = platform::Env::system();
+    std::unique_ptr<platform::File> in;
+    try {
+        in = env.open(from, platform::Open::read);
+    } catch (const platform::IoError& e) {
+        if (e.reason == platform::Reason::notFound) throw JetError(53, "File not found");
+        throw copyError(e, from);
+    }
+    // A regular file is replaced whole (temporary name, then rename); a
+    // device or FIFO is written in place; a folder or socket is refused.
+    OutputFile out(to, OutputFile::OnFailure::discard, env, &copyError);
+    try {
+        auto w = env.open(out.writePath(), platform::Open::append);
+        std::vector<uint8_t> buf(1 << 16);
+        for (uint64_t at = 0;;) {
+            const size_t n = in->readAt(at, buf.data(), buf.size());
+            if (n == 0) break;
+            w->append(buf.data(), n);
+            at += n;
         }
-    };
-    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        if (errno == ENOENT) throw JetError(53, "File not found");
-        throw fail(errno);
+    } catch (const platform::IoError& e) {
+        throw copyError(e, to);
     }
-    const std::string temp = to + ".copying";
-    int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0) {
-        int e = errno;
-        ::close(in);
-        throw fail(e);
-    }
-    std::vector<char> buf(1 << 16);
-    int err = 0;
-    for (;;) {
-        ssize_t n = ::read(in, buf.data(), buf.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            err = errno;
-            break;
-        }
-        if (n == 0) break;
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = ::write(out, buf.data() + done, size_t(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) {
-                err = w < 0 ? errno : ENOSPC;
-                break;
-            }
-            done += w;
-        }
-        if (err) break;
-    }
-    ::close(in);
-    if (!err && ::fsync(out) != 0) err = errno;
-    if (::close(out) != 0 && !err) err = errno;
-    if (!err && ::rename(temp.c_str(), to.c_str()) != 0) err = errno;
-    if (err) {
-        ::unlink(temp.c_str());
-        throw fail(err);
-    }
+    out.commit();
 }
 
 }  // namespace vantrel

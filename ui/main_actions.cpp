@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "emulator_copy.h"
+#include "output_file.h"
 #include "user_tables.h"
 
 namespace vantrel {
@@ -25,7 +26,7 @@ void MainActions::cmdBrowse_Click() {
         Show(ErrorText(e.Number, e.Description));
         return;
     }
-    std::remove(conv_.ScriptPath.c_str());  // usually there is none; any failure is ignored
+    RemoveOldOutput(conv_.ScriptPath);  // usually there is none; only a regular file goes; any failure is ignored
     try {
         conv_.wsSrc = engine_.CreateWorkspace("", "admin", "", dbUseJet);
         conv_.dbSrc = conv_.wsSrc.OpenDatabase(P, false, false, kConnect);
@@ -57,14 +58,20 @@ void MainActions::cmdConvert_Click() {
         return;
     }
     view_.SetMousePointer(11);
+    const std::string scriptPath = conv_.ScriptPath;
     try {
+        // Written under a temporary name, given its own when the run ends.
+        OutputFile script(scriptPath, OutputFile::OnFailure::keepPartial);
+        conv_.ScriptPath = script.writePath();
         conv_.dbSrc = engine_.OpenDatabase(path, false, false, kConnect);
         conv_.MainSub(conv_.dbSrc);
         conv_.WriteString("End Of File");
         // Closed here, not kept: the file stays free for the next selection.
         conv_.dbSrc.Close();
         conv_.dbSrc = Database();
+        conv_.ScriptPath = script.commit();
     } catch (const JetError& e) {
+        conv_.ScriptPath = scriptPath;
         conv_.dbSrc = Database();
         view_.SetMousePointer(0);
         Show(ErrorText(e.Number, e.Description));
