@@ -216,7 +216,6 @@ void createDatabaseFile(const std::string& path, const CreateOptions& opt) {
     try {
         build(env, temp, opt);
         env.renameNoReplace(temp, path);
-        env.syncFolder(env.folderOf(path));
     } catch (const platform::IoError& e) {
         drop();
         if (e.reason == platform::Reason::exists) throw JetError(3204, "Database already exists.");
@@ -225,6 +224,16 @@ void createDatabaseFile(const std::string& path, const CreateOptions& opt) {
     } catch (...) {
         drop();
         throw;
+    }
+    try {
+        env.syncFolder(env.folderOf(path));
+    } catch (const platform::IoError& e) {
+        // The name may not survive a power loss: the file is not reported made, so it goes.
+        try {
+            env.remove(path);
+        } catch (const platform::IoError&) {
+        }
+        throw ioFailure(e);
     }
 }
 

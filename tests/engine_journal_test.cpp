@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <set>
 
 #include "built_db.h"
 #include "fault_env.h"
@@ -374,4 +375,95 @@ TEST(WriteOrder, TheRollbackIsDurableBeforeTheJournalGoes) {
     }
     EXPECT_TRUE(wrote);
     EXPECT_TRUE(removed);
+}
+
+// Whichever call fails (a write, a sync, a deletion, a folder sync, making
+// the journal), the statement ends before or after, never between: once the
+// handle is closed and the file opened again.
+TEST(FaultAtEveryCall, AStatementEndsBeforeOrAfterWhicheverCallFails) {
+    TempDir dir;
+    auto base = buildDb(dir / "base.mdb", shopStatements());
+    const std::string before = fileBytes(base);
+    const std::string sql = "UPDATE Customers SET City = 'Bonn', Notes = 'x' WHERE City IS NULL";
+    std::string after;
+    size_t calls = 0;
+    {
+        auto p = dir / "ref.mdb";
+        std::filesystem::copy_file(base, p);
+        auto env = std::make_shared<FaultEnv>();
+        DBEngine e;
+        e.SetEnv(env);
+        Database d = openWritable(p, e);
+        d.Execute(sql);
+        d.Close();
+        after = fileBytes(p);
+        calls = env->events().size();
+    }
+    ASSERT_GT(calls, 6u);
+    std::set<FsEvent::Op> failedKinds;
+    for (size_t k = 1; k <= calls; ++k) {
+        auto p = dir / "c.mdb";
+        std::filesystem::remove(p);
+        std::filesystem::copy_file(base, p);
+        auto env = std::make_shared<FaultEnv>();
+        size_t n = 0;
+        env->fault = [&](const FsEvent& e) -> std::optional<platform::Reason> {
+            if (++n != k) return std::nullopt;
+            failedKinds.insert(e.op);
+            return platform::Reason::other;
+        };
+        DBEngine e;
+        e.SetEnv(env);
+        Database d = openWritable(p, e);
+        try {
+            d.Execute(sql);
+        } catch (const JetError& err) {
+            EXPECT_TRUE(err.Number == 3043 || err.Number == 3051) << err.Description;  // 3051: no journal could be made
+        }
+        d.Close();
+        JetError reopened = openError(p);
+        EXPECT_EQ(0, reopened.Number) << "k=" << k << ": " << reopened.Description;
+        const std::string now = fileBytes(p);
+        EXPECT_TRUE(now == before || now == after) << "call " << k << " failing left a mix";
+        EXPECT_FALSE(std::filesystem::exists(journalOf(p)));
+        EXPECT_INDEXES_CONSISTENT(p);
+    }
+    for (auto op : {FsEvent::open, FsEvent::write, FsEvent::sync, FsEvent::remove, FsEvent::syncFolder})
+        EXPECT_TRUE(failedKinds.count(op)) << "no failure of kind " << int(op) << " was tried";
+}
+
+TEST(FaultAtEveryCall, MakingADatabaseLeavesNothingWhicheverCallFails) {
+    TempDir dir;
+    size_t calls = 0;
+    {
+        auto env = std::make_shared<FaultEnv>();
+        DBEngine e;
+        e.SetEnv(env);
+        e.CreateDatabase((dir / "count.mdb").string()).Close();
+        calls = env->events().size();
+        std::filesystem::remove(dir / "count.mdb");
+    }
+    bool renameFailed = false;
+    for (size_t k = 1; k <= calls; ++k) {
+        auto env = std::make_shared<FaultEnv>();
+        size_t n = 0;
+        env->fault = [&](const FsEvent& e) -> std::optional<platform::Reason> {
+            if (++n != k) return std::nullopt;
+            renameFailed = renameFailed || e.op == FsEvent::rename;
+            return platform::Reason::noSpace;
+        };
+        DBEngine e;
+        e.SetEnv(env);
+        const auto p = dir / "new.mdb";
+        try {
+            e.CreateDatabase(p.string()).Close();
+            // Only a failure after the name was given (its folder's sync) may let it through.
+            EXPECT_TRUE(std::filesystem::exists(p));
+            std::filesystem::remove(p);
+        } catch (const JetError& err) {
+            EXPECT_FALSE(std::filesystem::exists(p)) << "k=" << k << ": " << err.Description;
+        }
+        EXPECT_EQ(0u, size_t(std::distance(std::filesystem::directory_iterator(dir.path()), {}))) << "k=" << k;
+    }
+    EXPECT_TRUE(renameFailed);
 }
