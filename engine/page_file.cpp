@@ -25,7 +25,8 @@ PageFile::PageFile(const std::string& path, Options opt)
         throw err::cannotOpen(path);
     }
     if (st.kind == Kind::missing) throw err::fileNotFound(path);
-    if (st.kind == Kind::folder) throw err::unrecognizedFormat(path);
+    // Not even opened unless a regular file: a FIFO would wait for a writer.
+    if (st.kind != Kind::regular) throw err::unrecognizedFormat(path);
     try {
         resolved_ = env.resolve(path);
     } catch (const IoError&) {
@@ -33,7 +34,7 @@ PageFile::PageFile(const std::string& path, Options opt)
     }
     // A file or folder marked read-only is not changed, even where the
     // system would let this user write it (root).
-    if (writable_ && st.kind == Kind::regular) {
+    if (writable_) {
         bool folderReadOnly = false;
         try {
             folderReadOnly = env.info(env.folderOf(resolved_)).readOnly;
@@ -48,7 +49,6 @@ PageFile::PageFile(const std::string& path, Options opt)
         throw err::cannotOpen(path);
     }
     try {
-        if (st.kind != Kind::regular) throw err::unrecognizedFormat(path);
         if (!file_->lock(writable_ ? platform::Lock::exclusive : platform::Lock::shared)) throw err::fileInUse(path);
         if (env.info(Journal::pathFor(resolved_)).kind != Kind::missing) {
             // A statement was cut short: put the pages back before anything is read.

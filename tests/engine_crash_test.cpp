@@ -237,3 +237,12 @@ TEST(FileSafety, LeftoverJournalIsRolledBackOnOpen) {
     EXPECT_EQ(original, fileBytes(path));
     EXPECT_FALSE(std::filesystem::exists(journalOf(path)));
 }
+
+TEST(FileSafety, AFifoOrDeviceIsNotADatabaseAndIsNotWaitedFor) {
+    TempDir dir;
+    ASSERT_EQ(0, ::mkfifo((dir / "pipe.mdb").c_str(), 0600));
+    EXPECT_EQ(3343, jetErrorOf([&] { openWritable(dir / "pipe.mdb"); }));
+    EXPECT_EQ(3343, jetErrorOf([&] { DBEngine::Default().OpenDatabase((dir / "pipe.mdb").string(), false, true); }));
+    EXPECT_EQ(3343, jetErrorOf([&] { DBEngine::Default().OpenDatabase("/dev/null", false, true); }));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe.mdb"));
+}
