@@ -193,7 +193,7 @@ bool Journal::recover(platform::Env& env, const std::string& resolvedDbPath, pla
         std::map<uint32_t, std::vector<std::vector<uint64_t>>> versions;  // page -> sector sums of each new version
         uint64_t maxSize = originalSize;
         const size_t sectors = pageSize / kSector;
-        std::vector<uint8_t> buf(12 + size_t(pageSize));
+        std::vector<uint8_t> buf(16 + size_t(pageSize));
         uint64_t at = kHeaderSize;
         for (;;) {
             uint8_t tag[16];
