@@ -171,6 +171,9 @@ bool Journal::recover(platform::Env& env, const std::string& resolvedDbPath, pla
         for (size_t i = 0; i < got; ++i) blank = blank && head[i] == 0;
         if (got >= 16 && !magicOk && !blank) throw refused(path, resolvedDbPath, "is not a journal this program wrote");
         if (!magicOk || got < kHeaderSize || get64(head + kHeaderSummed) != checksum(0, head, kHeaderSummed)) {
+            // Records follow a header only once it was synced: with records
+            // behind it, a bad header is damage, not a cut-short creation.
+            if (jsize > kHeaderSize) throw refused(path, resolvedDbPath, "is damaged (its header)");
             // The header never became whole: the database was not written under it.
             j.reset();
             env.remove(path);

@@ -202,6 +202,20 @@ TEST(JournalRecords, ALostBatchBeforeWrittenPagesIsRefused) {
     EXPECT_TRUE(journal == fileBytes(journalOf(t.path)));
 }
 
+TEST(JournalRecords, ADamagedHeaderWithRecordsBehindItIsRefused) {
+    // Records are written only after the header was synced: this is damage.
+    TwoBatches t(true);
+    std::string j = fileBytes(journalOf(t.path));
+    j[20] ^= 0x10;
+    std::ofstream(journalOf(t.path), std::ios::binary | std::ios::trunc).write(j.data(), std::streamsize(j.size()));
+    const std::string now = fileBytes(t.path);
+    JetError e = openError(t.path);
+    EXPECT_EQ(3051, e.Number);
+    EXPECT_TRUE(contains(e.Description, "damaged")) << e.Description;
+    EXPECT_TRUE(now == fileBytes(t.path));
+    EXPECT_TRUE(j == fileBytes(journalOf(t.path)));
+}
+
 TEST(JournalRecords, AJournalWhoseHeaderNeverBecameWholeIsDropped) {
     TempDir dir;
     auto path = buildDb(dir / "c.mdb", shopStatements());
