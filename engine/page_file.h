@@ -17,7 +17,9 @@
 //             the database again rolls the journal back.
 // commit() goes changing/spilled -> clean: spill, sync the database, delete
 // the journal. abort() goes changing/spilled -> clean by dropping the pages in
-// memory and rolling back the journal. Any failure on the way -> broken.
+// memory and rolling back the journal. Any failure on the way -> broken,
+// except a journal that cannot be made at the first spill: nothing has been
+// written then, so the statement fails and the file stays usable.
 // Opening a file with a journal beside it (named after the resolved path)
 // rolls it back first, under the rules in journal.h; a journal that does not
 // fit the file is refused (3051) and neither file is touched.
