@@ -5,7 +5,7 @@
 #include "console.h"
 #include "converter.h"
 #include "progress_bar.h"
-#include "files.h"
+#include "output_file.h"
 #include "user_tables.h"
 
 namespace vantrel {
@@ -49,7 +49,9 @@ int runConvert(const std::string& dbPath, const std::string& password, bool copy
     StdoutSink sink;
     Converter conv(sink);
     conv.ScriptPath = MakeScriptPath(dbPath);
-    platform::RemoveFile(conv.ScriptPath);  // the old script goes, whatever happens next
+    // The old script goes, whatever happens next; a device or FIFO of that name is written, never replaced.
+    OutputFile script(conv.ScriptPath, OutputFile::OnFailure::keepPartial);
+    conv.ScriptPath = script.writePath();
 
     conv.dbSrc = DBEngine::Default().OpenDatabase(dbPath, false, false, ";pwd=" + password);
     int columns = 0;
@@ -62,6 +64,7 @@ int runConvert(const std::string& dbPath, const std::string& password, bool copy
     }
     conv.WriteString("End Of File");
     conv.dbSrc.Close();
+    conv.ScriptPath = script.commit();
     printReport(conv.outcomes());
     if (copy) return runCopyToEmulator(conv.ScriptPath);
     return 0;

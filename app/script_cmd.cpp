@@ -4,7 +4,7 @@
 #include "converter.h"
 #include "progress_bar.h"
 #include "script_report.h"
-#include "files.h"
+#include "output_file.h"
 #include "user_tables.h"
 
 namespace vantrel {
@@ -28,9 +28,7 @@ int runScript(const std::string& dbPath, const std::string& password, const std:
     Converter conv(sink);
     const bool toStdout = output == "-";  // each line appended to whatever standard output is
     conv.ScriptPath = toStdout ? "/dev/stdout" : output.empty() ? MakeScriptPath(dbPath) : output;
-    if (!toStdout) platform::RemoveFile(conv.ScriptPath);  // a new script starts empty
     const std::string where = toStdout ? "standard output" : conv.ScriptPath;
-
     Database db = DBEngine::Default().OpenDatabase(dbPath, false, true, ";pwd=" + password);
     std::vector<TableDef> tables;
     if (only.empty()) {
@@ -40,6 +38,11 @@ int runScript(const std::string& dbPath, const std::string& password, const std:
         auto all = db.TableDefs();
         for (const std::string& name : only) tables.push_back(all.Item(name));
     }
+    // The output is touched only once the database and its tables are found.
+    // Written under a temporary name; on a failure the lines before it keep
+    // the file's name, as the statement writers promise.
+    OutputFile out(conv.ScriptPath, OutputFile::OnFailure::keepPartial);
+    conv.ScriptPath = out.writePath();
     long rows = 0;
     if (ProgressBar::wanted())
         for (const TableDef& t : tables) rows += t.RecordCount();
@@ -59,6 +62,7 @@ int runScript(const std::string& dbPath, const std::string& password, const std:
     }
     conv.WriteString("End Of File");
     db.Close();
+    out.commit();
     bar.finish();
     std::fprintf(stderr, "vantrel: wrote %s to %s\n", lineCount(conv.linesWritten()).c_str(), where.c_str());
     return 0;

@@ -4,7 +4,8 @@
 
 #include "code_page.h"
 #include "error.h"
-#include "files.h"
+#include "output_file.h"
+#include "env.h"
 #include "text_codec.h"
 
 namespace vantrel {
@@ -55,15 +56,13 @@ std::string ScriptEncoder::encode(const std::string& utf8) const {
 
 void AppendLine(const std::string& path, const std::string& encodedLine) {
     if (path.empty()) throw JetError(52, "Bad file name or number");
-    const platform::Failure f = platform::AppendToFile(path, encodedLine + "\r\n");
-    switch (f.fault) {
-        case platform::Fault::None: return;
-        case platform::Fault::FileNotFound: case platform::Fault::PathNotFound: throw JetError(76, "Path not found");
-        case platform::Fault::DiskFull: throw JetError(61, "Disk full");
-        case platform::Fault::AccessDenied: throw JetError(75, "Path/File access error");
-        case platform::Fault::Other: break;
+    const std::string line = encodedLine + "\r\n";
+    try {
+        auto f = platform::Env::system().open(path, platform::Open::append);
+        f->append(reinterpret_cast<const uint8_t*>(line.data()), line.size());
+    } catch (const platform::IoError& e) {
+        throw OutputError(e, path);
     }
-    throw JetError(57, "Device I/O error (" + f.detail + ")");
 }
 
 }  // namespace vantrel

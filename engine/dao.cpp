@@ -161,7 +161,11 @@ void DatabaseImpl::undo(bool report) {
     try {
         file->abort();
     } catch (...) {
-        reloadCatalog();
+        // A broken file refuses the reload too; the error that broke it is the one to report.
+        try {
+            reloadCatalog();
+        } catch (...) {
+        }
         if (report) throw;
         return;
     }
@@ -470,6 +474,7 @@ Database Workspace::OpenDatabase(const std::string& path, bool exclusive, bool r
     PageFile::Options opt;
     opt.writable = !readOnly;
     opt.beforeWrite = writeHook_;
+    opt.env = env_.get();
     impl->file = std::make_unique<PageFile>(path, opt);
     if (!passwordMatches(impl->file->header(), passwordFromConnect(connect))) throw err::badPassword();
     impl->layout = Layout::forFormat(impl->file->jet3());
@@ -491,6 +496,7 @@ Database DBEngine::CreateDatabase(const std::string& path, const std::string& lo
     opt.password = passwordFromConnect(locale);
     opt.now = oleNow();
     opt.beforeWrite = writeHook_;
+    opt.env = env_.get();
     createDatabaseFile(path, opt);
     return OpenDatabase(path, true, false, ";pwd=" + opt.password);
 }
@@ -507,12 +513,14 @@ Workspace DBEngine::CreateWorkspace(const std::string& name, const std::string& 
     Workspace ws;
     ws.name_ = name;
     ws.writeHook_ = writeHook_;
+    ws.env_ = env_;
     return ws;
 }
 
 Database DBEngine::OpenDatabase(const std::string& path, bool exclusive, bool readOnly, const std::string& connect) const {
     Workspace defaultWorkspace;
     defaultWorkspace.writeHook_ = writeHook_;
+    defaultWorkspace.env_ = env_;
     return defaultWorkspace.OpenDatabase(path, exclusive, readOnly, connect);
 }
 

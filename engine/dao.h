@@ -13,6 +13,10 @@
 #include "error.h"
 #include "variant.h"
 
+namespace vantrel::platform {
+class Env;
+}
+
 namespace vantrel {
 
 struct DatabaseImpl;
@@ -175,6 +179,7 @@ private:
     friend class DBEngine;
     std::string name_;
     std::function<void(uint32_t)> writeHook_;
+    std::shared_ptr<platform::Env> env_;
 };
 
 class DBEngine {
@@ -195,9 +200,13 @@ public:
     // Called before every page this engine's databases write to their file.
     // Tests use it to inject I/O errors and crashes.
     void SetWriteHook(std::function<void(uint32_t page)> hook) { writeHook_ = std::move(hook); }
+    // The system this engine's files go through (the real one when unset).
+    // Tests pass one that injects faults and simulates power loss.
+    void SetEnv(std::shared_ptr<platform::Env> env) { env_ = std::move(env); }
 
 private:
     std::function<void(uint32_t)> writeHook_;
+    std::shared_ptr<platform::Env> env_;
 };
 
 }  // namespace vantrel

@@ -1,9 +1,5 @@
 #include "db_create.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 #include "catalog.h"
@@ -11,6 +7,7 @@
 #include "data_page_write.h"
 #include "error.h"
 #include "header.h"
+#include "io_error.h"
 #include "page_alloc.h"
 #include "page_file.h"
 #include "table_create.h"
@@ -112,24 +109,20 @@ std::vector<Ace> initialAces() {
     };
 }
 
-void writeAll(int fd, const std::vector<uint8_t>& bytes, off_t at) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, at + off_t(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw JetError(3043, std::string("Disk or network error. (") + std::strerror(errno) + ")");
-        done += size_t(n);
-    }
+JetError invalidPath(const std::string& path) {
+    return {3044, "'" + path + "' is not a valid path.  Make sure that the path name is spelled correctly and that you are connected to the server on which the file resides."};
 }
 
-void build(const std::string& path, const CreateOptions& opt) {
+void build(platform::Env& env, const std::string& path, const CreateOptions& opt) {
     const Layout l = Layout::forFormat(false);
     {
         // Page 0 and the free-page map (page 1, row 0: a window of bits, set = free).
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST) throw JetError(3204, "Database already exists.");
-            throw JetError(3044, "'" + path + "' is not a valid path.  Make sure that the path name is spelled correctly and that you are connected to the server on which the file resides.");
+        std::unique_ptr<platform::File> f;
+        try {
+            f = env.open(path, platform::Open::createNew);
+        } catch (const platform::IoError& e) {
+            if (e.reason == platform::Reason::exists) throw JetError(3204, "Database already exists.");
+            throw invalidPath(path);
         }
         try {
             PageBuf map(l.pageSize, 0);
@@ -148,19 +141,19 @@ void build(const std::string& path, const CreateOptions& opt) {
             const uint16_t free = uint16_t(second - (l.dataSlotsAt + 4));
             map[2] = uint8_t(free);
             map[3] = uint8_t(free >> 8);
-            writeAll(fd, buildJet4Header(opt.now, opt.password), 0);
-            writeAll(fd, map, l.pageSize);
-            if (::fsync(fd) != 0) throw JetError(3043, "Disk or network error.");
-        } catch (...) {
-            ::close(fd);
-            throw;
+            const std::vector<uint8_t> head = buildJet4Header(opt.now, opt.password);
+            f->writeAt(0, head.data(), head.size());
+            f->writeAt(l.pageSize, map.data(), map.size());
+            f->sync();
+        } catch (const platform::IoError& e) {
+            throw ioFailure(e);
         }
-        ::close(fd);
     }
 
     PageFile::Options po;
     po.writable = true;
     po.beforeWrite = opt.beforeWrite;
+    po.env = &env;
     PageFile file(path, po);
     // The system tables' definitions take pages 2 to 5, MSysObjects first.
     uint32_t pages[4];
@@ -207,26 +200,41 @@ void build(const std::string& path, const CreateOptions& opt) {
 }  // namespace
 
 void createDatabaseFile(const std::string& path, const CreateOptions& opt) {
-    // The file is made under a temporary name beside the target and linked
-    // to its name only when whole: a crash leaves no half-made database.
-    if (::access(path.c_str(), F_OK) == 0) throw JetError(3204, "Database already exists.");
-    const std::string temp = path + ".creating-" + std::to_string(::getpid());
-    ::unlink(temp.c_str());
-    try {
-        build(temp, opt);
-        if (::link(temp.c_str(), path.c_str()) != 0) {
-            if (errno == EEXIST) throw JetError(3204, "Database already exists.");
-            // A file system without hard links: a rename, after looking again.
-            if ((errno == EPERM || errno == ENOTSUP || errno == ENOSYS) && ::access(path.c_str(), F_OK) != 0 &&
-                ::rename(temp.c_str(), path.c_str()) == 0)
-                return;
-            throw JetError(3044, "'" + path + "' is not a valid path.  Make sure that the path name is spelled correctly and that you are connected to the server on which the file resides.");
+    // The file is made under a temporary name beside the target and given
+    // its name only when whole (never replacing a file that appeared
+    // meanwhile): a crash leaves no half-made database under that name.
+    platform::Env& env = opt.env ? *opt.env : platform::Env::system();
+    if (env.info(path).kind != platform::Kind::missing) throw JetError(3204, "Database already exists.");
+    const std::string temp = path + ".creating-" + std::to_string(env.processId());
+    auto drop = [&] {
+        try {
+            env.remove(temp);
+        } catch (const platform::IoError&) {
         }
+    };
+    if (env.info(temp).kind == platform::Kind::regular) drop();
+    try {
+        build(env, temp, opt);
+        env.renameNoReplace(temp, path);
+    } catch (const platform::IoError& e) {
+        drop();
+        if (e.reason == platform::Reason::exists) throw JetError(3204, "Database already exists.");
+        if (e.reason == platform::Reason::noSpace) throw ioFailure(e);
+        throw invalidPath(path);
     } catch (...) {
-        ::unlink(temp.c_str());
+        drop();
         throw;
     }
-    ::unlink(temp.c_str());
+    try {
+        env.syncFolder(env.folderOf(path));
+    } catch (const platform::IoError& e) {
+        // The name may not survive a power loss: the file is not reported made, so it goes.
+        try {
+            env.remove(path);
+        } catch (const platform::IoError&) {
+        }
+        throw ioFailure(e);
+    }
 }
 
 }  // namespace vantrel::jet

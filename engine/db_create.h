@@ -6,12 +6,15 @@
 #include <functional>
 #include <string>
 
+#include "env.h"
+
 namespace vantrel::jet {
 
 struct CreateOptions {
     std::string password;            // "" for none
     double now = 0;                  // creation date (OLE date)
     std::function<void(uint32_t)> beforeWrite;  // for fault tests
+    platform::Env* env = nullptr;               // the real system unless a test passes its own
 };
 
 // Creates `path`, which must not exist (JetError 3204). On failure nothing is left behind.

@@ -1,34 +1,22 @@
 #include "journal.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
+#include <set>
 
 #include "error.h"
-#include "file_io.h"
+#include "io_error.h"
 
 namespace vantrel::jet {
 
+using platform::IoError;
+
 namespace {
 
-constexpr char kMagic[16] = {'V', 'a', 'n', 't', 'r', 'e', 'l', ' ', 'j', 'o', 'u', 'r', 'n', 'a', 'l', '1'};
-constexpr size_t kHeaderSize = 32;
-
-uint64_t checksum(uint32_t page, const uint8_t* p, size_t n) {
-    // Eight bytes at a time, each word mixed in by multiply and rotate; any
-    // torn or stale record fails it. n is a page size, a multiple of 8.
-    uint64_t h = 0x9E3779B97F4A7C15ull ^ page;
-    for (size_t i = 0; i + 8 <= n; i += 8) {
-        uint64_t w;
-        std::memcpy(&w, p + i, 8);
-        h = (h ^ w) * 0xFF51AFD7ED558CCDull;
-        h ^= h >> 29;
-    }
-    return h;
-}
+constexpr char kMagic[16] = {'V', 'a', 'n', 't', 'r', 'e', 'l', ' ', 'j', 'o', 'u', 'r', 'n', 'a', 'l', '2'};
+constexpr size_t kHeaderSize = 64;
+constexpr size_t kHeaderSummed = 48;
+constexpr uint32_t kPageTag = 0x31304750;   // "PG01"
+constexpr uint32_t kBatchTag = 0x31305442;  // "BT01"
 
 void put32(std::vector<uint8_t>& v, uint32_t x) {
     for (int i = 0; i < 4; ++i) v.push_back(uint8_t(x >> (8 * i)));
@@ -43,99 +31,264 @@ uint64_t get64(const uint8_t* p) {
 }
 uint32_t get32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
-}  // namespace
+uint64_t sectorSeed(uint32_t page, size_t sector) { return (uint64_t(page) << 16) | 0x8000u | sector; }
 
-void syncFolderOf(const std::string& path) {
-    std::string dir = path;
-    size_t slash = dir.find_last_of('/');
-    dir = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
+JetError refused(const std::string& journal, const std::string& db, const std::string& why) {
+    return {3051, "Cannot open '" + db + "': the rollback journal '" + journal + "' beside it " + why +
+                      ". Nothing was changed. If the database was restored from a backup or replaced by another "
+                      "file, move the journal away and open it again; otherwise put back the file the journal was "
+                      "made for, so that its interrupted change can be rolled back."};
 }
 
-Journal::Journal(const std::string& dbPath, uint32_t pageSize, uint64_t originalSize)
-    : path_(pathFor(dbPath)), pageSize_(pageSize), originalSize_(originalSize) {
-    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd_ < 0) throw JetError(3051, "Cannot create the rollback journal '" + path_ + "': " + std::strerror(errno));
+JetError rollbackFailed(const std::string& journal, const IoError& e) {
+    return ioFailure(e, "rolling back the journal '" + journal +
+                            "' (it is kept, and the rollback is tried again when the database is next opened)");
+}
+
+}  // namespace
+
+uint64_t Journal::checksum(uint64_t seed, const uint8_t* p, size_t n) {
+    // Eight bytes at a time, each word mixed in by multiply and shift; any
+    // torn or stale record fails it.
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ (seed * 0xC2B2AE3D27D4EB4Full);
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 29;
+    }
+    for (; i < n; ++i) {
+        h = (h ^ p[i]) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 29;
+    }
+    return h ^ n;
+}
+
+Journal::Journal(platform::Env& env, const std::string& resolvedDbPath, uint32_t pageSize, uint64_t originalSize,
+                 platform::FileId db)
+    : env_(env), path_(pathFor(resolvedDbPath)), pageSize_(pageSize) {
+    try {
+        file_ = env_.open(path_, platform::Open::createNew);
+    } catch (const IoError& e) {
+        if (e.reason == platform::Reason::exists)
+            throw JetError(3051, "Cannot create the rollback journal '" + path_ +
+                                     "': a journal of that name is already there and may still be needed; the "
+                                     "database must be closed and opened again to roll it back.");
+        throw JetError(3051, "Cannot create the rollback journal '" + path_ + "': " + e.systemText);
+    }
     std::vector<uint8_t> head(kMagic, kMagic + 16);
     put32(head, pageSize);
     put32(head, 0);
     put64(head, originalSize);
-    if (!writeAt(fd_, head.data(), head.size(), 0) || ::fsync(fd_) != 0) {
-        ::close(fd_);
-        ::unlink(path_.c_str());
-        fd_ = -1;
-        throw ioError("writing the journal");
+    put64(head, db.volume);
+    put64(head, db.file);
+    put64(head, checksum(0, head.data(), kHeaderSummed));
+    head.resize(kHeaderSize, 0);
+    try {
+        file_->writeAt(0, head.data(), head.size());
+        file_->sync();
+        env_.syncFolder(env_.folderOf(path_));
+    } catch (const IoError& e) {
+        // Nothing was written to the database under this journal yet.
+        file_.reset();
+        try {
+            env_.remove(path_);
+        } catch (const IoError&) {
+        }
+        throw ioFailure(e);
     }
-    syncFolderOf(path_);
-}
-
-Journal::~Journal() {
-    if (fd_ >= 0) ::close(fd_);
+    end_ = kHeaderSize;
 }
 
 void Journal::add(uint32_t page, const uint8_t* raw) {
+    put32(pending_, kPageTag);
     put32(pending_, page);
     put64(pending_, checksum(page, raw, pageSize_));
     pending_.insert(pending_.end(), raw, raw + pageSize_);
     if (pending_.size() >= kFlushBytes) flush();
 }
 
+void Journal::batch(const std::map<uint32_t, const uint8_t*>& newRaw, uint32_t pageCount) {
+    const size_t start = pending_.size();
+    put32(pending_, kBatchTag);
+    put32(pending_, uint32_t(newRaw.size()));
+    put32(pending_, pageCount);
+    put32(pending_, 0);
+    for (const auto& [page, raw] : newRaw) {
+        put32(pending_, page);
+        for (size_t s = 0; s * kSector < pageSize_; ++s) put64(pending_, checksum(sectorSeed(page, s), raw + s * kSector, kSector));
+    }
+    put64(pending_, checksum(kBatchTag, pending_.data() + start, pending_.size() - start));
+}
+
 void Journal::flush() {
     if (pending_.empty()) return;
-    off_t end = ::lseek(fd_, 0, SEEK_END);
-    if (end < 0 || !writeAt(fd_, pending_.data(), pending_.size(), end)) throw ioError("writing the journal");
+    try {
+        file_->writeAt(end_, pending_.data(), pending_.size());
+    } catch (const IoError& e) {
+        throw ioFailure(e);
+    }
+    end_ += pending_.size();
     pending_.clear();
 }
 
 void Journal::sync() {
     flush();
-    if (::fsync(fd_) != 0) throw ioError("syncing the journal");
+    try {
+        file_->sync();
+    } catch (const IoError& e) {
+        throw ioFailure(e);
+    }
 }
 
 void Journal::remove() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (::unlink(path_.c_str()) != 0 && errno != ENOENT) throw ioError("deleting the journal");
-    syncFolderOf(path_);
+    file_.reset();
+    try {
+        env_.remove(path_);
+        env_.syncFolder(env_.folderOf(path_));
+    } catch (const IoError& e) {
+        throw ioFailure(e, "deleting the journal");
+    }
 }
 
-bool Journal::recover(const std::string& dbPath, int dbFd) {
-    const std::string path = pathFor(dbPath);
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    uint8_t head[kHeaderSize];
-    bool valid = readAt(fd, head, kHeaderSize, 0) && std::memcmp(head, kMagic, 16) == 0;
-    if (valid) {
+bool Journal::recover(platform::Env& env, const std::string& resolvedDbPath, platform::File& db) {
+    const std::string path = pathFor(resolvedDbPath);
+    if (env.info(path).kind == platform::Kind::missing) return false;
+    if (env.info(path).kind != platform::Kind::regular) throw refused(path, resolvedDbPath, "is not a file");
+    std::unique_ptr<platform::File> j;
+    try {
+        j = env.open(path, platform::Open::read);
+    } catch (const IoError& e) {
+        throw refused(path, resolvedDbPath, "cannot be read (" + e.systemText + ")");
+    }
+    try {
+        const uint64_t jsize = j->size();
+        uint8_t head[kHeaderSize] = {};
+        const size_t got = j->readAt(0, head, kHeaderSize);
+        const bool magicOk = got >= 16 && std::memcmp(head, kMagic, 16) == 0;
+        bool blank = true;
+        for (size_t i = 0; i < got; ++i) blank = blank && head[i] == 0;
+        if (got >= 16 && !magicOk && !blank) throw refused(path, resolvedDbPath, "is not a journal this program wrote");
+        if (!magicOk || got < kHeaderSize || get64(head + kHeaderSummed) != checksum(0, head, kHeaderSummed)) {
+            // Records follow a header only once it was synced: with records
+            // behind it, a bad header is damage, not a cut-short creation.
+            if (jsize > kHeaderSize) throw refused(path, resolvedDbPath, "is damaged (its header)");
+            // The header never became whole: the database was not written under it.
+            j.reset();
+            env.remove(path);
+            env.syncFolder(env.folderOf(path));
+            return true;
+        }
         const uint32_t pageSize = get32(head + 16);
         const uint64_t originalSize = get64(head + 24);
-        if (pageSize != 2048 && pageSize != 4096) valid = false;
-        std::vector<uint8_t> rec(12 + size_t(pageSize));
-        off_t at = kHeaderSize;
-        // Records end at the first one that is cut short or fails its
-        // checksum: the database was never written past the last synced one.
-        while (valid && readAt(fd, rec.data(), rec.size(), at)) {
-            const uint32_t page = get32(rec.data());
-            if (get64(rec.data() + 4) != checksum(page, rec.data() + 12, pageSize)) break;
-            if (!writeAt(dbFd, rec.data() + 12, pageSize, off_t(page) * pageSize)) {
-                ::close(fd);
-                throw ioError("rolling back the journal");
+        const platform::FileId made{get64(head + 32), get64(head + 40)};
+        if (pageSize != 2048 && pageSize != 4096) throw refused(path, resolvedDbPath, "is damaged (page size)");
+        if (!(db.id() == made)) throw refused(path, resolvedDbPath, "was made for another file than the one now under this name");
+        const uint64_t originalPages = originalSize / pageSize;
+
+        // Read the records: page records count once a batch follows them.
+        struct Saved {
+            uint64_t at;  // where its bytes lie in the journal
+            uint64_t sum;
+        };
+        std::map<uint32_t, Saved> saved, unconfirmed;
+        std::map<uint32_t, std::vector<std::vector<uint64_t>>> versions;  // page -> sector sums of each new version
+        uint64_t maxSize = originalSize;
+        const size_t sectors = pageSize / kSector;
+        std::vector<uint8_t> buf(16 + size_t(pageSize));
+        uint64_t at = kHeaderSize;
+        for (;;) {
+            uint8_t tag[16];
+            if (at + 16 > jsize || j->readAt(at, tag, 16) < 16) break;
+            if (get32(tag) == kPageTag) {
+                if (at + 16 + pageSize > jsize || j->readAt(at, buf.data(), 16 + size_t(pageSize)) < 16 + pageSize) break;
+                const uint32_t page = get32(buf.data() + 4);
+                const uint64_t sum = get64(buf.data() + 8);
+                if (sum != checksum(page, buf.data() + 16, pageSize)) break;
+                if (page >= originalPages) throw refused(path, resolvedDbPath, "is damaged (a page lies beyond the original file)");
+                if (!saved.count(page)) unconfirmed.emplace(page, Saved{at + 16, sum});
+                at += 16 + pageSize;
+            } else if (get32(tag) == kBatchTag) {
+                const uint64_t count = get32(tag + 4);
+                const uint64_t pages = get32(tag + 8);
+                const uint64_t len = 16 + count * (4 + 8 * sectors) + 8;
+                if (count > originalPages || at + len > jsize) break;
+                std::vector<uint8_t> rec(len);
+                if (j->readAt(at, rec.data(), len) < len) break;
+                if (get64(rec.data() + len - 8) != checksum(kBatchTag, rec.data(), len - 8)) break;
+                for (auto& [page, s] : unconfirmed) saved.emplace(page, s);
+                unconfirmed.clear();
+                for (uint64_t e = 0; e < count; ++e) {
+                    const uint8_t* p = rec.data() + 16 + e * (4 + 8 * sectors);
+                    const uint32_t page = get32(p);
+                    if (!saved.count(page)) throw refused(path, resolvedDbPath, "is damaged (a batch names a page it does not hold)");
+                    std::vector<uint64_t> sums(sectors);
+                    for (size_t s = 0; s < sectors; ++s) sums[s] = get64(p + 4 + 8 * s);
+                    versions[page].push_back(std::move(sums));
+                }
+                maxSize = std::max<uint64_t>(maxSize, pages * pageSize);
+                at += len;
+            } else {
+                break;
             }
-            at += off_t(rec.size());
         }
-        if (valid) {
-            if (::ftruncate(dbFd, off_t(originalSize)) != 0 || ::fsync(dbFd) != 0) {
-                ::close(fd);
-                throw ioError("rolling back the journal");
+
+        // The database must be in a state the journaled change can have left.
+        std::vector<uint8_t> now(pageSize), old(pageSize);
+        for (const auto& [page, s] : unconfirmed) {
+            // Saved, but no batch announced a write: the page must be as saved,
+            // else a batch record was lost and the journal cannot be trusted.
+            if (db.readAt(uint64_t(page) * pageSize, now.data(), pageSize) < pageSize ||
+                j->readAt(s.at, old.data(), pageSize) < pageSize || now != old)
+                throw refused(path, resolvedDbPath, "is damaged: page " + std::to_string(page) +
+                                                        " was changed but the journal's record of that change is unreadable");
+        }
+        const uint64_t size = db.size();
+        if (size < originalSize || size > maxSize)
+            throw refused(path, resolvedDbPath,
+                          "does not fit the file's size (" + std::to_string(size) + " bytes; the journal expects " +
+                              std::to_string(originalSize) + (maxSize > originalSize ? " to " + std::to_string(maxSize) : "") + ")");
+        for (const auto& [page, s] : saved) {
+            if (db.readAt(uint64_t(page) * pageSize, now.data(), pageSize) < pageSize)
+                throw refused(path, resolvedDbPath, "names page " + std::to_string(page) + ", which the file lacks");
+            if (j->readAt(s.at, old.data(), pageSize) < pageSize) throw refused(path, resolvedDbPath, "cannot be read");
+            if (now == old) continue;
+            const auto v = versions.find(page);
+            for (size_t k = 0; k < sectors; ++k) {
+                if (std::memcmp(now.data() + k * kSector, old.data() + k * kSector, kSector) == 0) continue;
+                const uint64_t sum = checksum(sectorSeed(page, k), now.data() + k * kSector, kSector);
+                bool known = false;
+                if (v != versions.end())
+                    for (const auto& sums : v->second) known = known || sums[k] == sum;
+                if (!known)
+                    throw refused(path, resolvedDbPath,
+                                  "does not match page " + std::to_string(page) + " of the file, which holds neither its old nor its new content");
             }
         }
+
+        // Roll back, make it durable, and only then let the journal go.
+        try {
+            for (const auto& [page, s] : saved) {
+                j->readAt(s.at, old.data(), pageSize);
+                db.writeAt(uint64_t(page) * pageSize, old.data(), pageSize);
+            }
+            if (size != originalSize) db.truncate(originalSize);
+            db.sync();
+        } catch (const IoError& e) {
+            throw rollbackFailed(path, e);
+        }
+        j.reset();
+        try {
+            env.remove(path);
+            env.syncFolder(env.folderOf(path));
+        } catch (const IoError& e) {
+            throw ioFailure(e, "deleting the journal after its rollback");
+        }
+        return true;
+    } catch (const IoError& e) {
+        throw ioFailure(e, "reading the journal '" + path + "'");
     }
-    ::close(fd);
-    if (::unlink(path.c_str()) != 0) throw ioError("deleting the journal");
-    syncFolderOf(path);
-    return true;
 }
 
 }  // namespace vantrel::jet

@@ -1,52 +1,108 @@
-// The rollback journal beside a database being changed: the original bytes
-// of every page before its first change in a statement, made durable before
-// the database itself is written. A journal left behind by a crash is rolled
-// back when the database is next opened.
+// The rollback journal: how a change to a database is made safe.
+//
+// THE WRITE PATH
+// A statement changes pages in memory (PageFile::modify). When too many are
+// held, or when the statement commits, they are spilled:
+//   1. The original bytes of every page about to be overwritten for the
+//      first time in this statement are appended to the journal, one page
+//      record each.
+//   2. A batch record follows: for every journaled page about to be written,
+//      the checksums of its new bytes (one per 512-byte sector), and the page
+//      count the file will have once the batch is written.
+//   3. The journal is synced. Only then is any database page written.
+// Commit: the database is synced, then the journal is deleted and its folder
+// synced. Until that folder sync the statement may still be rolled back; the
+// database is then in its state before the statement, never a mix.
+//
+// THE FILE (all numbers little-endian)
+//   header, 64 bytes: "Vantrel journal2" (16), page size (4), 0 (4), size of
+//     the database before the statement (8), the database's identity: volume
+//     (8) and file number (8) as the platform reports them, then a checksum
+//     of the 48 bytes before it (8), then zeros.
+//   page record:  'P','G','0','1', page number (4), checksum of number and
+//     bytes (8), the page's original bytes as on disk (page size).
+//   batch record: 'B','T','0','1', entry count (4), page count after the
+//     batch (4), 0 (4), per entry the page number (4) then one checksum per
+//     512-byte sector of its new bytes (8 each), then a checksum of the whole
+//     record (8).
+// The journal is named after the database's resolved path (symbolic links
+// followed) plus "-journal", so that every name of a file finds it. It is
+// created anew for every statement that spills and never truncated or
+// overwritten: a journal already there when a new one is needed is one that
+// may still be needed, and the change is refused.
+//
+// THE RULES OF RECOVERY
+// Records are read in order up to the first one that is cut short or fails
+// its checksum. Page records not followed by a valid batch record are
+// ignored: the database was not written for them (the journal was synced
+// before). The rollback happens only when all of this holds:
+//   - the database is the file the journal was made for (same identity);
+//   - its size lies between the original size and the largest page count a
+//     batch announced;
+//   - every journaled page holds, sector by sector, either its original
+//     bytes or bytes of one of the versions a batch announced for it.
+// Then every journaled page gets its original bytes back, the file is cut to
+// its original size and synced, and only then is the journal deleted (and its
+// folder synced). Anything else is refused with a JetError naming the
+// journal and saying what to do; neither file is touched. A journal whose
+// header never became whole (a crash while it was being made) protects no
+// change: it is deleted.
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "env.h"
 
 namespace vantrel::jet {
 
 class Journal {
 public:
-    static std::string pathFor(const std::string& dbPath) { return dbPath + "-journal"; }
+    static constexpr size_t kSector = 512;
 
-    // Creates the journal with its header. JetError when it cannot be created.
-    Journal(const std::string& dbPath, uint32_t pageSize, uint64_t originalSize);
-    ~Journal();
+    // `resolvedDbPath` as given by Env::resolve.
+    static std::string pathFor(const std::string& resolvedDbPath) { return resolvedDbPath + "-journal"; }
+
+    // Creates the journal with its header, durable (file and folder).
+    // JetError 3051 when it cannot be created or one is already there.
+    Journal(platform::Env& env, const std::string& resolvedDbPath, uint32_t pageSize, uint64_t originalSize,
+            platform::FileId db);
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 
     // Buffers the original (on-disk) bytes of one page.
     void add(uint32_t page, const uint8_t* raw);
+    // Buffers a batch record: the new on-disk bytes of journaled pages about
+    // to be written, and the file's page count after the batch.
+    void batch(const std::map<uint32_t, const uint8_t*>& newRaw, uint32_t pageCount);
     // Writes what is buffered and makes it durable.
     void sync();
-    // Deletes the journal: the statement is done.
+    // Deletes the journal (the database is synced): the statement is done.
     void remove();
 
-    uint64_t originalSize() const { return originalSize_; }
+    const std::string& path() const { return path_; }
 
-    // Restores the database from a leftover journal through `dbFd` (open for
-    // writing): every complete record goes back, the file is cut to its
-    // original size, synced, and the journal deleted. Returns false when
-    // there was no journal.
-    static bool recover(const std::string& dbPath, int dbFd);
+    // Restores the database `db` (open for writing) from its journal, by the
+    // rules above. Returns false when there is no journal. JetError 3051 when
+    // the journal does not fit the file (nothing touched), 3043 when the
+    // rollback itself fails (the journal stays).
+    static bool recover(platform::Env& env, const std::string& resolvedDbPath, platform::File& db);
+
+    static uint64_t checksum(uint64_t seed, const uint8_t* p, size_t n);
 
 private:
     static constexpr size_t kFlushBytes = 1 << 20;  // records go to the file in batches of this size
     void flush();
 
+    platform::Env& env_;
     std::string path_;
-    int fd_ = -1;
+    std::unique_ptr<platform::File> file_;
     uint32_t pageSize_;
-    uint64_t originalSize_;
+    uint64_t end_ = 0;
     std::vector<uint8_t> pending_;
 };
-
-// Makes a folder entry (a created or deleted file) durable.
-void syncFolderOf(const std::string& path);
 
 }  // namespace vantrel::jet

@@ -1,102 +1,133 @@
 #include "page_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-
-#include <sys/file.h>
-
 #include <cstring>
 
-#include "file_io.h"
+#include "io_error.h"
 #include "journal.h"
 #include "rc4.h"
 
 namespace vantrel::jet {
 
-
-namespace {
-bool noWriteBits(const std::string& path) {
-    struct stat st{};
-    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
-}
-
-std::string folderOf(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-}  // namespace
+using platform::IoError;
+using platform::Kind;
 
 PageFile::PageFile(const std::string& path, Options opt)
-    : path_(path), writable_(opt.writable), capacity_(opt.cachePages ? opt.cachePages : 1),
-      beforeWrite_(std::move(opt.beforeWrite)), maxDirty_(opt.maxDirtyPages ? opt.maxDirtyPages : 1) {
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG) throw err::fileNotFound(path);
+    : path_(path), env_(opt.env ? opt.env : &platform::Env::system()), writable_(opt.writable),
+      capacity_(opt.cachePages ? opt.cachePages : 1), beforeWrite_(std::move(opt.beforeWrite)),
+      maxDirty_(opt.maxDirtyPages ? opt.maxDirtyPages : 1) {
+    platform::Env& env = *env_;
+    platform::FileInfo st;
+    try {
+        st = env.info(path);
+    } catch (const IoError& e) {
+        if (e.reason == platform::Reason::pathNotFound) throw err::fileNotFound(path);
         throw err::cannotOpen(path);
     }
-    if (S_ISDIR(st.st_mode)) throw err::unrecognizedFormat(path);
+    if (st.kind == Kind::missing) throw err::fileNotFound(path);
+    // Not even opened unless a regular file: a FIFO would wait for a writer.
+    if (st.kind != Kind::regular) throw err::unrecognizedFormat(path);
+    try {
+        resolved_ = env.resolve(path);
+    } catch (const IoError&) {
+        throw err::cannotOpen(path);
+    }
     // A file or folder marked read-only is not changed, even where the
     // system would let this user write it (root).
-    // The folder must take the journal: checked now, before any change is begun.
-    if (writable_ && S_ISREG(st.st_mode) &&
-        (noWriteBits(path) || noWriteBits(folderOf(path)) || ::access(folderOf(path).c_str(), W_OK | X_OK) != 0))
-        throw err::cannotOpen(path);
-    fd_ = ::open(path.c_str(), (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-    if (fd_ < 0) {
-        if (errno == ENOENT) throw err::fileNotFound(path);
+    if (writable_) {
+        bool folderReadOnly = false;
+        try {
+            folderReadOnly = env.info(env.folderOf(resolved_)).readOnly;
+        } catch (const IoError&) {
+        }
+        if (st.readOnly || folderReadOnly) throw err::cannotOpen(path);
+    }
+    try {
+        file_ = env.open(path, writable_ ? platform::Open::readWrite : platform::Open::read);
+    } catch (const IoError& e) {
+        if (e.reason == platform::Reason::notFound) throw err::fileNotFound(path);
         throw err::cannotOpen(path);
     }
     try {
-        if (!S_ISREG(st.st_mode)) throw err::unrecognizedFormat(path);
-        if (::flock(fd_, (writable_ ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) throw err::fileInUse(path);
-        if (::access(Journal::pathFor(path).c_str(), F_OK) == 0) {
+        if (!file_->lock(writable_ ? platform::Lock::exclusive : platform::Lock::shared)) throw err::fileInUse(path);
+        if (env.info(Journal::pathFor(resolved_)).kind != Kind::missing) {
             // A statement was cut short: put the pages back before anything is read.
             if (!writable_) {
-                if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) throw err::fileInUse(path);
-                int rw = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-                if (rw < 0) throw err::damaged(path, "an interrupted change waits to be rolled back; open the database for writing");
+                if (!file_->lock(platform::Lock::exclusive)) throw err::fileInUse(path);
+                std::unique_ptr<platform::File> rw;
                 try {
-                    Journal::recover(path, rw);
-                } catch (...) {
-                    ::close(rw);
-                    throw;
+                    rw = env.open(path, platform::Open::readWrite);
+                } catch (const IoError&) {
+                    throw err::damaged(path, "an interrupted change waits to be rolled back; open the database for writing");
                 }
-                ::close(rw);
-                ::flock(fd_, LOCK_SH | LOCK_NB);
+                Journal::recover(env, resolved_, *rw);
+                rw.reset();
+                file_->lock(platform::Lock::shared);
             } else {
-                Journal::recover(path, fd_);
+                Journal::recover(env, resolved_, *file_);
             }
-            if (::fstat(fd_, &st) != 0) throw err::cannotOpen(path);
         }
+        const uint64_t size = file_->size();
         std::vector<uint8_t> head(kHeaderBytes);
-        if (size_t(st.st_size) < kHeaderBytes || !readAt(fd_, head.data(), head.size(), 0) || !parseHeader(head, header_))
+        if (size < kHeaderBytes || file_->readAt(0, head.data(), head.size()) < head.size() || !parseHeader(head, header_))
             throw err::unrecognizedFormat(path);
-        pageCount_ = uint32_t(std::min<uint64_t>(uint64_t(st.st_size) / header_.pageSize, 0xFFFFFFu));
+        pageCount_ = uint32_t(std::min<uint64_t>(size / header_.pageSize, 0xFFFFFFu));
         if (pageCount_ < 1) throw err::unrecognizedFormat(path);
         committedPages_ = pageCount_;
+    } catch (const IoError& e) {
+        file_.reset();
+        throw ioFailure(e);
     } catch (...) {
-        ::close(fd_);
-        fd_ = -1;
+        file_.reset();
         throw;
     }
 }
 
 PageFile::~PageFile() {
-    if (changed()) {
-        try {
-            abort();
-        } catch (...) {
-            // The journal stays; the next open rolls it back.
+    try {
+        if (broken_.empty()) {
+            if (changed()) abort();
+        } else if (file_ && writable_) {
+            // Closing a broken file: one attempt at the rollback, under the
+            // same rules as at open, so that a journal does not sit on a
+            // full disk until the next open.
+            journal_.reset();
+            Journal::recover(*env_, resolved_, *file_);
         }
+    } catch (...) {
+        // The journal stays; the next open rolls it back.
     }
-    if (fd_ >= 0) ::close(fd_);
+}
+
+void PageFile::checkUsable() const {
+    if (!broken_.empty())
+        throw JetError(3043, broken_ + " The database '" + path_ +
+                                 "' refuses every operation until it is closed and opened again, which rolls back the interrupted change.");
+}
+
+JetError PageFile::fail(const IoError& e, const std::string& what) {
+    JetError out = ioFailure(e, what);
+    broken_ = out.Description;
+    return out;
+}
+
+template <class F>
+void PageFile::guardWrite(F&& f) {
+    try {
+        f();
+    } catch (const IoError& e) {
+        throw fail(e, "a write to the database or its journal");
+    } catch (const JetError& e) {
+        if (broken_.empty()) broken_ = e.Description;
+        throw;
+    } catch (...) {
+        if (broken_.empty()) broken_ = "a write to the database was cut short";
+        throw;
+    }
 }
 
 PageRef PageFile::page(uint32_t n) {
+    checkUsable();
     if (auto d = dirty_.find(n); d != dirty_.end()) return d->second;
     auto it = index_.find(n);
     if (it != index_.end()) {
@@ -131,8 +162,13 @@ PageRef PageFile::load(uint32_t n, uint32_t run) {
     run = std::min<uint32_t>(run, pageCount_ - n);
     const size_t ps = header_.pageSize;
     readBuf_.resize(ps * run);
-    if (!readAt(fd_, readBuf_.data(), readBuf_.size(), off_t(n) * off_t(ps)))
-        throw FormatError("page " + std::to_string(n) + " cannot be read");
+    size_t got = 0;
+    try {
+        got = file_->readAt(uint64_t(n) * ps, readBuf_.data(), readBuf_.size());
+    } catch (const IoError& e) {
+        throw ioFailure(e);
+    }
+    if (got < readBuf_.size()) throw FormatError("page " + std::to_string(n) + " cannot be read");
     PageRef first;
     for (uint32_t k = 0; k < run; ++k) {
         auto buf = std::make_shared<PageBuf>(readBuf_.begin() + long(k * ps), readBuf_.begin() + long((k + 1) * ps));
@@ -161,6 +197,7 @@ namespace vantrel::jet {
 
 
 PageBuf& PageFile::modify(uint32_t n) {
+    checkUsable();
     if (!writable_) throw JetError(3027, "Cannot update.  Database or object is read-only.");
     if (auto d = dirty_.find(n); d != dirty_.end()) return *d->second;
     if (dirty_.size() >= maxDirty_) spill();
@@ -174,10 +211,11 @@ PageBuf& PageFile::modify(uint32_t n) {
 }
 
 uint32_t PageFile::appendPage() {
+    checkUsable();
     if (!writable_) throw JetError(3027, "Cannot update.  Database or object is read-only.");
     if (pageCount_ >= 0xFFFFFFu) throw JetError(3183, "The query cannot be completed. The database has reached its size limit.");
-    const uint32_t n = pageCount_++;
     if (dirty_.size() >= maxDirty_) spill();
+    const uint32_t n = pageCount_++;
     dirty_.emplace(n, std::make_shared<PageBuf>(header_.pageSize, 0));
     return n;
 }
@@ -186,53 +224,68 @@ void PageFile::writeRun(uint32_t first, const std::vector<const PageBuf*>& pages
     const size_t ps = header_.pageSize;
     std::vector<uint8_t> raw(ps * pages.size());
     for (size_t k = 0; k < pages.size(); ++k) {
-        const uint32_t n = first + uint32_t(k);
-        if (beforeWrite_) beforeWrite_(n);
-        uint8_t* p = raw.data() + k * ps;
-        std::memcpy(p, pages[k]->data(), ps);
-        if (n > 0 && header_.encodingKey != 0) {
-            uint32_t key = header_.encodingKey ^ n;
-            uint8_t bytes[4] = {uint8_t(key), uint8_t(key >> 8), uint8_t(key >> 16), uint8_t(key >> 24)};
-            Rc4(bytes, 4).apply(p, ps);
-        }
+        if (beforeWrite_) beforeWrite_(first + uint32_t(k));
+        std::memcpy(raw.data() + k * ps, pages[k]->data(), ps);
     }
-    if (!writeAt(fd_, raw.data(), raw.size(), off_t(first) * off_t(ps))) throw ioError("writing page " + std::to_string(first));
+    file_->writeAt(uint64_t(first) * ps, raw.data(), raw.size());
 }
 
 void PageFile::spill() {
+    checkUsable();
     if (dirty_.empty()) return;
-    if (!journal_) journal_ = std::make_unique<Journal>(path_, header_.pageSize, uint64_t(committedPages_) * header_.pageSize);
-    // The original bytes of every page about to be overwritten for the first
-    // time go to the journal, which is synced before the database is touched.
-    // Consecutive pages are read and written in runs.
     const size_t ps = header_.pageSize;
-    std::vector<uint32_t> fresh;
-    for (const auto& [n, buf] : dirty_)
-        if (n < committedPages_ && !journaled_.count(n)) fresh.push_back(n);
-    std::vector<uint8_t> raw;
-    for (size_t i = 0; i < fresh.size();) {
-        size_t j = i + 1;
-        while (j < fresh.size() && fresh[j] == fresh[j - 1] + 1 && j - i < kRunPages) ++j;
-        raw.resize((j - i) * ps);
-        if (!readAt(fd_, raw.data(), raw.size(), off_t(fresh[i]) * off_t(ps))) throw ioError("reading page " + std::to_string(fresh[i]));
-        for (size_t k = i; k < j; ++k) {
-            journal_->add(fresh[k], raw.data() + (k - i) * ps);
-            journaled_.insert(fresh[k]);
+    if (!journal_) {
+        // Nothing is written yet: a journal that cannot be made fails the
+        // statement but leaves the file usable.
+        try {
+            journal_ = std::make_unique<Journal>(*env_, resolved_, header_.pageSize, uint64_t(committedPages_) * ps, file_->id());
+        } catch (const IoError& e) {
+            throw ioFailure(e);
         }
-        i = j;
     }
-    journal_->sync();
-    std::vector<const PageBuf*> run;
-    uint32_t runFirst = 0;
-    for (const auto& [n, buf] : dirty_) {
-        if (!run.empty() && (n != runFirst + run.size() || run.size() == kRunPages)) {
-            writeRun(runFirst, run);
-            run.clear();
+    guardWrite([&] {
+        // The original bytes of every page about to be overwritten for the
+        // first time go to the journal, then the checksums of the bytes that
+        // will replace them; the journal is synced before the database is
+        // touched. Consecutive pages are read and written in runs.
+        std::vector<uint32_t> fresh;
+        for (const auto& [n, buf] : dirty_)
+            if (n < committedPages_ && !journaled_.count(n)) fresh.push_back(n);
+        std::vector<uint8_t> raw;
+        for (size_t i = 0; i < fresh.size();) {
+            size_t j = i + 1;
+            while (j < fresh.size() && fresh[j] == fresh[j - 1] + 1 && j - i < kRunPages) ++j;
+            raw.resize((j - i) * ps);
+            if (file_->readAt(uint64_t(fresh[i]) * ps, raw.data(), raw.size()) < raw.size())
+                throw FormatError("page " + std::to_string(fresh[i]) + " cannot be read");
+            for (size_t k = i; k < j; ++k) {
+                journal_->add(fresh[k], raw.data() + (k - i) * ps);
+                journaled_.insert(fresh[k]);
+            }
+            i = j;
         }
-        if (run.empty()) runFirst = n;
-        run.push_back(buf.get());
-    }
-    if (!run.empty()) writeRun(runFirst, run);
+        // The pages as they will be on disk (encoded).
+        std::map<uint32_t, PageBuf> encoded;
+        std::map<uint32_t, const uint8_t*> announced;
+        for (const auto& [n, buf] : dirty_) {
+            PageBuf& e = encoded.emplace(n, *buf).first->second;
+            decode(n, e);  // RC4 is its own inverse
+            if (n < committedPages_) announced.emplace(n, e.data());
+        }
+        journal_->batch(announced, pageCount_);
+        journal_->sync();
+        std::vector<const PageBuf*> run;
+        uint32_t runFirst = 0;
+        for (const auto& [n, buf] : encoded) {
+            if (!run.empty() && (n != runFirst + run.size() || run.size() == kRunPages)) {
+                writeRun(runFirst, run);
+                run.clear();
+            }
+            if (run.empty()) runFirst = n;
+            run.push_back(&buf);
+        }
+        if (!run.empty()) writeRun(runFirst, run);
+    });
     // Written pages become ordinary cached pages again.
     auto written = std::move(dirty_);
     dirty_.clear();
@@ -240,10 +293,13 @@ void PageFile::spill() {
 }
 
 void PageFile::commit() {
+    checkUsable();
     if (!changed()) return;
     spill();
-    if (::fsync(fd_) != 0) throw ioError("syncing the database");
-    journal_->remove();
+    guardWrite([&] {
+        file_->sync();
+        journal_->remove();
+    });
     journal_.reset();
     journaled_.clear();
     committedPages_ = pageCount_;
@@ -255,11 +311,14 @@ void PageFile::abort() {
     lru_.clear();
     lastMiss_ = 0xFFFFFFFFu;
     pageCount_ = committedPages_;
+    checkUsable();
     if (!journal_) return;
-    journal_->sync();
-    journal_.reset();
-    journaled_.clear();
-    Journal::recover(path_, fd_);
+    guardWrite([&] {
+        journal_->sync();
+        journal_.reset();
+        journaled_.clear();
+        Journal::recover(*env_, resolved_, *file_);
+    });
 }
 
 }  // namespace vantrel::jet

@@ -1,6 +1,28 @@
 // The database file as a sequence of fixed-size pages, read through a small
 // LRU cache so that memory stays flat whatever the file's size. Encoded pages
 // are decoded on the way in.
+//
+// THE STATES OF THE PAGE FILE (how a change is made safe: journal.h)
+//   clean     no change pending; the file on disk is a committed state.
+//   changing  modify()/appendPage() hold changed pages in memory; nothing on
+//             disk differs yet.
+//   spilled   some changed pages were written after the journal holding
+//             their original bytes was synced; the journal exists on disk.
+//   broken    a write, sync, truncate, journal operation or rollback failed.
+//             The file on disk is whatever the failure left, and the journal
+//             (if any) is kept as it is: every further call (page, modify,
+//             appendPage, commit, abort) is refused with error 3043 without
+//             touching either file. Closing the file tries the rollback
+//             once (under the rules of recovery); if that fails too, opening
+//             the database again rolls the journal back.
+// commit() goes changing/spilled -> clean: spill, sync the database, delete
+// the journal. abort() goes changing/spilled -> clean by dropping the pages in
+// memory and rolling back the journal. Any failure on the way -> broken,
+// except a journal that cannot be made at the first spill: nothing has been
+// written then, so the statement fails and the file stays usable.
+// Opening a file with a journal beside it (named after the resolved path)
+// rolls it back first, under the rules in journal.h; a journal that does not
+// fit the file is refused (3051) and neither file is touched.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +37,8 @@
 
 #include "bytes.h"
 #include "header.h"
+#include "error.h"
+#include "env.h"
 
 namespace vantrel::jet {
 
@@ -33,6 +57,8 @@ public:
         // Changed pages held in memory before they are spilled (journaled,
         // then written) in the middle of a statement.
         size_t maxDirtyPages = 2048;
+        // The system underneath; the real one unless a test passes its own.
+        platform::Env* env = nullptr;
     };
 
     // Opens and checks the header, holding an OS lock (exclusive for
@@ -51,7 +77,8 @@ public:
     uint32_t pageCount() const { return pageCount_; }
     bool jet3() const { return header_.jet3(); }
     bool writable() const { return writable_; }
-    int fd() const { return fd_; }
+    // The reason every call is refused, "" while the file is usable.
+    const std::string& broken() const { return broken_; }
 
     // Page n, decoded. FormatError when n lies outside the file.
     PageRef page(uint32_t n);
@@ -70,6 +97,10 @@ public:
 
 private:
     void spill();
+    void checkUsable() const;
+    // Runs a step that writes; any failure leaves the file broken.
+    template <class F> void guardWrite(F&& f);
+    JetError fail(const platform::IoError& e, const std::string& what);
     // Writes consecutive pages starting at `first` in one call.
     void writeRun(uint32_t first, const std::vector<const PageBuf*>& pages);
     static constexpr size_t kRunPages = 64;
@@ -79,7 +110,10 @@ private:
     void decode(uint32_t n, PageBuf& buf) const;
 
     std::string path_;
-    int fd_ = -1;
+    std::string resolved_;  // the path with symbolic links followed: names the journal
+    platform::Env* env_;
+    std::unique_ptr<platform::File> file_;
+    std::string broken_;
     bool writable_ = false;
     Header header_;
     uint32_t pageCount_ = 0;

@@ -1,9 +1,12 @@
 #include "emulator_copy.h"
 
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "error.h"
-#include "files.h"
+#include "output_file.h"
+#include "env.h"
 #include "text_codec.h"
 
 namespace vantrel {
@@ -41,17 +44,42 @@ std::string ScriptNamePart(const std::string& ScriptPath, char separator) {
     return jet::decodeUtf16(le.data(), le.size());
 }
 
-void CopyReplacing(const std::string& from, const std::string& to) {
-    const platform::Failure f = platform::CopyFileReplacing(from, to, to + ".copying");
-    switch (f.fault) {
-        case platform::Fault::None: return;
-        case platform::Fault::FileNotFound: throw JetError(53, "File not found");
-        case platform::Fault::PathNotFound: throw JetError(76, "Path not found");
-        case platform::Fault::AccessDenied: throw JetError(70, "Permission denied");
-        case platform::Fault::DiskFull: throw JetError(61, "Disk full");
-        case platform::Fault::Other: break;
+namespace {
+JetError copyError(const platform::IoError& e, const std::string& path) {
+    switch (e.reason) {
+        case platform::Reason::notFound: case platform::Reason::pathNotFound: return {76, "Path not found"};
+        case platform::Reason::permission: return {70, "Permission denied"};
+        case platform::Reason::noSpace: return {61, "Disk full"};
+        default: return OutputError(e, path);
     }
-    throw JetError(57, "Device I/O error (" + f.detail + ")");
+}
+}  // namespace
+
+void CopyReplacing(const std::string& from, const std::string& to) {
+    platform::Env& env = platform::Env::system();
+    std::unique_ptr<platform::File> in;
+    try {
+        in = env.open(from, platform::Open::read);
+    } catch (const platform::IoError& e) {
+        if (e.reason == platform::Reason::notFound) throw JetError(53, "File not found");
+        throw copyError(e, from);
+    }
+    // A regular file is replaced whole (temporary name, then rename); a
+    // device or FIFO is written in place; a folder or socket is refused.
+    OutputFile out(to, OutputFile::OnFailure::discard, env, &copyError);
+    try {
+        auto w = env.open(out.writePath(), platform::Open::append);
+        std::vector<uint8_t> buf(1 << 16);
+        for (uint64_t at = 0;;) {
+            const size_t n = in->readAt(at, buf.data(), buf.size());
+            if (n == 0) break;
+            w->append(buf.data(), n);
+            at += n;
+        }
+    } catch (const platform::IoError& e) {
+        throw copyError(e, to);
+    }
+    out.commit();
 }
 
 }  // namespace vantrel

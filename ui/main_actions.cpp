@@ -2,6 +2,7 @@
 
 #include "emulator_copy.h"
 #include "files.h"
+#include "output_file.h"
 #include "user_tables.h"
 
 namespace vantrel {
@@ -54,7 +55,7 @@ void MainActions::cmdBrowse_Click() {
 
 void MainActions::takeScriptPath(const std::string& script) {
     conv_.ScriptPath = script;
-    platform::RemoveFile(conv_.ScriptPath);  // a stale script from an earlier run; usually there is none
+    RemoveOldOutput(conv_.ScriptPath);  // a stale script from an earlier run, if a regular file; usually there is none
 }
 
 void MainActions::cmdConvert_Click() {
@@ -73,15 +74,22 @@ void MainActions::cmdConvert_Click() {
         return;
     }
     view_.SetMousePointer(11);
+    std::string finalPath = conv_.ScriptPath;
     try {
         conv_.dbSrc = engine_.OpenDatabase(path, false, false, kConnect);
         if (script != conv_.ScriptPath) takeScriptPath(script);
+        finalPath = conv_.ScriptPath;
+        // Written under a temporary name, given its own when the run ends.
+        OutputFile out(finalPath, OutputFile::OnFailure::keepPartial);
+        conv_.ScriptPath = out.writePath();
         conv_.MainSub(conv_.dbSrc);
         conv_.WriteString("End Of File");
         // Closed here, not kept: the file stays free for the next selection.
         conv_.dbSrc.Close();
         conv_.dbSrc = Database();
+        conv_.ScriptPath = out.commit();
     } catch (const JetError& e) {
+        conv_.ScriptPath = finalPath;
         conv_.dbSrc = Database();
         view_.SetMousePointer(0);
         Show(ErrorText(e.Number, e.Description));

@@ -1,0 +1,19 @@
+// How a failure of the platform layer reaches the user: Jet's 3043, with
+// what was being done, the system's reason, and "disk full" said plainly.
+#pragma once
+
+#include <string>
+
+#include "error.h"
+#include "env.h"
+
+namespace vantrel::jet {
+
+inline JetError ioFailure(const platform::IoError& e, const std::string& context = "") {
+    std::string d = "Disk or network error. (";
+    if (e.reason == platform::Reason::noSpace) d += "disk full: ";
+    if (!context.empty()) d += context + ": ";
+    return {3043, d + e.what() + ")"};
+}
+
+}  // namespace vantrel::jet

@@ -1,0 +1,205 @@
+// The Env of POSIX systems: pread/pwrite, fsync, flock, realpath.
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "env.h"
+
+namespace vantrel::platform {
+
+namespace {
+
+Reason reasonOf(int e) {
+    switch (e) {
+        case ENOENT: return Reason::notFound;
+        case ENOTDIR: case ENAMETOOLONG: case ELOOP: return Reason::pathNotFound;
+        case EEXIST: return Reason::exists;
+        case ENOSPC: case EDQUOT: case EFBIG: return Reason::noSpace;
+        case EACCES: case EPERM: case EROFS: return Reason::permission;
+        case EISDIR: return Reason::isFolder;
+        case EBUSY: case ETXTBSY: case EWOULDBLOCK: return Reason::busy;
+        case ENXIO: return Reason::noReader;
+        default: return Reason::other;
+    }
+}
+
+[[noreturn]] void fail(const std::string& what, int e) { throw IoError(reasonOf(e), what, std::strerror(e)); }
+
+class PosixFile : public File {
+public:
+    PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    ~PosixFile() override { ::close(fd_); }
+
+    size_t readAt(uint64_t at, uint8_t* p, size_t n) override {
+        size_t done = 0;
+        while (done < n) {
+            ssize_t r = ::pread(fd_, p + done, n - done, off_t(at + done));
+            if (r < 0 && errno == EINTR) continue;
+            if (r < 0) fail("reading '" + path_ + "'", errno);
+            if (r == 0) break;
+            done += size_t(r);
+        }
+        return done;
+    }
+
+    void writeAt(uint64_t at, const uint8_t* p, size_t n) override {
+        size_t done = 0;
+        while (done < n) {
+            ssize_t w = ::pwrite(fd_, p + done, n - done, off_t(at + done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) fail("writing '" + path_ + "'", errno);
+            if (w == 0) fail("writing '" + path_ + "'", ENOSPC);
+            done += size_t(w);
+        }
+    }
+
+    void append(const uint8_t* p, size_t n) override {
+        size_t done = 0;
+        while (done < n) {
+            ssize_t w = ::write(fd_, p + done, n - done);
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) fail("writing '" + path_ + "'", errno);
+            if (w == 0) fail("writing '" + path_ + "'", ENOSPC);
+            done += size_t(w);
+        }
+    }
+
+    void sync() override {
+        if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) fail("syncing '" + path_ + "'", errno);
+    }
+
+    void truncate(uint64_t size) override {
+        if (::ftruncate(fd_, off_t(size)) != 0) fail("truncating '" + path_ + "'", errno);
+    }
+
+    uint64_t size() override {
+        struct stat st{};
+        if (::fstat(fd_, &st) != 0) fail("reading the size of '" + path_ + "'", errno);
+        return uint64_t(st.st_size);
+    }
+
+    FileId id() override {
+        struct stat st{};
+        if (::fstat(fd_, &st) != 0) fail("reading the identity of '" + path_ + "'", errno);
+        return {uint64_t(st.st_dev), uint64_t(st.st_ino)};
+    }
+
+    bool lock(Lock kind) override {
+        if (::flock(fd_, (kind == Lock::exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return true;
+        if (errno == EWOULDBLOCK) return false;
+        fail("locking '" + path_ + "'", errno);
+    }
+
+    const std::string& path() const override { return path_; }
+
+private:
+    int fd_;
+    std::string path_;
+};
+
+class PosixEnv : public Env {
+public:
+    std::unique_ptr<File> open(const std::string& path, Open mode) override {
+        int flags = O_CLOEXEC;
+        switch (mode) {
+            case Open::read: flags |= O_RDONLY; break;
+            case Open::readWrite: flags |= O_RDWR; break;
+            case Open::createNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+            case Open::createOrTruncate: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+            // Non-blocking open: a FIFO nobody reads fails (ENXIO) instead of hanging.
+            case Open::append: flags |= O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK; break;
+        }
+        int fd = ::open(path.c_str(), flags, 0666);
+        if (fd < 0) fail("opening '" + path + "'", errno);
+        if (mode == Open::append) {
+            int fl = ::fcntl(fd, F_GETFL);
+            if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+        }
+        return std::make_unique<PosixFile>(fd, path);
+    }
+
+    FileInfo info(const std::string& path) override {
+        FileInfo out;
+        struct stat st{};
+        if (::stat(path.c_str(), &st) != 0) {
+            if (errno == ENOENT) return out;
+            fail("looking at '" + path + "'", errno);
+        }
+        out.kind = S_ISREG(st.st_mode)                        ? Kind::regular
+                   : S_ISDIR(st.st_mode)                      ? Kind::folder
+                   : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? Kind::device
+                   : S_ISFIFO(st.st_mode)                     ? Kind::fifo
+                                                              : Kind::other;
+        out.size = uint64_t(st.st_size);
+        out.id = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
+        // No write bits, or none for this process (a folder of another user).
+        out.readOnly = (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
+        return out;
+    }
+
+    void rename(const std::string& from, const std::string& to) override {
+        if (::rename(from.c_str(), to.c_str()) != 0) fail("renaming '" + from + "' to '" + to + "'", errno);
+    }
+
+    void renameNoReplace(const std::string& from, const std::string& to) override {
+        // A second link, then the first name goes: never replaces `to`.
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            ::unlink(from.c_str());
+            return;
+        }
+        int e = errno;
+        if (e == EEXIST) fail("naming '" + to + "'", e);
+        // A file system without hard links: a rename, after looking again.
+        if ((e == EPERM || e == ENOTSUP || e == ENOSYS) && ::access(to.c_str(), F_OK) != 0) {
+            rename(from, to);
+            return;
+        }
+        fail("naming '" + to + "'", e);
+    }
+
+    void remove(const std::string& path) override {
+        if (::unlink(path.c_str()) != 0) fail("deleting '" + path + "'", errno);
+    }
+
+    void syncFolder(const std::string& folder) override {
+        int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) fail("opening the folder '" + folder + "'", errno);
+        int r = ::fsync(fd);
+        int e = errno;
+        ::close(fd);
+        if (r != 0 && e != EINVAL) fail("syncing the folder '" + folder + "'", e);
+    }
+
+    std::string resolve(const std::string& path) override {
+        char buf[PATH_MAX];
+        if (::realpath(path.c_str(), buf)) return buf;
+        if (errno != ENOENT) fail("resolving '" + path + "'", errno);
+        size_t slash = path.find_last_of('/');
+        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        if (!::realpath(folderOf(path).c_str(), buf)) fail("resolving '" + path + "'", errno);
+        std::string dir = buf;
+        return dir == "/" ? "/" + name : dir + "/" + name;
+    }
+
+    std::string folderOf(const std::string& path) override {
+        size_t slash = path.find_last_of('/');
+        return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    }
+
+    uint64_t processId() override { return uint64_t(::getpid()); }
+};
+
+}  // namespace
+
+Env& Env::system() {
+    static PosixEnv env;
+    return env;
+}
+
+}  // namespace vantrel::platform

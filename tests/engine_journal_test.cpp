@@ -1,0 +1,483 @@
+// The journal protects exactly one file: found under every name of it,
+// applied only to the file and the state it was made for, deleted only after
+// the rollback is durable; and the order of the write path as the disk sees it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+
+#include "built_db.h"
+#include "fault_env.h"
+#include "journal.h"
+#include "page_file.h"
+#include "write_helpers.h"
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+namespace {
+
+platform::Env& sys() { return platform::Env::system(); }
+
+std::string journalOf(const std::filesystem::path& db) { return jet::Journal::pathFor(sys().resolve(db.string())); }
+
+const char* kChange = "UPDATE Orders SET Amount = 5 WHERE Amount IS NULL";
+
+// Runs `sql` on `path` (as named) and stops the process's disk at the first
+// sync of the database: the journal and the written pages stay as they are.
+void interrupt(const std::filesystem::path& path, const std::string& sql) {
+    auto env = std::make_shared<FaultEnv>();
+    const std::string db = sys().resolve(path.string());
+    bool off = false;
+    env->fault = [&](const FsEvent& e) -> std::optional<platform::Reason> {
+        if (e.op == FsEvent::sync && e.path == db) off = true;
+        if (off) return platform::Reason::other;
+        return std::nullopt;
+    };
+    DBEngine engine;
+    engine.SetEnv(env);
+    Database d = openWritable(path, engine);
+    EXPECT_EQ(3043, jetErrorOf([&] { d.Execute(sql); }));
+    d.Close();
+    ASSERT_TRUE(off);
+}
+
+bool contains(const std::string& s, const std::string& what) { return s.find(what) != std::string::npos; }
+
+JetError openError(const std::filesystem::path& path, bool readOnly = false) {
+    try {
+        DBEngine::Default().OpenDatabase(path.string(), false, readOnly, ";pwd=bluefinchtea").Close();
+    } catch (const JetError& e) {
+        return e;
+    }
+    return {0, ""};
+}
+
+}  // namespace
+
+TEST(JournalIdentity, ASymlinkedDatabaseKeepsItsJournalBesideTheRealFile) {
+    TempDir dir;
+    auto real = buildDb(dir / "real.mdb", shopStatements());
+    const std::string original = fileBytes(real);
+    auto link = dir / "link.mdb";
+    std::filesystem::create_symlink(real, link);
+    interrupt(link, kChange);
+    EXPECT_FALSE(original == fileBytes(real));  // half done
+    EXPECT_TRUE(std::filesystem::exists(journalOf(real)));
+    EXPECT_FALSE(std::filesystem::exists(link.string() + "-journal"));
+    // Reading the real file by its own name rolls the change back first.
+    EXPECT_EQ(0, openError(real, true).Number);
+    EXPECT_TRUE(original == fileBytes(real));
+    EXPECT_FALSE(std::filesystem::exists(journalOf(real)));
+    EXPECT_INDEXES_CONSISTENT(real);
+    // And the other way round: changed by its real name, opened by the link.
+    interrupt(real, kChange);
+    EXPECT_EQ(0, openError(link).Number);
+    EXPECT_TRUE(original == fileBytes(real));
+}
+
+TEST(JournalIdentity, ARestoredBackupIsNotRolledOver) {
+    TempDir dir;
+    auto path = buildDb(dir / "c.mdb", shopStatements());
+    // The backup: the same database after another change.
+    auto backup = dir / "backup.mdb";
+    std::filesystem::copy_file(path, backup);
+    {
+        Database b = openWritable(backup);
+        b.Execute("UPDATE Orders SET Amount = 77, Quantity = 1");
+        b.Close();
+    }
+    interrupt(path, kChange);
+    const std::string journal = fileBytes(journalOf(path));
+    // `cp backup.mdb c.mdb`: the same file (inode), other contents.
+    const std::string restored = fileBytes(backup);
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(restored.data(), std::streamsize(restored.size()));
+    JetError e = openError(path);
+    EXPECT_EQ(3051, e.Number);
+    EXPECT_TRUE(contains(e.Description, journalOf(path))) << e.Description;
+    EXPECT_TRUE(contains(e.Description, "move the journal away")) << e.Description;
+    EXPECT_EQ(3051, openError(path, true).Number);
+    EXPECT_TRUE(restored == fileBytes(path));
+    EXPECT_TRUE(journal == fileBytes(journalOf(path)));
+    // Moved away as told, the backup opens as it is.
+    std::filesystem::rename(journalOf(path), dir / "old-journal");
+    EXPECT_EQ(0, openError(path).Number);
+    EXPECT_TRUE(restored == fileBytes(path));
+    EXPECT_INDEXES_CONSISTENT(path);
+}
+
+TEST(JournalIdentity, ADifferentDatabaseUnderTheNameIsNotTouched) {
+    TempDir dir;
+    auto path = buildDb(dir / "c.mdb", shopStatements());
+    auto other = buildDb(dir / "other.mdb", projectStatements());
+    const std::string otherBytes = fileBytes(other);
+    interrupt(path, kChange);
+    const std::string journal = fileBytes(journalOf(path));
+    std::filesystem::rename(other, path);
+    JetError e = openError(path);
+    EXPECT_EQ(3051, e.Number);
+    EXPECT_TRUE(contains(e.Description, "made for another file")) << e.Description;
+    EXPECT_TRUE(otherBytes == fileBytes(path));
+    EXPECT_TRUE(journal == fileBytes(journalOf(path)));
+}
+
+TEST(JournalIdentity, APageHoldingNeitherOldNorNewContentIsRefused) {
+    TempDir dir;
+    auto path = buildDb(dir / "c.mdb", shopStatements());
+    interrupt(path, kChange);
+    // Some page the journal holds is changed by someone else meanwhile.
+    std::string bytes = fileBytes(path);
+    const std::string journal = fileBytes(journalOf(path));
+    const uint32_t page = uint32_t(uint8_t(journal[68])) | uint32_t(uint8_t(journal[69])) << 8;  // the first record's page
+    bytes[size_t(page) * 4096 + 1000] ^= 0x5A;
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
+    JetError e = openError(path);
+    EXPECT_EQ(3051, e.Number);
+    EXPECT_TRUE(contains(e.Description, "page " + std::to_string(page))) << e.Description;
+    EXPECT_TRUE(bytes == fileBytes(path));
+    EXPECT_TRUE(journal == fileBytes(journalOf(path)));
+}
+
+namespace {
+
+// A database and its journal: page 2 saved, a batch announcing its new
+// bytes, page 2 written; then page 3 saved (never written); `secondBatch`
+// adds a batch for it too.
+struct TwoBatches {
+    TempDir dir;
+    std::filesystem::path path;
+    std::string original;
+
+    explicit TwoBatches(bool secondBatch) {
+        path = buildDb(dir / "c.mdb", shopStatements());
+        original = fileBytes(path);
+        auto db = sys().open(path.string(), platform::Open::readWrite);
+        jet::Journal j(sys(), sys().resolve(path.string()), 4096, original.size(), db->id());
+        std::vector<uint8_t> fresh2(4096, 0x22), fresh3(4096, 0x33);
+        j.add(2, page(2));
+        j.batch({{2, fresh2.data()}}, uint32_t(original.size() / 4096));
+        j.sync();
+        db->writeAt(2 * 4096, fresh2.data(), 4096);
+        j.add(3, page(3));
+        if (secondBatch) j.batch({{3, fresh3.data()}}, uint32_t(original.size() / 4096));
+        j.sync();
+    }
+    const uint8_t* page(size_t n) const { return reinterpret_cast<const uint8_t*>(original.data()) + n * 4096; }
+    void overwriteJournal(size_t fromEnd, const std::string& bytes) {
+        std::string j = fileBytes(journalOf(path));
+        j.replace(j.size() - fromEnd, bytes.size(), bytes);
+        std::ofstream(journalOf(path), std::ios::binary | std::ios::trunc).write(j.data(), std::streamsize(j.size()));
+    }
+};
+
+}  // namespace
+
+TEST(JournalRecords, ALastRecordFailingItsChecksumIsNotApplied) {
+    // The last record torn: page 3's saved bytes came out as 0x77s.
+    TwoBatches t(false);
+    t.overwriteJournal(4096, std::string(4096, '\x77'));
+    EXPECT_EQ(0, openError(t.path).Number);
+    // Page 2 back; page 3 not given the torn record's bytes.
+    EXPECT_TRUE(t.original == fileBytes(t.path));
+    EXPECT_FALSE(std::filesystem::exists(journalOf(t.path)));
+}
+
+TEST(JournalRecords, ALastBatchFailingItsChecksumIsNotApplied) {
+    TwoBatches t(true);
+    t.overwriteJournal(1, "?");  // the second batch's checksum
+    EXPECT_EQ(0, openError(t.path).Number);
+    EXPECT_TRUE(t.original == fileBytes(t.path));
+}
+
+TEST(JournalRecords, ALostBatchBeforeWrittenPagesIsRefused) {
+    // The first batch unreadable though page 2 was written after it: the
+    // journal cannot say what happened, so nothing is touched.
+    TwoBatches t(false);
+    t.overwriteJournal(4096 + 16 + 30, "????");
+    const std::string journal = fileBytes(journalOf(t.path)), now = fileBytes(t.path);
+    JetError e = openError(t.path);
+    EXPECT_EQ(3051, e.Number);
+    EXPECT_TRUE(contains(e.Description, "page 2")) << e.Description;
+    EXPECT_TRUE(now == fileBytes(t.path));
+    EXPECT_TRUE(journal == fileBytes(journalOf(t.path)));
+}
+
+TEST(JournalRecords, ADamagedHeaderWithRecordsBehindItIsRefused) {
+    // Records are written only after the header was synced: this is damage.
+    TwoBatches t(true);
+    std::string j = fileBytes(journalOf(t.path));
+    j[20] ^= 0x10;
+    std::ofstream(journalOf(t.path), std::ios::binary | std::ios::trunc).write(j.data(), std::streamsize(j.size()));
+    const std::string now = fileBytes(t.path);
+    JetError e = openError(t.path);
+    EXPECT_EQ(3051, e.Number);
+    EXPECT_TRUE(contains(e.Description, "damaged")) << e.Description;
+    EXPECT_TRUE(now == fileBytes(t.path));
+    EXPECT_TRUE(j == fileBytes(journalOf(t.path)));
+}
+
+TEST(JournalRecords, AJournalWhoseHeaderNeverBecameWholeIsDropped) {
+    TempDir dir;
+    auto path = buildDb(dir / "c.mdb", shopStatements());
+    const std::string original = fileBytes(path);
+    std::ofstream(journalOf(path), std::ios::binary) << std::string(20, '\0');
+    EXPECT_EQ(0, openError(path).Number);
+    EXPECT_TRUE(original == fileBytes(path));
+    EXPECT_FALSE(std::filesystem::exists(journalOf(path)));
+}
+
+TEST(JournalRecords, AForeignFileUnderTheJournalsNameIsRefused) {
+    TempDir dir;
+    auto path = buildDb(dir / "c.mdb", shopStatements());
+    std::ofstream(journalOf(path), std::ios::binary) << "my own notes, not a journal at all";
+    EXPECT_EQ(3051, openError(path).Number);
+    EXPECT_TRUE(std::filesystem::exists(journalOf(path)));
+}
+
+TEST(JournalRecords, AJournalAppearingWhileOpenIsNeverReplaced) {
+    TempDir dir;
+    auto path = buildDb(dir / "c.mdb", shopStatements());
+    Database d = openWritable(path);
+    std::ofstream(journalOf(path), std::ios::binary) << "someone else's";
+    EXPECT_EQ(3051, jetErrorOf([&] { d.Execute(kChange); }));
+    EXPECT_EQ("someone else's", fileBytes(journalOf(path)));
+    d.Close();
+    std::filesystem::remove(journalOf(path));
+}
+
+TEST(PageFileStates, AFailingRollbackLeavesTheFileRefusingEverything) {
+    TempDir dir;
+    auto path = buildDb(dir / "c.mdb", shopStatements());
+    const std::string original = fileBytes(path);
+    auto env = std::make_shared<FaultEnv>();
+    const std::string db = sys().resolve(path.string());
+    bool failDb = false;
+    env->fault = [&](const FsEvent& e) -> std::optional<platform::Reason> {
+        if (failDb && e.path == db) return platform::Reason::noSpace;
+        return std::nullopt;
+    };
+    std::string journal;
+    {
+        jet::PageFile::Options o;
+        o.writable = true;
+        o.env = env.get();
+        o.maxDirtyPages = 1;  // every second change spills
+        jet::PageFile f(path.string(), o);
+        for (uint32_t n : {2u, 3u, 4u, 5u}) f.modify(n).assign(4096, uint8_t(n));
+        ASSERT_FALSE(original == fileBytes(path));
+        journal = fileBytes(journalOf(path));
+        failDb = true;
+        EXPECT_EQ(3043, jetErrorOf([&] { f.abort(); }));
+        EXPECT_FALSE(f.broken().empty());
+        // Everything else is refused, and the journal is left as it was.
+        EXPECT_EQ(3043, jetErrorOf([&] { f.modify(2); }));
+        EXPECT_EQ(3043, jetErrorOf([&] { f.appendPage(); }));
+        EXPECT_EQ(3043, jetErrorOf([&] { f.page(0); }));
+        EXPECT_EQ(3043, jetErrorOf([&] { f.commit(); }));
+        EXPECT_EQ(3043, jetErrorOf([&] { f.abort(); }));
+        failDb = false;
+        EXPECT_EQ(3043, jetErrorOf([&] { f.modify(6).assign(4096, 6); }));
+        EXPECT_TRUE(journal == fileBytes(journalOf(path)));
+        failDb = true;  // closing cannot roll back either
+    }
+    EXPECT_TRUE(journal == fileBytes(journalOf(path)));
+    // Opening again recovers.
+    EXPECT_EQ(0, openError(path).Number);
+    EXPECT_TRUE(original == fileBytes(path));
+    EXPECT_FALSE(std::filesystem::exists(journalOf(path)));
+}
+
+TEST(PageFileStates, ADiskFullEndsTheStatementAndClosingFreesTheJournal) {
+    TempDir dir;
+    auto path = buildDb(dir / "c.mdb", shopStatements());
+    const std::string original = fileBytes(path);
+    const std::string sql = "UPDATE Customers SET Notes = 'n', City = 'c', Phone = Null";
+    uint64_t total = 0;
+    {
+        auto copy = dir / "count.mdb";
+        std::filesystem::copy_file(path, copy);
+        auto env = std::make_shared<FaultEnv>();
+        DBEngine e;
+        e.SetEnv(env);
+        Database d = openWritable(copy, e);
+        d.Execute(sql);
+        d.Close();
+        for (const auto& ev : env->events()) total += ev.op == FsEvent::write ? ev.grows : 0;
+    }
+    ASSERT_GT(total, 4096u);
+    for (uint64_t room = 0; room < total; room += 1024) {
+        auto env = std::make_shared<FaultEnv>();
+        env->diskFullAfter = room;
+        DBEngine e;
+        e.SetEnv(env);
+        Database d = openWritable(path, e);
+        try {
+            d.Execute(sql);
+            FAIL() << "room=" << room << ": the statement went through";
+        } catch (const JetError& err) {
+            EXPECT_EQ(3043, err.Number);
+            EXPECT_TRUE(contains(err.Description, "disk full")) << err.Description;
+        }
+        d.Close();
+        EXPECT_FALSE(std::filesystem::exists(journalOf(path))) << "room=" << room;
+        EXPECT_TRUE(original == fileBytes(path)) << "room=" << room;
+    }
+}
+
+// The order of events as the disk sees it, over a whole statement that
+// spills several times: no database page is overwritten before the journal
+// records written so far are synced, and the journal goes only after the
+// database is synced.
+TEST(WriteOrder, JournalDurableBeforeThePageAndDatabaseBeforeTheJournalGoes) {
+    TempDir dir;
+    auto path = buildDb(dir / "c.mdb", shopStatements());
+    auto env = std::make_shared<FaultEnv>();
+    {
+        jet::PageFile::Options o;
+        o.writable = true;
+        o.env = env.get();
+        o.maxDirtyPages = 2;
+        jet::PageFile f(path.string(), o);
+        for (uint32_t n = 2; n < 9; ++n) f.modify(n)[100] ^= 1;
+        f.appendPage();
+        f.commit();
+    }
+    const std::string db = sys().resolve(path.string()), journal = journalOf(path);
+    const std::string folder = sys().folderOf(db);
+    bool journalUnsynced = false, dbUnsynced = false, journalNameDurable = false, sawDbWrite = false, removed = false;
+    for (const FsEvent& e : env->events()) {
+        if (e.path == journal) {
+            if (e.op == FsEvent::write) journalUnsynced = true;
+            if (e.op == FsEvent::sync) journalUnsynced = false;
+            if (e.op == FsEvent::remove) {
+                EXPECT_FALSE(dbUnsynced) << "the journal was deleted before the database was synced";
+                removed = true;
+            }
+        } else if (e.path == db) {
+            if (e.op == FsEvent::write) {
+                EXPECT_FALSE(journalUnsynced) << "page written at " << e.at << " before the journal was synced";
+                EXPECT_TRUE(journalNameDurable) << "page written before the journal's name was durable";
+                dbUnsynced = sawDbWrite = true;
+            }
+            if (e.op == FsEvent::sync) dbUnsynced = false;
+        } else if (e.op == FsEvent::syncFolder && e.path == folder) {
+            journalNameDurable = true;
+        }
+    }
+    EXPECT_TRUE(sawDbWrite);
+    EXPECT_TRUE(removed);
+    EXPECT_EQ(FsEvent::syncFolder, env->events().back().op);  // the deletion made durable
+}
+
+TEST(WriteOrder, TheRollbackIsDurableBeforeTheJournalGoes) {
+    TempDir dir;
+    auto path = buildDb(dir / "c.mdb", shopStatements());
+    interrupt(path, kChange);
+    auto env = std::make_shared<FaultEnv>();
+    DBEngine e;
+    e.SetEnv(env);
+    openWritable(path, e).Close();
+    const std::string db = sys().resolve(path.string()), journal = journalOf(path);
+    bool unsynced = false, wrote = false, removed = false;
+    for (const FsEvent& ev : env->events()) {
+        if (ev.path == db && (ev.op == FsEvent::write || ev.op == FsEvent::truncate)) unsynced = wrote = true;
+        if (ev.path == db && ev.op == FsEvent::sync) unsynced = false;
+        if (ev.path == journal && ev.op == FsEvent::remove) {
+            EXPECT_FALSE(unsynced);
+            removed = true;
+        }
+    }
+    EXPECT_TRUE(wrote);
+    EXPECT_TRUE(removed);
+}
+
+// Whichever call fails (a write, a sync, a deletion, a folder sync, making
+// the journal), the statement ends before or after, never between: once the
+// handle is closed and the file opened again.
+TEST(FaultAtEveryCall, AStatementEndsBeforeOrAfterWhicheverCallFails) {
+    TempDir dir;
+    auto base = buildDb(dir / "base.mdb", shopStatements());
+    const std::string before = fileBytes(base);
+    const std::string sql = "UPDATE Customers SET City = 'Bonn', Notes = 'x' WHERE City IS NULL";
+    std::string after;
+    size_t calls = 0;
+    {
+        auto p = dir / "ref.mdb";
+        std::filesystem::copy_file(base, p);
+        auto env = std::make_shared<FaultEnv>();
+        DBEngine e;
+        e.SetEnv(env);
+        Database d = openWritable(p, e);
+        d.Execute(sql);
+        d.Close();
+        after = fileBytes(p);
+        calls = env->events().size();
+    }
+    ASSERT_GT(calls, 6u);
+    std::set<FsEvent::Op> failedKinds;
+    for (size_t k = 1; k <= calls; ++k) {
+        auto p = dir / "c.mdb";
+        std::filesystem::remove(p);
+        std::filesystem::copy_file(base, p);
+        auto env = std::make_shared<FaultEnv>();
+        size_t n = 0;
+        env->fault = [&](const FsEvent& e) -> std::optional<platform::Reason> {
+            if (++n != k) return std::nullopt;
+            failedKinds.insert(e.op);
+            return platform::Reason::other;
+        };
+        DBEngine e;
+        e.SetEnv(env);
+        Database d = openWritable(p, e);
+        try {
+            d.Execute(sql);
+        } catch (const JetError& err) {
+            EXPECT_TRUE(err.Number == 3043 || err.Number == 3051) << err.Description;  // 3051: no journal could be made
+        }
+        d.Close();
+        JetError reopened = openError(p);
+        EXPECT_EQ(0, reopened.Number) << "k=" << k << ": " << reopened.Description;
+        const std::string now = fileBytes(p);
+        EXPECT_TRUE(now == before || now == after) << "call " << k << " failing left a mix";
+        EXPECT_FALSE(std::filesystem::exists(journalOf(p)));
+        EXPECT_INDEXES_CONSISTENT(p);
+    }
+    for (auto op : {FsEvent::open, FsEvent::write, FsEvent::sync, FsEvent::remove, FsEvent::syncFolder})
+        EXPECT_TRUE(failedKinds.count(op)) << "no failure of kind " << int(op) << " was tried";
+}
+
+TEST(FaultAtEveryCall, MakingADatabaseLeavesNothingWhicheverCallFails) {
+    TempDir dir;
+    size_t calls = 0;
+    {
+        auto env = std::make_shared<FaultEnv>();
+        DBEngine e;
+        e.SetEnv(env);
+        e.CreateDatabase((dir / "count.mdb").string()).Close();
+        calls = env->events().size();
+        std::filesystem::remove(dir / "count.mdb");
+    }
+    bool renameFailed = false;
+    for (size_t k = 1; k <= calls; ++k) {
+        auto env = std::make_shared<FaultEnv>();
+        size_t n = 0;
+        env->fault = [&](const FsEvent& e) -> std::optional<platform::Reason> {
+            if (++n != k) return std::nullopt;
+            renameFailed = renameFailed || e.op == FsEvent::rename;
+            return platform::Reason::noSpace;
+        };
+        DBEngine e;
+        e.SetEnv(env);
+        const auto p = dir / "new.mdb";
+        try {
+            e.CreateDatabase(p.string()).Close();
+            // Only a failure after the name was given (its folder's sync) may let it through.
+            EXPECT_TRUE(std::filesystem::exists(p));
+            std::filesystem::remove(p);
+        } catch (const JetError& err) {
+            EXPECT_FALSE(std::filesystem::exists(p)) << "k=" << k << ": " << err.Description;
+        }
+        EXPECT_EQ(0u, size_t(std::distance(std::filesystem::directory_iterator(dir.path()), {}))) << "k=" << k;
+    }
+    EXPECT_TRUE(renameFailed);
+}
