@@ -27,6 +27,9 @@ int main(int argc, char** argv) {
                  "Exit status: 0 done, 1 the job failed, 2 usage error.",
                  "vantrel"};
     app.require_subcommand(0, 1);
+    // Options are spelled with dashes everywhere: a path such as /data/a.mdb
+    // is a path, not a Windows-style option.
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", vantrel::versionText(), "Print the version and exit");
     auto* help = app.add_subcommand("help", "Print the help of vantrel or of one command");
     std::string helpTopic;

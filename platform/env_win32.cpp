@@ -139,11 +139,17 @@ public:
         return {uint64_t(i.dwVolumeSerialNumber), (uint64_t(i.nFileIndexHigh) << 32) | i.nFileIndexLow};
     }
 
+    // A held lock changes kind as flock() converts one: let go, then take
+    // the other kind (Windows cannot convert a lock in place); when that
+    // fails, the lock held before is taken back.
     bool lock(Lock kind) override {
-        OVERLAPPED o = at(kLockByte);
-        const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (kind == Lock::exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
-        if (LockFileEx(h_, flags, 0, 1, 0, &o)) return true;
+        if (held_ && heldKind_ == kind) return true;
+        const bool had = held_;
+        const Lock before = heldKind_;
+        if (held_) release();
+        if (take(kind)) return true;
         const DWORD e = GetLastError();
+        if (had) take(before);
         if (e == ERROR_LOCK_VIOLATION || e == ERROR_IO_PENDING) return false;
         fail("locking '" + path_ + "'", e);
     }
@@ -151,8 +157,24 @@ public:
     const std::string& path() const override { return path_; }
 
 private:
+    bool take(Lock kind) {
+        OVERLAPPED o = at(kLockByte);
+        const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (kind == Lock::exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+        if (!LockFileEx(h_, flags, 0, 1, 0, &o)) return false;
+        held_ = true;
+        heldKind_ = kind;
+        return true;
+    }
+    void release() {
+        OVERLAPPED o = at(kLockByte);
+        UnlockFileEx(h_, 0, 1, 0, &o);
+        held_ = false;
+    }
+
     HANDLE h_;
     std::string path_;
+    bool held_ = false;
+    Lock heldKind_ = Lock::shared;
 };
 
 class WinEnv : public Env {

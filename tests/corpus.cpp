@@ -1,17 +1,19 @@
 #include "corpus.h"
 
-#include <unistd.h>
-
 #include <atomic>
+#include <random>
 
 namespace vantrel::test {
 
 TempDir::TempDir() {
     static std::atomic<int> counter{0};
-    path_ = std::filesystem::temp_directory_path() /
-            ("vantrel-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
+    // A random part as well as a counter: process ids repeat (quickly under Wine).
+    static const unsigned run = std::random_device{}();
+    for (;;) {
+        path_ = std::filesystem::temp_directory_path() /
+                ("vantrel-test-" + std::to_string(run) + "-" + std::to_string(counter++));
+        if (std::filesystem::create_directories(path_)) break;
+    }
 }
 
 TempDir::~TempDir() {

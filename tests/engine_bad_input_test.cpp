@@ -8,6 +8,7 @@
 #include <random>
 
 #include "commands.h"
+#include "files.h"
 #include "corpus.h"
 #include "write_helpers.h"
 #include "dao.h"
@@ -66,7 +67,8 @@ TEST(BadInput, MissingEmptyForeignAndFolder) {
 TEST(BadInput, NotOpenableForWritingIs3051) {
     // A running program cannot be opened for writing, even by root: this test
     // binary stands in for a file another process keeps from us.
-    if (!std::filesystem::exists("/proc/self/exe")) GTEST_SKIP() << "skipped: no /proc";
+    if (platform::FolderSeparator() != '/' || !std::filesystem::exists("/proc/self/exe"))
+        GTEST_SKIP() << "skipped: no /proc (a POSIX system's view of running programs)";
     auto self = std::filesystem::read_symlink("/proc/self/exe");
     EXPECT_EQ(3051, openError(self, false));
     EXPECT_EQ(3343, openError(self, true));  // readable, but no database

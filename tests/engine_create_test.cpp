@@ -1,8 +1,6 @@
 // Making databases: CreateDatabase, CREATE TABLE / INDEX, INSERT, DELETE,
 // transactions, and the write path's safety on new files.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <set>
 

@@ -181,7 +181,7 @@ TEST(InsertValues, TextWithEveryControlCharacterRoundTripsThroughSql) {
     ASSERT_EQ(std::vector<std::string>{all}, textColumn(orig, "T", "Note"));
 
     const auto sqlPath = dir / "o.sql";
-    std::FILE* out = std::fopen(sqlPath.c_str(), "wb");
+    std::FILE* out = std::fopen(sqlPath.string().c_str(), "wb");
     ASSERT_EQ(0, runSql(orig.string(), kFixedPassword, out));
     std::fclose(out);
     EXPECT_EQ(std::string::npos, fileBytes(sqlPath).find('\0'));
@@ -201,7 +201,7 @@ TEST(UserTables, NamesLikeSystemTablesThroughEveryPath) {
     EXPECT_EQ("MSY\nMy_SYS\nOrders\n", testing::internal::GetCapturedStdout());
 
     const auto dumpPath = dir / "u.json";
-    std::FILE* out = std::fopen(dumpPath.c_str(), "wb");
+    std::FILE* out = std::fopen(dumpPath.string().c_str(), "wb");
     ASSERT_EQ(0, runDump(db.string(), kFixedPassword, out));
     std::fclose(out);
     const std::string dump = fileBytes(dumpPath);

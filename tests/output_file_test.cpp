@@ -187,3 +187,12 @@ TEST(EmulatorCopy, DevicesAreWrittenFoldersRefusedFilesReplacedWhole) {
     EXPECT_EQ("End Of File\r\n", fileBytes(dir / "b.tdb"));
     EXPECT_EQ(3u, entries(dir.path()));
 }
+
+TEST(FileSafety, AFifoOrDeviceIsNotADatabaseAndIsNotWaitedFor) {
+    TempDir dir;
+    ASSERT_EQ(0, ::mkfifo((dir / "pipe.mdb").c_str(), 0600));
+    EXPECT_EQ(3343, jetErrorOf([&] { openWritable(dir / "pipe.mdb"); }));
+    EXPECT_EQ(3343, jetErrorOf([&] { DBEngine::Default().OpenDatabase((dir / "pipe.mdb").string(), false, true); }));
+    EXPECT_EQ(3343, jetErrorOf([&] { DBEngine::Default().OpenDatabase("/dev/null", false, true); }));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe.mdb"));
+}

@@ -49,13 +49,23 @@ if(XVFB_RUN)
                        TIMEOUT 300)
 endif()
 
-# The engine's suites, under Wine, once the engine builds for Windows
-# (-DVANTREL_WIN32_ENGINE=ON). process_test.cpp stays on Linux: it runs sh and
-# sleep; exec_cmd_argv_test.cpp is the runner's test on both systems.
-if(VANTREL_WITH_ENGINE)
-  add_executable(vantrel_tests ${VANTREL_ENGINE_TESTS})
-  target_compile_definitions(vantrel_tests PRIVATE VANTREL_SHARED_DIR="${VANTREL_SHARED_DIR}")
-  target_link_libraries(vantrel_tests PRIVATE vantrel_cli vantrel_process gtest_main)
-  add_test(NAME engine_tests COMMAND vantrel_tests)
-  set_tests_properties(engine_tests PROPERTIES ENVIRONMENT "${wineprefix_env}" FIXTURES_REQUIRED wineprefix TIMEOUT 1800)
+# The engine's suites, under Wine. process_test.cpp stays on Linux: it runs
+# sh and sleep; exec_cmd_argv_test.cpp is the runner's test on both systems.
+add_executable(vantrel_tests ${VANTREL_ENGINE_TESTS})
+target_compile_definitions(vantrel_tests PRIVATE VANTREL_SHARED_DIR="${VANTREL_SHARED_DIR}")
+target_link_libraries(vantrel_tests PRIVATE vantrel_cli vantrel_process nlohmann_json::nlohmann_json gtest_main)
+add_test(NAME engine_tests COMMAND vantrel_tests)
+set_tests_properties(engine_tests PROPERTIES ENVIRONMENT "${wineprefix_env}" FIXTURES_REQUIRED wineprefix TIMEOUT 1800)
+
+# The real files through the Windows program: its dump against what the
+# independent readers see, its null-fill against the references.
+if(EXISTS ${VANTREL_SHARED_DIR}/tools)
+  foreach(tool corpus-check nullfill-check)
+    add_test(NAME ${tool}_wine
+      COMMAND ${CMAKE_COMMAND} -DTOOL=${VANTREL_SHARED_DIR}/tools/${tool}
+              "-DVANTREL=${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:vantrel-cli>"
+              -P ${CMAKE_CURRENT_SOURCE_DIR}/run_shared_tool.cmake)
+    set_tests_properties(${tool}_wine PROPERTIES ENVIRONMENT "${wineprefix_env}" FIXTURES_REQUIRED wineprefix
+                         SKIP_RETURN_CODE 77 TIMEOUT 1800)
+  endforeach()
 endif()

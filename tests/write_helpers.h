@@ -3,8 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -49,29 +47,6 @@ inline std::vector<Variant> columnValues(const Database& db, const std::string& 
         rs.MoveNext();
     }
     return out;
-}
-
-// Runs `work` in a child process whose engine dies, with no cleanup at all,
-// at its k-th page write. The child's exit status: 42 when it died there.
-inline int dieAtWrite(int k, const std::function<void(const DBEngine&)>& work) {
-    pid_t child = fork();
-    if (child < 0) return -1;
-    if (child == 0) {
-        DBEngine engine;
-        int n = 0;
-        engine.SetWriteHook([&](uint32_t) {
-            if (++n == k) _exit(42);
-        });
-        try {
-            work(engine);
-        } catch (...) {
-            _exit(3);
-        }
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 inline long jetErrorOf(const std::function<void()>& f) {
