@@ -137,10 +137,12 @@ TEST(Limits, NumbersBeyondADoubleAreOverflowNotInfinity) {
     EXPECT_EQ(0, db.RecordsAffected());
     db.Execute("INSERT INTO N (ID, D, S) VALUES (4, 1.7976931348623157e308, -3.4e38)");
     EXPECT_EQ(1, db.RecordsAffected());
-    for (const auto& v : columnValues(db, "N", "D"))
-        if (!v.isNull()) EXPECT_TRUE(std::isfinite(v.asDouble()));
-    for (const auto& v : columnValues(db, "N", "S"))
-        if (!v.isNull()) EXPECT_TRUE(std::isfinite(v.asDouble()));
+    for (const char* column : {"D", "S"})
+        for (const auto& v : columnValues(db, "N", column)) {
+            if (!v.isNull()) {
+                EXPECT_TRUE(std::isfinite(v.asDouble())) << column;
+            }
+        }
     db.Close();
 }
 
