@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "system_path_win32.h"
 #include "utf16.h"
 
 namespace vantrel::platform {
@@ -34,18 +35,6 @@ Failure failure(DWORD e) {
 // Long paths: a path near the 260-character limit is made absolute and given
 // the \\?\ prefix, under which the limit does not apply (and which takes
 // no "." or ".." and no forward slashes, hence the full path first).
-std::wstring systemPath(const std::string& utf8) {
-    std::wstring p = Widen(utf8);
-    for (wchar_t& c : p)
-        if (c == L'/') c = L'\\';
-    if (p.size() < MAX_PATH - 12 || p.rfind(L"\\\\?\\", 0) == 0) return p;
-    const DWORD n = GetFullPathNameW(p.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return p;
-    std::wstring full(n, L'\0');
-    full.resize(GetFullPathNameW(p.c_str(), n, full.data(), nullptr));
-    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
-}
 
 bool writeAll(HANDLE h, const char* p, size_t n) {
     while (n > 0) {
