@@ -69,3 +69,9 @@ if(EXISTS ${VANTREL_SHARED_DIR}/tools)
                          SKIP_RETURN_CODE 77 TIMEOUT 1800)
   endforeach()
 endif()
+
+# The script file in the ANSI code page of the running system, 1252 and 950.
+add_test(NAME script_code_page_wine
+  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/wine_code_page_test.py --wine ${CMAKE_CROSSCOMPILING_EMULATOR}
+          --exe $<TARGET_FILE:vantrel-cli>)
+set_tests_properties(script_code_page_wine PROPERTIES ENVIRONMENT "${wineprefix_env}" FIXTURES_REQUIRED wineprefix TIMEOUT 300)
