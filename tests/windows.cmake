@@ -75,3 +75,9 @@ add_test(NAME script_code_page_wine
   COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/wine_code_page_test.py --wine ${CMAKE_CROSSCOMPILING_EMULATOR}
           --exe $<TARGET_FILE:vantrel-cli>)
 set_tests_properties(script_code_page_wine PROPERTIES ENVIRONMENT "${wineprefix_env}" FIXTURES_REQUIRED wineprefix TIMEOUT 300)
+
+# Two Windows programs on one database: the second writer gets 3045.
+add_test(NAME second_program_3045_wine
+  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/wine_lock_test.py --wine ${CMAKE_CROSSCOMPILING_EMULATOR}
+          --exe $<TARGET_FILE:vantrel-cli>)
+set_tests_properties(second_program_3045_wine PROPERTIES ENVIRONMENT "${wineprefix_env}" FIXTURES_REQUIRED wineprefix TIMEOUT 300)
