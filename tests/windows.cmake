@@ -38,8 +38,9 @@ foreach(locale en_US:CP1252 zh_TW:CP950)
     FIXTURES_REQUIRED wineprefix TIMEOUT 120)
 endforeach()
 
-add_executable(vantrel_win32_ui_tests win32_window_test.cpp ${CMAKE_SOURCE_DIR}/app/vantrel.rc)
-target_link_libraries(vantrel_win32_ui_tests PRIVATE vantrel_win32_ui gtest_main)
+add_executable(vantrel_win32_ui_tests win32_window_test.cpp win32_cycle_test.cpp corpus.cpp ${CMAKE_SOURCE_DIR}/app/vantrel.rc)
+target_compile_definitions(vantrel_win32_ui_tests PRIVATE VANTREL_SHARED_DIR="${VANTREL_SHARED_DIR}")
+target_link_libraries(vantrel_win32_ui_tests PRIVATE vantrel_win32_ui vantrel_actions gtest_main)
 find_program(XVFB_RUN xvfb-run)
 if(XVFB_RUN)
   add_test(NAME win32_window_tests
