@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "code_page.h"
+#include "utf16.h"
 
 namespace vantrel::jet {
 
@@ -27,23 +28,7 @@ std::string decode1252(const uint8_t* p, size_t n) {
 
 }  // namespace
 
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(char(cp));
-    } else if (cp < 0x800) {
-        out.push_back(char(0xC0 | (cp >> 6)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(char(0xE0 | (cp >> 12)));
-        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(char(0xF0 | (cp >> 18)));
-        out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    }
-}
+void appendUtf8(std::string& out, char32_t cp) { platform::AppendUtf8(out, cp); }
 
 std::string decodeCodePage(const uint8_t* p, size_t n, uint16_t codePage) {
     if (codePage == 1252 || codePage == 0) return decode1252(p, n);

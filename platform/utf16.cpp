@@ -15,7 +15,9 @@ void put(std::wstring& out, char32_t cp) {
     out.push_back(wchar_t(cp));
 }
 
-void put(std::string& out, char32_t cp) {
+}  // namespace
+
+void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out.push_back(char(cp));
     } else if (cp < 0x800) {
@@ -32,7 +34,6 @@ void put(std::string& out, char32_t cp) {
         out.push_back(char(0x80 | (cp & 0x3F)));
     }
 }
-}  // namespace
 
 std::wstring Widen(const std::string& s) {
     std::wstring out;
@@ -77,7 +78,7 @@ std::string Narrow(const std::wstring& w) {
         } else if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
             cp = 0xFFFD;
         }
-        put(out, cp);
+        AppendUtf8(out, cp);
     }
     return out;
 }

@@ -8,5 +8,6 @@ namespace vantrel::platform {
 
 std::wstring Widen(const std::string& utf8);     // wchar_t is UTF-16 on Windows, UTF-32 elsewhere
 std::string Narrow(const std::wstring& wide);
+void AppendUtf8(std::string& out, char32_t cp);  // one code point, encoded
 
 }  // namespace vantrel::platform
