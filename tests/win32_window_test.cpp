@@ -112,6 +112,29 @@ TEST(Win32Window, ClientAreaTitleAndControlsAt96Dpi) {
     EXPECT_FALSE(GetWindowLongW(t[L::List1], GWL_STYLE) & LBS_SORT);
 }
 
+// Where a label reaches into another control ("Tables to Convert" into the
+// list's top border), the control is drawn over it: it is above the label in
+// the z-order and the label is clipped by the siblings above it.
+TEST(Win32Window, LabelsStayUnderTheControlsTheyTouch) {
+    Window t;
+    int overlaps = 0;
+    for (L::Index label : {L::Label1, L::Label2}) {
+        const RECT lr = clientRectOf(t[label]);
+        for (int i = 0; i < L::kCount; ++i) {
+            if (i == label) continue;
+            const RECT cr = clientRectOf(t[L::Index(i)]);
+            RECT both;
+            if (!IntersectRect(&both, &lr, &cr)) continue;
+            ++overlaps;
+            bool above = false;
+            for (HWND w = GetWindow(t[L::Index(i)], GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT)) above |= w == t[label];
+            EXPECT_TRUE(above) << L::kControls[i].name << " over " << L::kControls[label].name;
+            EXPECT_TRUE(GetWindowLongW(t[label], GWL_STYLE) & WS_CLIPSIBLINGS) << L::kControls[label].name;
+        }
+    }
+    EXPECT_EQ(2, overlaps);  // Label1 into Text1, Label2 into List1: one pixel each
+}
+
 TEST(Win32Window, TabOrderSkipsLabelsAndDisabledButtons) {
     Window t;
     EXPECT_EQ((std::vector<std::string>{"Text1", "cmdBrowse", "List1"}), t.tabStops(L::Text1));

@@ -22,7 +22,9 @@ ClassAndStyle classOf(layout::Kind kind, bool multiline) {
         case layout::Kind::Edit: return {L"EDIT", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
         case layout::Kind::Button:
             return {L"BUTTON", DWORD(WS_TABSTOP | BS_PUSHBUTTON | (multiline ? BS_MULTILINE : 0)), 0};
-        case layout::Kind::Label: return {L"STATIC", SS_LEFT, 0};
+        // A label stays under the controls it touches, as the form's own labels
+        // do: "Tables to Convert" reaches one pixel into the list's border.
+        case layout::Kind::Label: return {L"STATIC", SS_LEFT | WS_CLIPSIBLINGS, 0};
         case layout::Kind::List:
             return {L"LISTBOX", WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE};
     }
