@@ -118,6 +118,19 @@ TEST(RowRules, ANewReferencedKeyServesTheNextInsert) {
     EXPECT_INDEXES_CONSISTENT(path);
 }
 
+TEST(RowRules, AKeyRolledBackServesNoLaterInsert) {
+    TempDir dir;
+    const auto path = buildRulesDb(dir / "rules.mdb");
+    Database db = openWritable(path);
+    db.BeginTrans();
+    db.Execute("INSERT INTO Orders VALUES (3, 'ALFKI', 'C3', 'x', 'r', 1, 10, 1)");  // the rules are read now
+    db.Execute("INSERT INTO Customers VALUES ('NEWCO', 'New Company')");
+    db.Rollback();
+    db.Execute("INSERT INTO Orders VALUES (4, 'NEWCO', 'C4', 'x', 'r', 1, 10, 1)");
+    EXPECT_EQ(1, db.LastUpdate().refused.at("relationship"));
+    EXPECT_EQ(2u, columnValues(db, "Orders", "OrderID").size());
+}
+
 TEST(RowRules, ARuleThisEngineCannotEvaluateFailsTheInsert) {
     TempDir dir;
     const auto path = buildRulesDb(dir / "rules.mdb");
