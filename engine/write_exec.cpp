@@ -47,8 +47,10 @@ const CatalogEntry& tableNamed(const std::vector<CatalogEntry>& catalog, const s
 }
 
 TableWriter& WriterSet::get(const CatalogEntry& table, const std::vector<CatalogEntry>& catalog, const Plan** plan) {
-    Entry& e = writers_[table.tdefPage];
-    if (!e.writer) {
+    auto found = writers_.find(table.tdefPage);
+    if (found == writers_.end()) {
+        // Built whole before it is kept: a failure leaves no writer without its rules.
+        Entry e;
         e.writer = std::make_unique<TableWriter>(file_, table.tdefPage);
         TableWriter& w = *e.writer;
         const auto& cols = w.table().columns;
@@ -69,9 +71,10 @@ TableWriter& WriterSet::get(const CatalogEntry& table, const std::vector<Catalog
             e.plan.unsupported = err.Description;  // a rule this engine cannot check: no row goes in unchecked
         }
         e.plan.referenced = enforcedSide(file_, catalog, table.name, false);
+        found = writers_.emplace(table.tdefPage, std::move(e)).first;
     }
-    if (plan) *plan = &e.plan;
-    return *e.writer;
+    if (plan) *plan = &found->second.plan;
+    return *found->second.writer;
 }
 
 void WriterSet::flush() {
