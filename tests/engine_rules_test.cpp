@@ -151,6 +151,7 @@ TEST(ColumnDefaults, ConstantsAndTheClockEvaluate) {
     EXPECT_DOUBLE_EQ(36922, jet::ColumnDefault("A", "#2001-01-31#").value(today).asDouble());
     EXPECT_TRUE(jet::ColumnDefault("A", "Yes").value(today).boolValue());
     EXPECT_FALSE(jet::ColumnDefault("A", "False").value(today).boolValue());
+    EXPECT_FALSE(jet::ColumnDefault("A", "=No").value(today).boolValue());  // forms Access keeps: 0, No, FALSE, =No, "text"
     EXPECT_TRUE(jet::ColumnDefault("A", "Null").value(today).isNull());
     EXPECT_DOUBLE_EQ(45000, jet::ColumnDefault("A", "=Date()").value(today).asDouble());
     EXPECT_DOUBLE_EQ(today, jet::ColumnDefault("A", "Now()").value(today).asDouble());
@@ -159,7 +160,7 @@ TEST(ColumnDefaults, ConstantsAndTheClockEvaluate) {
 }
 
 TEST(ColumnDefaults, AnythingElseIsRefusedNotGuessed) {
-    for (const char* text : {"[Qty] * 2", "UCase('a')", "1 + 1", "", "Date() + 1", "CurrentUser()"}) {
+    for (const char* text : {"GenGUID()", "[Qty] * 2", "UCase('a')", "1 + 1", "", "Date() + 1", "CurrentUser()"}) {
         const jet::ColumnDefault d("A", text);
         EXPECT_TRUE(d.present()) << text;
         EXPECT_EQ(3251, jetErrorOf([&] { d.value(0); })) << text;
