@@ -11,9 +11,10 @@
 //     rows are never let through a rule that was not checked.
 //   - The keys of a relationship's other side are read once, at construction;
 //     rows added later in the same unit of work reach them through
-//     noteInserted(). Nothing else may change the other side meanwhile (the
-//     writers are rebuilt after an UPDATE, and a referenced table refuses
-//     DELETE).
+//     noteInserted(). Nothing else may change the other side meanwhile: the
+//     database object drops its table writers, and with them these rules, at
+//     every commit, undo, UPDATE and definition change, and a referenced
+//     table refuses DELETE.
 #pragma once
 
 #include <functional>
