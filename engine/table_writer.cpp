@@ -172,6 +172,8 @@ std::string TableWriter::insert(std::vector<Variant> values, const std::vector<b
         if ((c.flags & kColAutoLong) && c.type == kLong && given[i] && values[i].asInt() > int64_t(autoNumber))
             autoNumber = uint32_t(values[i].asInt());
     }
+    if (check)
+        if (std::string why = check(values); !why.empty()) return why;
 
     // Index entries; a unique index refuses a key it already holds.
     std::vector<std::vector<uint8_t>> keys(indexes_.size());

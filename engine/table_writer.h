@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -40,6 +41,10 @@ public:
 
     // Rules of the table's columns (from its catalog properties).
     std::vector<bool> allowZeroLength, required;
+    // The table's other rules (validation rules, relationships), given the
+    // row as it would be stored: "" or why Jet refuses it. Runs after the
+    // columns' own rules and before the unique indexes.
+    std::function<std::string(const std::vector<Variant>& row)> check;
 
 private:
     struct IndexBuf;

@@ -11,7 +11,7 @@
 #include "index_key.h"
 #include "index_write.h"
 #include "properties.h"
-#include "relationships.h"
+#include "row_rules.h"
 #include "row_encode.h"
 #include "row_layout.h"
 #include "row_store.h"
@@ -55,17 +55,6 @@ bool allNullKey(const IndexState& ix, const std::vector<uint8_t>& key, bool jet3
         at += len;
     }
     return true;
-}
-
-// A canonical text for comparing values across tables (relationships).
-std::string canonical(const Variant& v) {
-    if (v.isNumeric()) {
-        char buf[40];
-        std::snprintf(buf, sizeof buf, "n%.17g", v.asDouble());
-        return buf;
-    }
-    if (v.type() == VarType::Text) return "t" + upperAscii(v.str());
-    return "b" + v.str();
 }
 
 JetError tooFewParameters(size_t n) { return {3061, "Too few parameters. Expected " + std::to_string(n) + "."}; }
@@ -117,79 +106,8 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
         if (const ColumnProperties* cp = props.column(t.columns[size_t(c)].name); cp && cp->appendOnly)
             throw JetError(3251, "Operation is not supported for this type of object. (append-only column " + t.columns[size_t(c)].name +
                                      " keeps its history in a column this engine does not write)");
-    std::vector<std::unique_ptr<Expr>> columnRules(t.columns.size());
-    for (int c : targets) {
-        const ColumnProperties* cp = props.column(t.columns[size_t(c)].name);
-        if (cp && !cp->validationRule.empty()) {
-            columnRules[size_t(c)] = parseRule(cp->validationRule, true);
-            if (!columnRules[size_t(c)])
-                throw JetError(3251, "Operation is not supported for this type of object. (the validation rule '" + cp->validationRule +
-                                         "' of column " + t.columns[size_t(c)].name + " cannot be evaluated by this engine)");
-        }
-    }
-    std::unique_ptr<Expr> tableRule;
-    if (!props.validationRule.empty()) {
-        tableRule = parseRule(props.validationRule, false);
-        if (!tableRule)
-            throw JetError(3251, "Operation is not supported for this type of object. (the validation rule '" + props.validationRule +
-                                     "' of table " + entry->name + " cannot be evaluated by this engine)");
-    }
-
-    // Enforced relationships that involve a changed column.
-    struct RiCheck {
-        std::vector<int> cols;          // our columns
-        std::unordered_set<std::string> existing;  // the other side's keys
-        bool weAreForeign;              // our new key must exist on the other side
-    };
-    std::vector<RiCheck> riChecks;
-    for (const Relationship& r : readRelationships(file, catalog)) {
-        if (!r.enforced) continue;
-        const bool foreign = upperAscii(r.table) == upperAscii(entry->name);
-        const bool referenced = upperAscii(r.referencedTable) == upperAscii(entry->name);
-        if (!foreign && !referenced) continue;
-        for (int side = 0; side < 2; ++side) {
-            if ((side == 0 && !foreign) || (side == 1 && !referenced)) continue;
-            const auto& ours = side == 0 ? r.columns : r.referencedColumns;
-            const auto& theirs = side == 0 ? r.referencedColumns : r.columns;
-            const std::string& other = side == 0 ? r.referencedTable : r.table;
-            RiCheck check;
-            check.weAreForeign = side == 0;
-            bool touched = false;
-            for (const auto& n : ours) {
-                int c = findColumn(n);
-                if (c < 0) throw FormatError("relationship " + r.name + " names a missing column");
-                check.cols.push_back(c);
-                touched |= std::find(targets.begin(), targets.end(), c) != targets.end();
-            }
-            if (!touched) continue;
-            const CatalogEntry* oe = nullptr;
-            for (const auto& e : catalog)
-                if (upperAscii(e.name) == upperAscii(other) && e.local()) oe = &e;
-            if (!oe) throw JetError(3251, "Operation is not supported for this type of object. (relationship " + r.name + " to a linked table)");
-            TableDefData ot = readTableDef(file, oe->tdefPage);
-            std::vector<size_t> ocols;
-            for (const auto& n : theirs) {
-                size_t k = 0;
-                while (k < ot.columns.size() && upperAscii(ot.columns[k].name) != upperAscii(n)) ++k;
-                if (k == ot.columns.size()) throw FormatError("relationship " + r.name + " names a missing column");
-                ocols.push_back(k);
-            }
-            TableScan os(file, ot);
-            CrackedRow orow;
-            while (os.next()) {
-                crackRow(l, ot, os.row().bytes, orow);
-                std::string key;
-                bool anyNull = false;
-                for (size_t k : ocols) {
-                    Variant v = decodeValue(file, l, ot.columns[k], orow.columns[k]);
-                    anyNull |= v.isNull();
-                    key += canonical(v) + '\x1f';
-                }
-                if (!anyNull) check.existing.insert(key);
-            }
-            riChecks.push_back(std::move(check));
-        }
-    }
+    // Validation rules, and the enforced relationships over a changed column.
+    RowRules rules(file, catalog, *entry, t, props, targets, false);
 
     // Indexes over a changed column.
     std::vector<IndexState> indexes;
@@ -229,9 +147,6 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
     // Column references resolved once, not per row.
     auto resolver = [&](const std::string& n) { return findColumn(n); };
     if (st.where) resolveColumns(*st.where, resolver);
-    for (auto& r : columnRules)
-        if (r) resolveColumns(*r, resolver);
-    if (tableRule) resolveColumns(*tableRule, resolver);
 
     // The rows, in storage order.
     RowStore store(file, t);
@@ -290,11 +205,6 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
                 refusal = "value too long";
             } else if ((c.type == kText || c.type == kMemo) && newValues[a].value.str().empty() && cp && cp->allowZeroLength == false) {
                 refusal = "AllowZeroLength";
-            } else if (columnRules[size_t(targets[a])]) {
-                EvalContext rc = ctx;
-                rc.implicit = newValues[a].value;
-                Variant ok = evaluate(*columnRules[size_t(targets[a])], rc);
-                if (!ok.isNull() && !isTrue(ok)) refusal = "validation rule";
             }
         }
         auto newValueOf = [&](size_t col) -> Variant {
@@ -302,30 +212,7 @@ UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& cata
                 if (size_t(targets[a]) == col) return newValues[a].value;
             return valueOf(col);
         };
-        if (refusal.empty() && tableRule) {
-            EvalContext rc = ctx;
-            rc.columnAt = [&](int i) { return newValueOf(size_t(i)); };
-            rc.column = [&](const std::string& name) { return newValueOf(size_t(findColumn(name))); };
-            Variant ok = evaluate(*tableRule, rc);
-            if (!ok.isNull() && !isTrue(ok)) refusal = "validation rule";
-        }
-        for (auto& ri : riChecks) {
-            if (!refusal.empty()) break;
-            std::string newKey, oldKey;
-            bool newNull = false, oldNull = false, changes = false;
-            for (int c : ri.cols) {
-                Variant nv = newValueOf(size_t(c)), ov = valueOf(size_t(c));
-                newNull |= nv.isNull();
-                oldNull |= ov.isNull();
-                newKey += canonical(nv) + '\x1f';
-                oldKey += canonical(ov) + '\x1f';
-            }
-            changes = newKey != oldKey;
-            if (!changes) continue;
-            if (ri.weAreForeign && !newNull && !ri.existing.count(newKey)) refusal = "relationship";
-            // A value other rows refer to may not change under them.
-            if (!ri.weAreForeign && !oldNull && ri.existing.count(oldKey)) refusal = "relationship";
-        }
+        if (refusal.empty()) refusal = rules.check([&](size_t i) { return valueOf(i); }, newValueOf, today);
 
         // New index entries; a unique index refuses a key it already holds.
         if (refusal.empty() && !indexesLoaded) loadIndexes();

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <ctime>
 #include <set>
 
 #include "ace_write_rules.h"
 #include "expr_eval.h"
+#include "local_time.h"
 #include "properties.h"
 #include "relationships.h"
 #include "row_layout.h"
@@ -45,42 +47,59 @@ const CatalogEntry& tableNamed(const std::vector<CatalogEntry>& catalog, const s
 }
 
 TableWriter& WriterSet::get(const CatalogEntry& table, const std::vector<CatalogEntry>& catalog, const Plan** plan) {
-    Entry& e = writers_[table.tdefPage];
-    if (!e.writer) {
+    auto found = writers_.find(table.tdefPage);
+    if (found == writers_.end()) {
+        // Built whole before it is kept: a failure leaves no writer without its rules.
+        Entry e;
         e.writer = std::make_unique<TableWriter>(file_, table.tdefPage);
         TableWriter& w = *e.writer;
         const auto& cols = w.table().columns;
         const TableProperties props = readTableProperties(file_, table);
-        e.plan.needsValue.assign(cols.size(), "");
-        if (!props.validationRule.empty()) e.plan.unsupported = "the table has a validation rule";
+        e.plan.defaults.resize(cols.size());
         for (size_t i = 0; i < cols.size(); ++i) {
             e.plan.columns.emplace(upperAscii(cols[i].name), i);
             const ColumnProperties* cp = props.column(cols[i].name);
             if (!cp) continue;
             if (cp->required.value_or(false) && cols[i].type != kBool) w.required[i] = true;
             if (cp->allowZeroLength == false) w.allowZeroLength[i] = false;
-            if (!cp->validationRule.empty()) e.plan.unsupported = "column " + cols[i].name + " has a validation rule";
-            // Jet would fill in the default; this engine does not evaluate defaults.
-            if (cp->hasDefault) e.plan.needsValue[i] = "column " + cols[i].name + " has a default value; name it in the statement";
+            if (cp->hasDefault) e.plan.defaults[i] = ColumnDefault(cols[i].name, cp->defaultValue);
         }
-        if (enforcedSide(file_, catalog, table.name, true)) e.plan.unsupported = "the table must match an enforced relationship";
+        try {
+            e.plan.rules = std::make_unique<RowRules>(file_, catalog, table, w.table(), props, std::vector<int>{}, true);
+        } catch (const JetError& err) {
+            if (err.Number != 3251) throw;
+            e.plan.unsupported = err.Description;  // a rule this engine cannot check: no row goes in unchecked
+        }
         e.plan.referenced = enforcedSide(file_, catalog, table.name, false);
+        found = writers_.emplace(table.tdefPage, std::move(e)).first;
     }
-    if (plan) *plan = &e.plan;
-    return *e.writer;
+    if (plan) *plan = &found->second.plan;
+    return *found->second.writer;
 }
 
 void WriterSet::flush() {
     for (auto& [page, e] : writers_) e.writer->flush();
 }
 
+void WriterSet::noteInserted(const CatalogEntry& table, const std::vector<Variant>& row) {
+    for (auto& [page, e] : writers_)
+        if (e.plan.rules) e.plan.rules->noteInserted(table.name, row);
+}
+
 UpdateReport executeInsert(const std::vector<CatalogEntry>& catalog, const InsertStatement& st, WriterSet& writers) {
+    const std::time_t now = std::time(nullptr);
+    const std::tm tm = platform::LocalTime(now);
+    const double today = oleDay(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) + (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0;
+    return executeInsert(catalog, st, writers, today);
+}
+
+UpdateReport executeInsert(const std::vector<CatalogEntry>& catalog, const InsertStatement& st, WriterSet& writers, double today) {
     const CatalogEntry& entry = tableNamed(catalog, st.table);
     checkWritable(entry);
     const WriterSet::Plan* plan = nullptr;
     TableWriter& w = writers.get(entry, catalog, &plan);
     const TableDefData& t = w.table();
-    if (!plan->unsupported.empty()) throw unsupported(plan->unsupported);
+    if (!plan->unsupported.empty()) throw JetError(3251, plan->unsupported);
     if (auto why = unwritableRows(t, true); !why.empty()) throw unsupported(why);
 
     // Which column each value goes to.
@@ -100,16 +119,41 @@ UpdateReport executeInsert(const std::vector<CatalogEntry>& catalog, const Inser
         }
     }
     if (targets.size() != st.values.size()) throw JetError(3346, "Number of query values and destination fields are not the same.");
-    for (size_t i = 0; i < t.columns.size(); ++i)
-        if (!given[i] && !plan->needsValue[i].empty()) throw unsupported(plan->needsValue[i]);
 
     std::vector<Variant> values(t.columns.size());
     for (size_t k = 0; k < targets.size(); ++k) values[targets[k]] = st.values[k];
+    // Columns the statement does not name take their defaults (an autonumber counts up instead).
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        const ColumnDef& c = t.columns[i];
+        if (given[i] || !plan->defaults[i].present() || ((c.flags & kColAutoLong) && c.type == kLong)) continue;
+        values[i] = plan->defaults[i].value(today);
+        given[i] = !values[i].isNull();
+    }
+
     UpdateReport r;
     r.table = entry.name;
-    const std::string refusal = w.insert(std::move(values), given);
-    if (refusal.empty()) ++r.affected;
-    else ++r.refused[refusal];
+    std::vector<Variant> stored;
+    const RowRules* rules = plan->rules.get();
+    w.check = [&](const std::vector<Variant>& row) -> std::string {
+        if (rules)
+            if (std::string why = rules->check({}, [&](size_t i) { return row[i]; }, today); !why.empty()) return why;
+        if (plan->referenced) stored = row;  // other tables' rules learn the new key
+        return {};
+    };
+    std::string refusal;
+    try {
+        refusal = w.insert(std::move(values), given);
+    } catch (...) {
+        w.check = nullptr;
+        throw;
+    }
+    w.check = nullptr;
+    if (refusal.empty()) {
+        ++r.affected;
+        if (!stored.empty()) writers.noteInserted(entry, stored);
+    } else {
+        ++r.refused[refusal];
+    }
     return r;
 }
 

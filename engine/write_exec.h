@@ -1,6 +1,7 @@
 // Running INSERT INTO ... VALUES and DELETE statements. Rows Jet would refuse
-// (a rule of the column or a unique index) are counted, not written; a
-// statement the engine cannot run safely fails whole.
+// (a rule of the column or the table, an enforced relationship, a unique
+// index) are counted, not written; a statement the engine cannot run safely
+// fails whole. A new row gets the DefaultValue of each column it does not name.
 #pragma once
 
 #include <map>
@@ -10,7 +11,9 @@
 #include <vector>
 
 #include "catalog.h"
+#include "column_default.h"
 #include "page_file.h"
+#include "row_rules.h"
 #include "sql_ast.h"
 #include "table_writer.h"
 #include "update_exec.h"
@@ -25,7 +28,8 @@ public:
     struct Plan {
         std::unordered_map<std::string, size_t> columns;  // upper-cased name -> position
         std::string unsupported;          // why rows cannot be added, if they cannot
-        std::vector<std::string> needsValue;  // per column: why it must be named ("" when it need not)
+        std::vector<ColumnDefault> defaults;  // per column
+        std::unique_ptr<RowRules> rules;  // validation rules and relationships a new row must keep
         bool referenced = false;          // other tables' rows refer to this one's (enforced)
     };
     explicit WriterSet(PageFile& file) : file_(file) {}
@@ -35,6 +39,8 @@ public:
     // Forgets the writers (after flush, or when the transaction is undone).
     void clear() { writers_.clear(); }
     bool empty() const { return writers_.empty(); }
+    // A row was added to `table`: the rules of the tables that refer to it learn its key.
+    void noteInserted(const CatalogEntry& table, const std::vector<Variant>& row);
 
 private:
     PageFile& file_;
@@ -48,6 +54,9 @@ private:
 // The catalog entry of a table named in a statement; JetError 3078 when there is none.
 const CatalogEntry& tableNamed(const std::vector<CatalogEntry>& catalog, const std::string& name);
 
+// `today` (an OLE date) is what Date() and Now() give in defaults and rules.
+UpdateReport executeInsert(const std::vector<CatalogEntry>& catalog, const InsertStatement& st, WriterSet& writers, double today);
+// The same with today read from the local clock.
 UpdateReport executeInsert(const std::vector<CatalogEntry>& catalog, const InsertStatement& st, WriterSet& writers);
 UpdateReport executeDelete(PageFile& file, const std::vector<CatalogEntry>& catalog, DeleteStatement st, WriterSet& writers, double today);
 
