@@ -405,7 +405,7 @@ void Database::Execute(const std::string& sql) {
     const double now = oleNow();
     try {
         UpdateReport r = guarded(impl_->path, [&]() -> UpdateReport {
-            if (auto* ins = std::get_if<InsertStatement>(&st)) return executeInsert(impl_->catalog, *ins, writers);
+            if (auto* ins = std::get_if<InsertStatement>(&st)) return executeInsert(impl_->catalog, *ins, writers, now);
             if (auto* del = std::get_if<DeleteStatement>(&st)) return executeDelete(file, impl_->catalog, std::move(*del), writers, now);
             // The other statements read indexes and definitions from the pages: bring them up to date first.
             writers.flush();

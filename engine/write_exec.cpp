@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <ctime>
 #include <set>
 
 #include "ace_write_rules.h"
 #include "expr_eval.h"
-#include "local_time.h"
 #include "properties.h"
 #include "relationships.h"
 #include "row_layout.h"
@@ -84,13 +82,6 @@ void WriterSet::flush() {
 void WriterSet::noteInserted(const CatalogEntry& table, const std::vector<Variant>& row) {
     for (auto& [page, e] : writers_)
         if (e.plan.rules) e.plan.rules->noteInserted(table.name, row);
-}
-
-UpdateReport executeInsert(const std::vector<CatalogEntry>& catalog, const InsertStatement& st, WriterSet& writers) {
-    const std::time_t now = std::time(nullptr);
-    const std::tm tm = platform::LocalTime(now);
-    const double today = oleDay(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) + (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0;
-    return executeInsert(catalog, st, writers, today);
 }
 
 UpdateReport executeInsert(const std::vector<CatalogEntry>& catalog, const InsertStatement& st, WriterSet& writers, double today) {

@@ -56,8 +56,6 @@ const CatalogEntry& tableNamed(const std::vector<CatalogEntry>& catalog, const s
 
 // `today` (an OLE date) is what Date() and Now() give in defaults and rules.
 UpdateReport executeInsert(const std::vector<CatalogEntry>& catalog, const InsertStatement& st, WriterSet& writers, double today);
-// The same with today read from the local clock.
-UpdateReport executeInsert(const std::vector<CatalogEntry>& catalog, const InsertStatement& st, WriterSet& writers);
 UpdateReport executeDelete(PageFile& file, const std::vector<CatalogEntry>& catalog, DeleteStatement st, WriterSet& writers, double today);
 
 }  // namespace vantrel::jet

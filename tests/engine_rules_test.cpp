@@ -73,7 +73,9 @@ TEST_P(RowRulesAlike, RefuseOrPassTheSameRowsWithTheSameReason) {
         // Nothing written: no new row, the old one as it was.
         ASSERT_EQ(before.size(), after.size());
         EXPECT_EQ(before[1].isNull(), after[1].isNull());
-        if (!before[1].isNull() && before[1].type() == VarType::Text) EXPECT_EQ(before[1].str(), after[1].str());
+        if (!before[1].isNull() && before[1].type() == VarType::Text) {
+            EXPECT_EQ(before[1].str(), after[1].str());
+        }
     } else {
         EXPECT_TRUE(db.LastUpdate().refused.empty()) << sql << ": refused for " << db.LastUpdate().refused.begin()->first;
         EXPECT_EQ(before.size() + (through == Through::Insert ? 1 : 0), after.size());
