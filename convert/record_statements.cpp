@@ -1,4 +1,7 @@
 // INSERT lines, one per record of a table.
+#include <cstring>
+#include <unordered_map>
+
 #include "converter.h"
 #include "text_forms.h"
 #include "type_classes.h"
@@ -45,16 +48,18 @@ void appendStripped(const Variant& value, std::string& out) {
     out += '"';
     const size_t from = out.size();
     AppendDefaultText(value, out);
-    for (size_t i = from; i < out.size(); ++i)
-        if (out[i] == '\r' || out[i] == '\n' || out[i] == '"') out[i] = ' ';
+    char* const end = out.data() + out.size();
+    for (char c : {'\r', '\n', '"'})
+        for (char* at = out.data() + from; (at = static_cast<char*>(std::memchr(at, c, size_t(end - at)))) != nullptr;)
+            *at++ = ' ';
     out += '"';
 }
 
 }  // namespace
 
 // One INSERT line per record that has a value to write, built in place: the
-// column list comes from which columns hold a value (kept while the next
-// record has the same ones). The lines of one table go out together
+// column list comes from which columns hold a value (each list made once
+// and kept for the records with values in the same columns). The lines of one table go out together
 // (script_lines.h); when a record fails, the lines of the records before it
 // are put in the file first.
 void Converter::WriteRecords(Database& db, TableDef& tbl) {
@@ -67,8 +72,10 @@ void Converter::WriteRecords(Database& db, TableDef& tbl) {
         names.push_back(f.Name());
     }
     const std::string head = "INSERT INTO [" + tbl.Name() + "] (";
-    std::string values, line, list;
-    std::vector<char> present(forms.size()), listOf;  // the columns `list` was made for
+    std::string values, line;
+    std::string present(forms.size(), '\0');  // per column: 1 when it holds a value in this record
+    std::unordered_map<std::string, std::string> lists;  // column lists by `present`
+    const std::pair<const std::string, std::string>* last = nullptr;  // the list of the record before
     ScriptLines lines(ScriptPath, linesWritten_, *scriptEnv_);
     try {
         while (!rsSrc.EOF_()) {
@@ -92,20 +99,25 @@ void Converter::WriteRecords(Database& db, TableDef& tbl) {
             }
             // A record with nothing to write gives no line.
             if (!values.empty()) {
-                if (present != listOf) {
-                    list.clear();
-                    for (size_t i = 0; i < names.size(); ++i)
-                        if (present[i]) list += "[" + names[i] + "], ";
-                    list.resize(list.size() - 2);
-                    listOf = present;
+                if (last == nullptr || last->first != present) {
+                    auto known = lists.find(present);
+                    if (known == lists.end()) {
+                        if (lists.size() >= 4096) lists.clear();
+                        std::string list;
+                        for (size_t i = 0; i < names.size(); ++i)
+                            if (present[i]) list.append("[").append(names[i]).append("], ");
+                        list.resize(list.size() - 2);
+                        known = lists.emplace(present, std::move(list)).first;
+                    }
+                    last = &*known;
                 }
-                line = head;
-                line += list;
-                line += ") values (";
-                line.append(values, 0, values.size() - 2);
-                line += ')';
-                if (encoder_.passesThrough()) lines.add(line);
-                else lines.add(encoder_.encode(line));
+                const std::string_view valueList(values.data(), values.size() - 2);
+                if (encoder_.passesThrough()) {
+                    lines.add({head, last->second, ") values (", valueList, ")"});
+                } else {
+                    line.assign(head).append(last->second).append(") values (").append(valueList).append(")");
+                    lines.add(encoder_.encode(line));
+                }
             }
             values.clear();
             if (record_) record_();

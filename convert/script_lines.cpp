@@ -24,6 +24,14 @@ void ScriptLines::add(std::string_view encodedLine) {
     if (block_.size() >= kBlockBytes) flush();
 }
 
+void ScriptLines::add(std::initializer_list<std::string_view> parts) {
+    if (failed_) return;
+    for (std::string_view part : parts) block_ += part;
+    block_ += "\r\n";
+    lineEnds_.push_back(block_.size());
+    if (block_.size() >= kBlockBytes) flush();
+}
+
 void ScriptLines::flush() {
     if (lineEnds_.empty() || failed_) return;
     failed_ = true;  // until this flush is through

@@ -20,6 +20,7 @@
 // 76, 61, 57 from OutputError).
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -37,6 +38,8 @@ public:
 
     // One more line, already in the file's character set, without its line end.
     void add(std::string_view encodedLine);
+    // One more line made of these parts, in order.
+    void add(std::initializer_list<std::string_view> parts);
     // Appends every line added so far to the file (nothing once a write failed).
     void flush();
 
