@@ -35,6 +35,26 @@ void appendFloating(double d, int digits, std::string& out) {
         if (out[i] == 'e') out[i] = 'E';
 }
 
+// Currency's text as currencyText(0) gives it (no trailing zeros, no point
+// for whole amounts), from the value in units of 1/10000.
+void appendCurrency(int64_t scaled, std::string& out) {
+    const uint64_t m = scaled < 0 ? 0 - uint64_t(scaled) : uint64_t(scaled);
+    if (scaled < 0) out += '-';
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, m / 10000);
+    out.append(buf, size_t(r.ptr - buf));
+    uint64_t fraction = m % 10000;
+    if (fraction == 0) return;
+    int places = 4;
+    while (fraction % 10 == 0) {
+        fraction /= 10;
+        --places;
+    }
+    out += '.';
+    for (int i = places - 1; i >= 0; --i, fraction /= 10) buf[i] = char('0' + fraction % 10);
+    out.append(buf, size_t(places));
+}
+
 void appendDigits(int v, int width, std::string& out) {
     char b[4];
     for (int i = width - 1; i >= 0; --i, v /= 10) b[i] = char('0' + v % 10);
@@ -99,7 +119,7 @@ void AppendDefaultText(const Variant& v, std::string& out) {
             out.append(buf, size_t(r.ptr - buf));
             return;
         }
-        case VarType::Currency: out += v.currencyText(0); return;
+        case VarType::Currency: appendCurrency(v.asInt(), out); return;
         case VarType::Single: appendFloating(v.asDouble(), 7, out); return;
         case VarType::Double: appendFloating(v.asDouble(), 15, out); return;
         case VarType::Date: appendDate(v.asDouble(), out); return;

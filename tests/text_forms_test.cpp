@@ -62,6 +62,18 @@ TEST(TextFormsAgreeWithPrintf, DoublesAndSinglesOfEveryMagnitude) {
     }
 }
 
+TEST(TextFormsAgreeWithPrintf, CurrencyAsTheVariantWritesIt) {
+    std::mt19937_64 random(11);
+    std::vector<int64_t> values = {0, 1, -1, 10000, -10000, 35000, 120000, 10, 100, 1000, 10001, 99990,
+                                   INT64_MAX, INT64_MIN, INT64_MIN + 1};
+    for (int i = 0; i < 100000; ++i) values.push_back(int64_t(random()));
+    for (int i = 0; i < 100000; ++i) values.push_back(int64_t(random() % 20000001) - 10000000);
+    for (int64_t scaled : values) {
+        const Variant v = Variant::currency(scaled);
+        ASSERT_EQ(v.currencyText(0), DefaultText(v)) << scaled;
+    }
+}
+
 TEST(TextFormsAgreeWithPrintf, DatesOverTheWholeRangeAndBeyond) {
     std::mt19937_64 random(7);
     std::vector<double> values = {0.0, 0.5, -0.5, 1.0, -1.0, 2.0 / 3, 36526.0, 36526.999999, -657434.0, 2958465.99999,
