@@ -59,9 +59,11 @@ void appendStripped(const Variant& value, std::string& out) {
 
 // One INSERT line per record that has a value to write, built in place: the
 // column list comes from which columns hold a value (each list made once
-// and kept for the records with values in the same columns). The lines of one table go out together
-// (script_lines.h); when a record fails, the lines of the records before it
-// are put in the file first.
+// and kept for the records with values in the same columns). The lines of
+// one table go out together (script_lines.h); when a record fails, the lines
+// of the records before it are put in the file first. Should that flush fail,
+// its error is the one raised: a writer appending each line on its own would
+// have met it before the record's.
 void Converter::WriteRecords(Database& db, TableDef& tbl) {
     rsSrc = db.OpenRecordset(tbl.Name());
     auto fields = rsSrc.Fields();
