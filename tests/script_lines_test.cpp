@@ -257,6 +257,24 @@ TEST(ScriptLines, ARecordFailureKeepsTheRecordsBeforeIt) {
     }
 }
 
+// The disk fills with lines of records before a failing one: the disk's
+// error is raised, as a writer appending each line on its own met it first,
+// and the file holds the lines that fit.
+TEST(ScriptLines, ADiskFullBeforeAFailingRecordIsTheErrorRaised) {
+    TempDir dir;
+    const auto db = itemsDb(dir / "items.mdb", 1600, 1500);
+    FaultEnv plain;
+    const Written upTo = writeItems(db, dir / "plain.tdb", plain);
+    ASSERT_EQ(13, upTo.error);
+    ASSERT_EQ(1499, upTo.lines);
+    FaultEnv env;
+    env.diskFullAfter = upTo.bytes.size() - 1;
+    const Written w = writeItems(db, dir / "full.tdb", env);
+    EXPECT_EQ(61, w.error);
+    EXPECT_EQ(1498, w.lines);
+    EXPECT_EQ(upTo.bytes.substr(0, upTo.bytes.rfind("INSERT")), w.bytes);
+}
+
 TEST(ScriptLines, OpenFailuresAreTheWritersErrors) {
     TempDir dir;
     long n = 0;
