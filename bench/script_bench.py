@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Script writing speed: `vantrel script` (INSERT lines, one open-append-close
-per line) against `mdb-export -I mysql` (INSERT statements) for the same
-tables, in the same run. Prints the best of N wall times and peak memory.
+"""Script writing speed: `vantrel script` (INSERT lines, each table's lines
+appended in blocks through one open file, synced and renamed at the end)
+against `mdb-export -I mysql` (INSERT statements to standard output) for the
+same tables, in the same run. Prints the best of N wall times and peak memory.
 
 usage: bench/script_bench.py [--vantrel build/vantrel] [--runs 3] [DB [TABLE...]]
 Without DB: Northwind from the corpus (all tables) and, when unpacked, the

@@ -2,9 +2,9 @@
 
 namespace vantrel {
 
-// One complete open, append, close per line: nothing stays open between calls.
+// One complete open, append, close per call: nothing stays open between calls.
 void Converter::WriteString(const std::string& Str) {
-    AppendLine(ScriptPath, encoder_.encode(Str));
+    AppendLine(ScriptPath, encoder_.encode(Str), *scriptEnv_);
     ++linesWritten_;
 }
 

@@ -7,7 +7,9 @@
 #include <string>
 
 #include "dao.h"
+#include "env.h"
 #include "script_file.h"
+#include "script_lines.h"
 
 namespace vantrel {
 
@@ -47,6 +49,9 @@ public:
 
     // Appends one line to the script file at ScriptPath.
     void WriteString(const std::string& Str);
+    // Where the script file is written: the system's files unless a test
+    // puts another Env in.
+    void scriptEnv(platform::Env& env) { scriptEnv_ = &env; }
 
     MessageSink& messages() { return messages_; }
 
@@ -55,7 +60,8 @@ public:
     const std::vector<FillOutcome>& outcomes() const { return outcomes_; }
     // Told after each record WriteRecords has gone through.
     void onRecord(std::function<void()> f) { record_ = std::move(f); }
-    // The lines WriteString has completed since this converter was made.
+    // The lines the writers have put in the script file since this
+    // converter was made (a line counts once it is in the file).
     long linesWritten() const { return linesWritten_; }
 
 private:
@@ -65,6 +71,7 @@ private:
     std::function<void()> record_;
     long linesWritten_ = 0;
     ScriptEncoder encoder_;
+    platform::Env* scriptEnv_ = &platform::Env::system();
 };
 
 // The column list "[a], [b]" of the names standing in the array (Null slots

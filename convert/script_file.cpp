@@ -4,8 +4,6 @@
 
 #include "code_page.h"
 #include "error.h"
-#include "output_file.h"
-#include "env.h"
 #include "text_codec.h"
 
 namespace vantrel {
@@ -52,17 +50,6 @@ std::string ScriptEncoder::encode(const std::string& utf8) const {
         i += len;
     }
     return out;
-}
-
-void AppendLine(const std::string& path, const std::string& encodedLine) {
-    if (path.empty()) throw JetError(52, "Bad file name or number");
-    const std::string line = encodedLine + "\r\n";
-    try {
-        auto f = platform::Env::system().open(path, platform::Open::append);
-        f->append(reinterpret_cast<const uint8_t*>(line.data()), line.size());
-    } catch (const platform::IoError& e) {
-        throw OutputError(e, path);
-    }
 }
 
 }  // namespace vantrel

@@ -1,5 +1,6 @@
-// The script file beside the database: its name, its encoding (the system's
-// ANSI code page) and the one way lines get into it.
+// The script file beside the database: its name and its encoding (the
+// system's ANSI code page). Lines get into it through ScriptLines
+// (script_lines.h).
 #pragma once
 
 #include <string>
@@ -19,15 +20,13 @@ public:
     ScriptEncoder();  // the character set of the current LC_CTYPE locale
     explicit ScriptEncoder(std::string charset);
     const std::string& charset() const { return charset_; }
+    // True when encode() gives its text back unchanged (UTF-8).
+    bool passesThrough() const { return utf8_; }
     std::string encode(const std::string& utf8) const;
 
 private:
     std::string charset_;
     bool utf8_ = true;
 };
-
-// Opens `path` for appending (creating it), writes the line and CR LF, closes
-// it. A failure raises the platform's error as a JetError (75, 76, 61, ...).
-void AppendLine(const std::string& path, const std::string& encodedLine);
 
 }  // namespace vantrel

@@ -20,5 +20,7 @@
 namespace vantrel {
 
 std::string DefaultText(const Variant& v);
+// The same text appended to `out` (the statement writers build whole lines).
+void AppendDefaultText(const Variant& v, std::string& out);
 
 }  // namespace vantrel

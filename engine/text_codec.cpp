@@ -1,5 +1,7 @@
 #include "text_codec.h"
 
+#include <bit>
+#include <cstring>
 #include <vector>
 
 #include "code_page.h"
@@ -64,6 +66,19 @@ std::string decodeUtf16(const uint8_t* p, size_t n) {
     std::string out(n / 2 * 3, '\0');
     char* o = out.data();
     for (size_t i = 0; i + 1 < n; i += 2) {
+        // Four ASCII units at once: every high byte zero, every low byte under 0x80.
+        while (std::endian::native == std::endian::little && i + 8 <= n) {
+            uint64_t units;
+            std::memcpy(&units, p + i, 8);
+            if ((units & 0xFF80FF80FF80FF80ull) != 0) break;
+            o[0] = char(p[i]);
+            o[1] = char(p[i + 2]);
+            o[2] = char(p[i + 4]);
+            o[3] = char(p[i + 6]);
+            o += 4;
+            i += 8;
+        }
+        if (i + 1 >= n) break;
         char32_t u = char32_t(p[i] | (p[i + 1] << 8));
         if (u < 0x80) {
             *o++ = char(u);
@@ -94,9 +109,15 @@ std::string decodeJet4Text(const uint8_t* p, size_t n) {
     while (i < n) {
         size_t j = i;
         while (j < n && p[j] != 0) ++j;
-        for (size_t k = i; k < j; ++k) {
-            if (p[k] < 0x80) out.push_back(char(p[k]));
-            else appendUtf8(out, p[k]);
+        for (size_t k = i; k < j;) {
+            if (p[k] >= 0x80) {
+                appendUtf8(out, p[k++]);
+                continue;
+            }
+            size_t ascii = k;
+            while (ascii < j && p[ascii] < 0x80) ++ascii;
+            out.append(reinterpret_cast<const char*>(p + k), ascii - k);
+            k = ascii;
         }
         if (j >= n) break;
         // Two-byte mode until the next zero byte at a unit boundary.
