@@ -205,7 +205,9 @@ TEST(FileSafety, ReadOnlyFileOrFolderIsRefusedUnchanged) {
     std::filesystem::permissions(path, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
     std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     // Windows has no read-only folders (the attribute does not stop writing).
-    if (platform::Env::system().info(dir.path().string()).readOnly) EXPECT_EQ(3051, jetErrorOf([&] { openWritable(path); }));
+    if (platform::Env::system().info(dir.path().string()).readOnly) {
+        EXPECT_EQ(3051, jetErrorOf([&] { openWritable(path); }));
+    }
     std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
     EXPECT_EQ(before, fileBytes(path));
     Database ro = DBEngine::Default().OpenDatabase(path.string(), false, true);
