@@ -14,6 +14,7 @@
 #include "table_def.h"
 #include "table_scan.h"
 #include "sql_parser.h"
+#include "update_batch.h"
 #include "update_exec.h"
 #include "value_decode.h"
 
@@ -426,6 +427,101 @@ void Database::Execute(const std::string& sql) {
     // Table definitions may have changed on disk.
     for (auto& d : impl_->defs) d.reset();
     impl_->defs.resize(impl_->catalog.size());
+}
+
+std::vector<StatementResult> Database::ExecuteEach(const std::vector<std::string>& sql) {
+    openOrThrow(impl_);
+    std::vector<StatementResult> out(sql.size());
+    // A file error ends the batch at statement i.
+    auto stopAt = [&](size_t i, std::exception_ptr e) {
+        out[i].error = std::move(e);
+        out.resize(i + 1);
+        return out;
+    };
+    auto oneByOne = [&](size_t from) {
+        for (size_t i = from; i < sql.size(); ++i) {
+            try {
+                Execute(sql[i]);
+                out[i].summary = impl_->lastUpdate;
+            } catch (...) {
+                auto e = std::current_exception();
+                if (concernsFile(e)) return stopAt(i, e);
+                out[i].error = e;
+            }
+        }
+        return out;
+    };
+    if (impl_->inTransaction || !impl_->file->writable()) return oneByOne(0);
+
+    // Parsed first; what does not parse fails on its own, as in Execute.
+    std::vector<size_t> which;
+    std::vector<UpdateStatement> updates;
+    for (size_t i = 0; i < sql.size(); ++i) {
+        Statement st;
+        try {
+            st = parseStatement(sql[i]);
+        } catch (...) {
+            out[i].error = std::current_exception();
+            continue;
+        }
+        auto* up = std::get_if<UpdateStatement>(&st);
+        if (!up || (!updates.empty() && upperAscii(up->table) != upperAscii(updates.front().table))) return oneByOne(0);
+        which.push_back(i);
+        updates.push_back(std::move(*up));
+    }
+    if (updates.empty()) return out;
+
+    PageFile& file = *impl_->file;
+    UpdateBatchResult r;
+    try {
+        r = guarded(impl_->path, [&] {
+            if (impl_->writers) {
+                impl_->writers->flush();
+                impl_->writers->clear();
+            }
+            return executeUpdateBatch(file, impl_->catalog, std::move(updates), oleNow());
+        });
+    } catch (...) {
+        // Undoing or flushing failed: the file, before any statement.
+        impl_->undo();
+        return stopAt(which.front(), std::current_exception());
+    }
+    if (!r.onePass) return oneByOne(0);
+    // Damage found below the object model is Jet's 3049, as Execute reports it.
+    auto asJet = [&](std::exception_ptr e) -> std::exception_ptr {
+        try {
+            std::rethrow_exception(e);
+        } catch (const FormatError& f) {
+            return std::make_exception_ptr(err::damaged(impl_->path, f.what()));
+        } catch (...) {
+            return e;
+        }
+    };
+    if (r.stoppedAt) {
+        impl_->undo();
+        for (size_t k = 0; k < *r.stoppedAt; ++k) out[which[k]].error = r.errors[k] ? asJet(r.errors[k]) : nullptr;
+        return stopAt(which[*r.stoppedAt], asJet(r.errors[*r.stoppedAt]));
+    }
+    try {
+        impl_->commit();
+    } catch (...) {
+        impl_->undo();
+        size_t first = 0;
+        while (first + 1 < r.errors.size() && r.errors[first]) ++first;
+        for (size_t k = 0; k < first; ++k) out[which[k]].error = r.errors[k];
+        return stopAt(which[first], std::current_exception());
+    }
+    for (size_t k = 0; k < which.size(); ++k) {
+        if (r.errors[k]) {
+            out[which[k]].error = asJet(r.errors[k]);
+        } else {
+            const UpdateReport& u = r.reports[k];
+            out[which[k]].summary = UpdateSummary{u.table, u.affected, u.refused};
+            impl_->lastUpdate = out[which[k]].summary;
+        }
+    }
+    for (auto& d : impl_->defs) d.reset();
+    return out;
 }
 
 void Database::BeginTrans() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -140,6 +141,13 @@ struct UpdateSummary {
     std::map<std::string, long> refused;
 };
 
+// What one statement of Database::ExecuteEach did: its summary when it ran,
+// else the error it failed with (what Execute would have thrown).
+struct StatementResult {
+    UpdateSummary summary;
+    std::exception_ptr error;
+};
+
 class Database {
 public:
     const std::string& Name() const;
@@ -151,6 +159,16 @@ public:
     // rows Jet would refuse are left unchanged and counted; a statement that
     // cannot run fails whole and changes nothing.
     void Execute(const std::string& sql);
+    // Runs the statements in order with exactly the results of calling
+    // Execute for each in turn (each sees the ones before it, each fails or
+    // succeeds on its own, the same rows refused for the same reasons), but
+    // UPDATE statements on one table share one scan of it and reach the file
+    // as one unit (written and synced once, not once a statement). Statements
+    // that cannot share a scan, or run inside a transaction, are run one at a
+    // time. A failure that concerns the file (JetError::concernsFile) ends
+    // the batch: it is the last result (the statements after it did not run)
+    // and every change of the batch is undone.
+    std::vector<StatementResult> ExecuteEach(const std::vector<std::string>& sql);
     // A transaction: the statements between BeginTrans and CommitTrans reach
     // the file together (indexes are written once, at the commit), or not at
     // all after Rollback or a failure. Without one, each statement commits.
