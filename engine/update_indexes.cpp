@@ -1,5 +1,6 @@
 #include "update_indexes.h"
 
+#include <algorithm>
 #include <functional>
 #include <string_view>
 
@@ -50,6 +51,31 @@ bool UpdateIndexes::allNull(size_t real, const Key& key) {
     return true;
 }
 
+namespace {
+bool keyLess(std::span<const uint8_t> a, std::span<const uint8_t> b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
+}
+std::span<const uint8_t> keyPart(const EntryArena& arena, EntryArena::Ref r) { return {arena.bytes.data() + r.offset, r.length - 4u}; }
+}  // namespace
+
+size_t UpdateIndexes::State::entryOf(uint64_t row) const {
+    auto it = std::lower_bound(byRow.begin(), byRow.end(), std::pair<uint64_t, uint32_t>{row, 0});
+    if (it != byRow.end() && it->first == row) return it->second;
+    auto g = gained.find(row);
+    return g == gained.end() ? SIZE_MAX : g->second;
+}
+
+int UpdateIndexes::State::count(const Key& key) const {
+    const std::span<const uint8_t> k(key.data(), key.size());
+    auto lo = std::lower_bound(byKey.begin(), byKey.end(), k,
+                               [&](EntryArena::Ref r, std::span<const uint8_t> v) { return keyLess(keyPart(entries, r), v); });
+    auto hi = std::upper_bound(lo, byKey.end(), k,
+                               [&](std::span<const uint8_t> v, EntryArena::Ref r) { return keyLess(v, keyPart(entries, r)); });
+    int n = int(hi - lo);
+    if (auto d = keyDelta.find(key); d != keyDelta.end()) n += d->second;
+    return n;
+}
+
 void UpdateIndexes::load(size_t real) {
     State& s = state(real);
     if (s.loaded) return;
@@ -59,25 +85,31 @@ void UpdateIndexes::load(size_t real) {
     for (size_t i = 0; i < s.entries.size(); ++i) {
         const EntryView e = s.entries.at(i);
         RowPointer rp{Bytes(e.data(), e.size()).be24(e.size() - 4), e.back()};
-        if (!s.byRow.emplace(packed(rp), i).second) throw FormatError("an index holds two entries for one row");
-        if (s.unique) ++s.keys[keyOfEntry(e)];
+        s.byRow.emplace_back(packed(rp), uint32_t(i));
+    }
+    std::sort(s.byRow.begin(), s.byRow.end());
+    for (size_t i = 1; i < s.byRow.size(); ++i)
+        if (s.byRow[i].first == s.byRow[i - 1].first) throw FormatError("an index holds two entries for one row");
+    if (s.unique) {
+        s.byKey = s.entries.refs;
+        std::stable_sort(s.byKey.begin(), s.byKey.end(),
+                         [&](EntryArena::Ref a, EntryArena::Ref b) { return keyLess(keyPart(s.entries, a), keyPart(s.entries, b)); });
     }
     s.loaded = true;
 }
 
 std::optional<UpdateIndexes::Key> UpdateIndexes::keyOf(size_t real, RowPointer row) const {
     const State& s = loadedState(real);
-    auto it = s.byRow.find(packed(row));
-    if (it == s.byRow.end()) return std::nullopt;
-    return keyOfEntry(s.entries.at(it->second));
+    const size_t e = s.entryOf(packed(row));
+    if (e == SIZE_MAX) return std::nullopt;
+    return keyOfEntry(s.entries.at(e));
 }
 
 bool UpdateIndexes::holds(size_t real, const Key& key, RowPointer self) const {
     const State& s = loadedState(real);
-    auto it = s.byRow.find(packed(self));
-    if (it != s.byRow.end() && keyOfEntry(s.entries.at(it->second)) == key) return false;
-    auto k = s.keys.find(key);
-    return k != s.keys.end() && k->second > 0;
+    const size_t e = s.entryOf(packed(self));
+    if (e != SIZE_MAX && keyOfEntry(s.entries.at(e)) == key) return false;
+    return s.count(key) > 0;
 }
 
 void UpdateIndexes::change(size_t real, RowPointer row, const Key& key) {
@@ -85,15 +117,15 @@ void UpdateIndexes::change(size_t real, RowPointer row, const Key& key) {
     std::vector<uint8_t> whole = key;
     auto ptr = entryRowPointer(row);
     whole.insert(whole.end(), ptr.begin(), ptr.end());
-    auto it = s.byRow.find(packed(row));
-    if (it != s.byRow.end()) {
-        if (s.unique) --s.keys[keyOfEntry(s.entries.at(it->second))];
-        s.entries.replace(it->second, whole);
+    const size_t e = s.entryOf(packed(row));
+    if (e != SIZE_MAX) {
+        if (s.unique) --s.keyDelta[keyOfEntry(s.entries.at(e))];
+        s.entries.replace(e, whole);
     } else {
         // An index that ignores Nulls gains the row once it has a value.
-        s.byRow.emplace(packed(row), s.entries.add(whole));
+        s.gained.emplace(packed(row), s.entries.add(whole));
     }
-    if (s.unique) ++s.keys[key];
+    if (s.unique) ++s.keyDelta[key];
     s.changed = true;
 }
 

@@ -6,6 +6,8 @@
 // only when a statement first needs it; until apply() the pages are not
 // touched, and every answer reflects the changes made so far in the pass
 // (a row's key after change() is the new one, and a unique index counts it).
+// Memory: an index's entries, about 12 bytes a row to find a row's entry,
+// 8 more in a unique index to count keys, and the changes.
 // This is the seam where a streaming index module can take over: nothing
 // above it sees how entries are held.
 #pragma once
@@ -53,12 +55,21 @@ private:
         std::vector<KeyColumn> cols;
         bool unique = false, ignoreNulls = false, loaded = false, changed = false;
         IndexTree tree;
-        EntryArena entries;
-        std::unordered_map<uint64_t, size_t> byRow;  // row -> entry
+        EntryArena entries;  // a changed entry is appended; its old bytes stay where they were
+        // Row -> entry: the rows the index held when read, sorted by row, and
+        // the rows it gained since.
+        std::vector<std::pair<uint64_t, uint32_t>> byRow;
+        std::unordered_map<uint64_t, size_t> gained;
+        // Unique indexes: the entries as read, in key order, and how the
+        // count of each key changed since.
+        std::vector<EntryArena::Ref> byKey;
         struct ByteHash {
             size_t operator()(const Key& v) const;
         };
-        std::unordered_map<Key, int, ByteHash> keys;  // unique indexes: key -> entries holding it
+        std::unordered_map<Key, int, ByteHash> keyDelta;
+        // The entry holding the row, or SIZE_MAX.
+        size_t entryOf(uint64_t row) const;
+        int count(const Key& key) const;
     };
     State& state(size_t real);
     const State& loadedState(size_t real) const;
