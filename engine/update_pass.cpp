@@ -68,14 +68,18 @@ std::vector<UpdateReport> Pass::run() {
         for (size_t c = 0; c < wanted.size(); ++c)
             if (p->whereColumns[c]) wanted[c] = true;
 
+    // A batch whose conditions read every column (a null-fill) cracks each row once.
+    const bool allWanted = std::find(wanted.begin(), wanted.end(), false) == wanted.end();
+
     RowStore store(file_, t_);
     TableScan scan(file_, t_, table_.entry->name);
     while (scan.next()) {
         where_ = scan.where();
         view_ = scan.row().bytes;
-        crackRow(l_, t_, view_, cracked_, &wanted);
+        crackRow(l_, t_, view_, cracked_, allWanted ? nullptr : &wanted);
         std::fill(decoded_.begin(), decoded_.end(), false);
-        whole_ = changed_ = false;
+        whole_ = allWanted;
+        changed_ = false;
         for (size_t s = 0; s < plans_.size(); ++s) {
             try {
                 step(*plans_[s], reports[s]);
@@ -90,12 +94,18 @@ std::vector<UpdateReport> Pass::run() {
     return reports;
 }
 
+// The condition of a null-fill, IsNull(column), read straight from the row.
+bool isNullTest(const Expr* e) {
+    return e && e->kind == Expr::Kind::IsNull && e->args.size() == 1 && e->args[0]->kind == Expr::Kind::Column && e->args[0]->column >= 0;
+}
+
 void Pass::step(const UpdatePlan& p, UpdateReport& report) {
+    if (isNullTest(p.where.get()) && valueOf(size_t(p.where->args[0]->column)).isNull() == p.where->negate) return;
     EvalContext ctx;
     ctx.today = today_;
     ctx.columnAt = [&](int i) { return valueOf(size_t(i)); };
     ctx.column = [&](const std::string& name) { return valueOf(size_t(table_.findColumn(name))); };
-    if (p.where && !isTrue(evaluate(*p.where, ctx))) return;
+    if (p.where && !isNullTest(p.where.get()) && !isTrue(evaluate(*p.where, ctx))) return;
     if (!whole_) crackWhole();
 
     const std::vector<int>& targets = p.targets;
