@@ -454,8 +454,9 @@ std::vector<StatementResult> Database::ExecuteEach(const std::vector<std::string
     if (impl_->inTransaction || !impl_->file->writable()) return oneByOne(0);
 
     // Parsed first; what does not parse fails on its own, as in Execute.
-    std::vector<size_t> which;
-    std::vector<UpdateStatement> updates;
+    std::vector<size_t> which;  // the statements to run, all UPDATEs of one table
+    std::string table;
+    auto parsedUpdate = [&](size_t i) { return std::get<UpdateStatement>(parseStatement(sql[i])); };
     for (size_t i = 0; i < sql.size(); ++i) {
         Statement st;
         try {
@@ -465,28 +466,10 @@ std::vector<StatementResult> Database::ExecuteEach(const std::vector<std::string
             continue;
         }
         auto* up = std::get_if<UpdateStatement>(&st);
-        if (!up || (!updates.empty() && upperAscii(up->table) != upperAscii(updates.front().table))) return oneByOne(0);
+        if (!up || (!which.empty() && upperAscii(up->table) != table)) return oneByOne(0);
+        if (which.empty()) table = upperAscii(up->table);
         which.push_back(i);
-        updates.push_back(std::move(*up));
     }
-    if (updates.empty()) return out;
-
-    PageFile& file = *impl_->file;
-    UpdateBatchResult r;
-    try {
-        r = guarded(impl_->path, [&] {
-            if (impl_->writers) {
-                impl_->writers->flush();
-                impl_->writers->clear();
-            }
-            return executeUpdateBatch(file, impl_->catalog, std::move(updates), oleNow());
-        });
-    } catch (...) {
-        // Undoing or flushing failed: the file, before any statement.
-        impl_->undo();
-        return stopAt(which.front(), std::current_exception());
-    }
-    if (!r.onePass) return oneByOne(0);
     // Damage found below the object model is Jet's 3049, as Execute reports it.
     auto asJet = [&](std::exception_ptr e) -> std::exception_ptr {
         try {
@@ -497,30 +480,66 @@ std::vector<StatementResult> Database::ExecuteEach(const std::vector<std::string
             return e;
         }
     };
-    if (r.stoppedAt) {
-        impl_->undo();
-        for (size_t k = 0; k < *r.stoppedAt; ++k) out[which[k]].error = r.errors[k] ? asJet(r.errors[k]) : nullptr;
-        return stopAt(which[*r.stoppedAt], asJet(r.errors[*r.stoppedAt]));
-    }
-    try {
-        impl_->commit();
-    } catch (...) {
-        impl_->undo();
-        size_t first = 0;
-        while (first + 1 < r.errors.size() && r.errors[first]) ++first;
-        for (size_t k = 0; k < first; ++k) out[which[k]].error = r.errors[k];
-        return stopAt(which[first], std::current_exception());
-    }
-    for (size_t k = 0; k < which.size(); ++k) {
-        if (r.errors[k]) {
-            out[which[k]].error = asJet(r.errors[k]);
-        } else {
-            const UpdateReport& u = r.reports[k];
-            out[which[k]].summary = UpdateSummary{u.table, u.affected, u.refused};
-            impl_->lastUpdate = out[which[k]].summary;
+
+    // Run after run of statements that can share a scan, each committed.
+    PageFile& file = *impl_->file;
+    for (size_t from = 0; from < which.size();) {
+        std::vector<UpdateStatement> rest;
+        for (size_t k = from; k < which.size(); ++k) rest.push_back(parsedUpdate(which[k]));
+        UpdateBatchResult r;
+        try {
+            r = guarded(impl_->path, [&] {
+                if (impl_->writers) {
+                    impl_->writers->flush();
+                    impl_->writers->clear();
+                }
+                return executeUpdateBatch(file, impl_->catalog, std::move(rest), oleNow());
+            });
+        } catch (...) {
+            // Undoing or flushing failed: the file, before the run's first statement.
+            impl_->undo();
+            return stopAt(which[from], std::current_exception());
         }
+        if (!r.onePass) {
+            for (size_t k = from; k < which.size(); ++k) {
+                try {
+                    Execute(sql[which[k]]);
+                    out[which[k]].summary = impl_->lastUpdate;
+                } catch (...) {
+                    auto e = std::current_exception();
+                    if (concernsFile(e)) return stopAt(which[k], e);
+                    out[which[k]].error = e;
+                }
+            }
+            return out;
+        }
+        if (r.stoppedAt) {
+            impl_->undo();
+            for (size_t k = 0; k < *r.stoppedAt; ++k) out[which[from + k]].error = r.errors[k] ? asJet(r.errors[k]) : nullptr;
+            return stopAt(which[from + *r.stoppedAt], asJet(r.errors[*r.stoppedAt]));
+        }
+        try {
+            impl_->commit();
+        } catch (...) {
+            impl_->undo();
+            size_t first = 0;
+            while (first + 1 < r.handled && r.errors[first]) ++first;
+            for (size_t k = 0; k < first; ++k) out[which[from + k]].error = r.errors[k];
+            return stopAt(which[from + first], std::current_exception());
+        }
+        for (size_t k = 0; k < r.handled; ++k) {
+            StatementResult& o = out[which[from + k]];
+            if (r.errors[k]) {
+                o.error = asJet(r.errors[k]);
+            } else {
+                const UpdateReport& u = r.reports[k];
+                o.summary = UpdateSummary{u.table, u.affected, u.refused};
+                impl_->lastUpdate = o.summary;
+            }
+        }
+        for (auto& d : impl_->defs) d.reset();
+        from += r.handled;
     }
-    for (auto& d : impl_->defs) d.reset();
     return out;
 }
 

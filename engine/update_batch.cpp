@@ -1,6 +1,6 @@
 #include "update_batch.h"
 
-#include <map>
+#include <set>
 
 #include "properties.h"
 #include "update_pass.h"
@@ -22,22 +22,35 @@ bool concernsFile(const std::exception_ptr& error) {
 
 namespace {
 
-// Conditions (1) and (2) of the header.
-bool oneScanIsSafe(const TableDefData& t, const std::vector<std::optional<UpdatePlan>>& plans) {
-    std::map<size_t, int> assigners;  // unique real index -> statements assigning one of its columns
-    for (const auto& p : plans) {
-        if (!p) continue;
-        for (const auto& r : p->relationships)
-            if (r.selfReference) return false;
-        for (size_t real : p->indexes) {
-            bool unique = t.realIndexes[real].flags & 0x01;
-            for (const auto& li : t.indexes)
+// Conditions (1) and (2) of the header, checked as statements join the run.
+class SharedScan {
+public:
+    explicit SharedScan(const TableDefData& t) : t_(t) {}
+    // Adds the plan when the run still meets both with it. The first
+    // statement of a run always joins: it sees the table before the run, as
+    // it would alone.
+    bool join(const UpdatePlan& p) {
+        if (any_)
+            for (const auto& r : p.relationships)
+                if (r.selfReference) return false;
+        std::vector<size_t> uniques;
+        for (size_t real : p.indexes) {
+            bool unique = t_.realIndexes[real].flags & 0x01;
+            for (const auto& li : t_.indexes)
                 if (li.realIndex == real && li.kind == 1) unique = true;
-            if (unique && ++assigners[real] > 1) return false;
+            if (unique && assigned_.count(real)) return false;
+            if (unique) uniques.push_back(real);
         }
+        assigned_.insert(uniques.begin(), uniques.end());
+        any_ = true;
+        return true;
     }
-    return true;
-}
+
+private:
+    const TableDefData& t_;
+    std::set<size_t> assigned_;  // unique real indexes a statement of the run assigns
+    bool any_ = false;
+};
 
 // Scans run again after failures before the batch gives up on one scan.
 constexpr int kMaxScans = 8;
@@ -75,26 +88,31 @@ UpdateBatchResult executeUpdateBatch(PageFile& file, const std::vector<CatalogEn
         return out;
     }
 
-    std::vector<std::optional<UpdatePlan>> plans(n);
-    for (size_t i = 0; i < n; ++i) {
+    // Planned in order while the run can share one scan; the statement that
+    // cannot join it starts the next run.
+    std::vector<std::optional<UpdatePlan>> plans;
+    SharedScan shared(table->t);
+    size_t m = 0;
+    for (; m < n; ++m) {
         try {
-            plans[i] = planUpdate(file, catalog, *table, std::move(statements[i]));
+            UpdatePlan p = planUpdate(file, catalog, *table, std::move(statements[m]));
+            if (!shared.join(p)) break;
+            plans.emplace_back(std::move(p));
         } catch (...) {
             auto e = std::current_exception();
-            if (concernsFile(e)) return stop(i, e);
-            out.errors[i] = e;
+            if (concernsFile(e)) return stop(m, e);
+            out.errors[m] = e;
+            plans.emplace_back();
         }
     }
-    if (!oneScanIsSafe(table->t, plans)) {
-        out.onePass = false;
-        return out;
-    }
-
-    std::vector<bool> failedInScan(n, false);
+    out.handled = m;
+    out.reports.resize(m);
+    out.errors.resize(m);
+    std::vector<bool> failedInScan(m, false);
     for (int scans = 0;; ++scans) {
         std::vector<size_t> active;
         std::vector<const UpdatePlan*> run;
-        for (size_t i = 0; i < n; ++i)
+        for (size_t i = 0; i < m; ++i)
             if (plans[i] && !failedInScan[i]) {
                 active.push_back(i);
                 run.push_back(&*plans[i]);
@@ -114,7 +132,7 @@ UpdateBatchResult executeUpdateBatch(PageFile& file, const std::vector<CatalogEn
                 return out;
             }
             // The later statements ran beside this one: their failures are to be found again.
-            for (size_t k = i + 1; k < n; ++k)
+            for (size_t k = i + 1; k < m; ++k)
                 if (failedInScan[k]) {
                     failedInScan[k] = false;
                     out.errors[k] = nullptr;

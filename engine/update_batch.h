@@ -26,10 +26,14 @@
 //     would be changing under them.
 // Planning reads only the definitions and other tables, which the batch does
 // not change, so planning every statement first gives the same errors.
-// Hence the batch runs in one scan only when (1) every unique index of the
-// table has columns assigned by at most one statement, and (2) no statement
-// checks a relationship of the table with itself. Otherwise the caller runs
-// the statements one at a time.
+// Hence statements share one scan only when (1) every unique index of the
+// table has columns assigned by at most one of them, and (2) none but the
+// first checks a relationship of the table with itself (the first reads the
+// table before any other statement of the run changed it, as it would alone). A batch runs its longest first run
+// of statements that meets both in one scan (a single statement always
+// does: that is a plain UPDATE); the caller commits and passes the rest
+// again. Running consecutive runs one after the other is running the
+// statements one after the other.
 //
 // FAILURES
 // A statement that fails at planning is left out; nothing was touched. A
@@ -54,10 +58,13 @@
 namespace vantrel::jet {
 
 struct UpdateBatchResult {
-    // False when the statements cannot share one scan (see above): nothing
-    // was changed, and the caller runs them one at a time.
+    // False when the scan gave up (a failure outside any statement, or too
+    // many statements failing one after the other): nothing is changed, and
+    // the caller runs the statements one at a time.
     bool onePass = true;
-    // Per statement: its report, or the error it failed with.
+    // How many statements, from the first, this result covers.
+    size_t handled = 0;
+    // Per statement covered: its report, or the error it failed with.
     std::vector<UpdateReport> reports;
     std::vector<std::exception_ptr> errors;
     // Set when a failure that concerns the file ended the batch at this

@@ -127,7 +127,7 @@ TEST_F(UpdateBatch, UniqueIndexTakesOneNullAndRefusesTheRest) {
     EXPECT_EQ("T affected 4", r.results[1]);
 }
 
-TEST_F(UpdateBatch, TwoStatementsOnOneUniqueIndexRunOneByOne) {
+TEST_F(UpdateBatch, TwoStatementsOnOneUniqueIndexRunInTurn) {
     // One scan would let row 1 take ('', 'x') before row 2 does; one by one,
     // row 2 gets it first (from the first statement) and row 1 is refused.
     Outcome r = expectSameAsOneByOne({"CREATE TABLE T (ID LONG, B TEXT(10), C TEXT(10))", "CREATE UNIQUE INDEX BC ON T (B, C)",
