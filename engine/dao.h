@@ -163,11 +163,13 @@ public:
     // Execute for each in turn (each sees the ones before it, each fails or
     // succeeds on its own, the same rows refused for the same reasons), but
     // UPDATE statements on one table share one scan of it and reach the file
-    // as one unit (written and synced once, not once a statement). Statements
-    // that cannot share a scan, or run inside a transaction, are run one at a
-    // time. A failure that concerns the file (JetError::concernsFile) ends
-    // the batch: it is the last result (the statements after it did not run)
-    // and every change of the batch is undone.
+    // as one unit (written and synced once, not once a statement). Where two
+    // statements cannot share a scan (both assign columns of one unique index;
+    // a relationship of the table with itself) the second starts a new scan
+    // and unit. Other statements, or any inside a transaction, run one at a
+    // time through Execute. A failure that concerns the file
+    // (JetError::concernsFile) ends the batch: it is the last result (the
+    // statements after it did not run) and the unit it fell in is undone.
     std::vector<StatementResult> ExecuteEach(const std::vector<std::string>& sql);
     // A transaction: the statements between BeginTrans and CommitTrans reach
     // the file together (indexes are written once, at the commit), or not at
