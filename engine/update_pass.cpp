@@ -130,7 +130,6 @@ void Pass::step(const UpdatePlan& p, UpdateReport& report) {
     if (!whole_) crackWhole();
 
     const std::vector<int>& targets = p.targets;
-    const TableProperties& props = table_.properties(file_);
     const uint16_t codePage = file_.header().codePage;
     std::vector<Converted> newValues(targets.size());
 
@@ -138,7 +137,7 @@ void Pass::step(const UpdatePlan& p, UpdateReport& report) {
     std::string refusal;
     for (size_t a = 0; a < targets.size() && refusal.empty(); ++a) {
         const ColumnDef& c = t_.columns[size_t(targets[a])];
-        const ColumnProperties* cp = props.column(c.name);
+        const ColumnProperties* cp = p.properties[a];
         const Variant& lit = p.values[a];
         if (lit.isNull()) {
             if (c.type == kBool || !(c.flags & kColNullable) || (cp && cp->required.value_or(false))) refusal = "required";

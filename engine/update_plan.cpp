@@ -86,6 +86,7 @@ UpdatePlan planUpdate(PageFile& file, const std::vector<CatalogEntry>& catalog, 
         if (const ColumnProperties* cp = props.column(t.columns[size_t(c)].name); cp && cp->appendOnly)
             throw JetError(3251, "Operation is not supported for this type of object. (append-only column " + t.columns[size_t(c)].name +
                                      " keeps its history in a column this engine does not write)");
+    for (int c : targets) plan.properties.push_back(props.column(t.columns[size_t(c)].name));
     plan.columnRules.resize(t.columns.size());
     for (int c : targets) {
         const ColumnProperties* cp = props.column(t.columns[size_t(c)].name);

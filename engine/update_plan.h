@@ -47,6 +47,7 @@ struct RelationshipCheck {
 struct UpdatePlan {
     std::vector<int> targets;                          // assigned columns, in order
     std::vector<Variant> values;                       // their new values, as written
+    std::vector<const ColumnProperties*> properties;   // theirs (null: none), owned by the UpdateTable
     std::unique_ptr<Expr> where;                       // null: every row; columns resolved
     std::vector<bool> whereColumns;                    // by column: read by the condition
     std::vector<std::unique_ptr<Expr>> columnRules;    // by column; only assigned ones
