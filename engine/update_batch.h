@@ -29,11 +29,12 @@
 // Hence statements share one scan only when (1) every unique index of the
 // table has columns assigned by at most one of them, and (2) none but the
 // first checks a relationship of the table with itself (the first reads the
-// table before any other statement of the run changed it, as it would alone). A batch runs its longest first run
-// of statements that meets both in one scan (a single statement always
-// does: that is a plain UPDATE); the caller commits and passes the rest
-// again. Running consecutive runs one after the other is running the
-// statements one after the other.
+// table before any other statement of the run changed it, as it would
+// alone). A batch runs its longest first run of statements that meets both
+// in one scan (a single statement always does: that is a plain UPDATE); the
+// caller commits and passes the rest again. Running consecutive runs one
+// after the other is running the statements one after the other. The rules
+// see one date for the whole batch (taken when it starts).
 //
 // FAILURES
 // A statement that fails at planning is left out; nothing was touched. A
@@ -46,7 +47,9 @@
 // failure of an earlier statement sets the later ones back to be tried again.
 // A failure that concerns the file ends the batch at once: it is reported at
 // the statement that met it, the statements after it did not run, and the
-// caller undoes the whole unit.
+// caller undoes the run's unit. Should a scan fail outside any statement, or
+// statements keep failing one after another, the caller runs the rest one
+// at a time.
 #pragma once
 
 #include <exception>
