@@ -174,6 +174,20 @@ TEST_F(UpdateBatch, AStatementFailingInTheMiddleOfTheScanIsUndoneAlone) {
     EXPECT_EQ("T affected 4", r.results[3]);
 }
 
+TEST_F(UpdateBatch, AFailureFoundLaterInTheScanClearsTheStatementsItMisled) {
+    // The first statement changes row 1, then fails on row 2 (its table rule
+    // cannot compare 'abc' with a number), so one by one it changes nothing.
+    // The second fails on row 1 only because of that change: one by one it
+    // finds no row and succeeds.
+    Outcome r = expectSameAsOneByOne({"CREATE TABLE T (ID LONG, X LONG, Y TEXT(10), City TEXT(10))", "CREATE INDEX City ON T (City)",
+                                      "INSERT INTO T (ID, Y) VALUES (1, '5')", "INSERT INTO T (ID, Y) VALUES (2, 'abc')",
+                                      "ALTER TABLE T SET ValidationRule = '[Y] > 0'"},
+                                     {"update T set X=1", "update T set City='\u6771\u4EAC' where X=1", "update T set ID=7 where ID=1"});
+    EXPECT_EQ("error 3464", r.results[0].substr(0, 10)) << r.results[0];
+    EXPECT_EQ("T affected 0", r.results[1]);
+    EXPECT_EQ("T affected 1", r.results[2]);
+}
+
 TEST_F(UpdateBatch, NullFillOfAShopMatchesOneByOne) {
     expectSameAsOneByOne(shopStatements(), fillAll("Customers", {{"ID", true},
                                                                  {"[Name]", true},
