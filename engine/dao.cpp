@@ -14,6 +14,7 @@
 #include "table_def.h"
 #include "table_scan.h"
 #include "sql_parser.h"
+#include "update_batch.h"
 #include "update_exec.h"
 #include "value_decode.h"
 
@@ -426,6 +427,120 @@ void Database::Execute(const std::string& sql) {
     // Table definitions may have changed on disk.
     for (auto& d : impl_->defs) d.reset();
     impl_->defs.resize(impl_->catalog.size());
+}
+
+std::vector<StatementResult> Database::ExecuteEach(const std::vector<std::string>& sql) {
+    openOrThrow(impl_);
+    std::vector<StatementResult> out(sql.size());
+    // A file error ends the batch at statement i.
+    auto stopAt = [&](size_t i, std::exception_ptr e) {
+        out[i].error = std::move(e);
+        out.resize(i + 1);
+        return out;
+    };
+    auto oneByOne = [&](size_t from) {
+        for (size_t i = from; i < sql.size(); ++i) {
+            try {
+                Execute(sql[i]);
+                out[i].summary = impl_->lastUpdate;
+            } catch (...) {
+                auto e = std::current_exception();
+                if (concernsFile(e)) return stopAt(i, e);
+                out[i].error = e;
+            }
+        }
+        return out;
+    };
+    if (impl_->inTransaction || !impl_->file->writable()) return oneByOne(0);
+
+    // Parsed first; what does not parse fails on its own, as in Execute.
+    std::vector<size_t> which;  // the statements to run, all UPDATEs of one table
+    std::string table;
+    auto parsedUpdate = [&](size_t i) { return std::get<UpdateStatement>(parseStatement(sql[i])); };
+    for (size_t i = 0; i < sql.size(); ++i) {
+        Statement st;
+        try {
+            st = parseStatement(sql[i]);
+        } catch (...) {
+            out[i].error = std::current_exception();
+            continue;
+        }
+        auto* up = std::get_if<UpdateStatement>(&st);
+        if (!up || (!which.empty() && upperAscii(up->table) != table)) return oneByOne(0);
+        if (which.empty()) table = upperAscii(up->table);
+        which.push_back(i);
+    }
+    // Damage found below the object model is Jet's 3049, as Execute reports it.
+    auto asJet = [&](std::exception_ptr e) -> std::exception_ptr {
+        try {
+            std::rethrow_exception(e);
+        } catch (const FormatError& f) {
+            return std::make_exception_ptr(err::damaged(impl_->path, f.what()));
+        } catch (...) {
+            return e;
+        }
+    };
+
+    // Run after run of statements that can share a scan, each committed.
+    PageFile& file = *impl_->file;
+    for (size_t from = 0; from < which.size();) {
+        std::vector<UpdateStatement> rest;
+        for (size_t k = from; k < which.size(); ++k) rest.push_back(parsedUpdate(which[k]));
+        UpdateBatchResult r;
+        try {
+            r = guarded(impl_->path, [&] {
+                if (impl_->writers) {
+                    impl_->writers->flush();
+                    impl_->writers->clear();
+                }
+                return executeUpdateBatch(file, impl_->catalog, std::move(rest), oleNow());
+            });
+        } catch (...) {
+            // Undoing or flushing failed: the file, before the run's first statement.
+            impl_->undo();
+            return stopAt(which[from], std::current_exception());
+        }
+        if (!r.onePass) {
+            for (size_t k = from; k < which.size(); ++k) {
+                try {
+                    Execute(sql[which[k]]);
+                    out[which[k]].summary = impl_->lastUpdate;
+                } catch (...) {
+                    auto e = std::current_exception();
+                    if (concernsFile(e)) return stopAt(which[k], e);
+                    out[which[k]].error = e;
+                }
+            }
+            return out;
+        }
+        if (r.stoppedAt) {
+            impl_->undo();
+            for (size_t k = 0; k < *r.stoppedAt; ++k) out[which[from + k]].error = r.errors[k] ? asJet(r.errors[k]) : nullptr;
+            return stopAt(which[from + *r.stoppedAt], asJet(r.errors[*r.stoppedAt]));
+        }
+        try {
+            impl_->commit();
+        } catch (...) {
+            impl_->undo();
+            size_t first = 0;
+            while (first + 1 < r.handled && r.errors[first]) ++first;
+            for (size_t k = 0; k < first; ++k) out[which[from + k]].error = r.errors[k];
+            return stopAt(which[from + first], std::current_exception());
+        }
+        for (size_t k = 0; k < r.handled; ++k) {
+            StatementResult& o = out[which[from + k]];
+            if (r.errors[k]) {
+                o.error = asJet(r.errors[k]);
+            } else {
+                const UpdateReport& u = r.reports[k];
+                o.summary = UpdateSummary{u.table, u.affected, u.refused};
+                impl_->lastUpdate = o.summary;
+            }
+        }
+        for (auto& d : impl_->defs) d.reset();
+        from += r.handled;
+    }
+    return out;
 }
 
 void Database::BeginTrans() {

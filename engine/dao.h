@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -140,6 +141,13 @@ struct UpdateSummary {
     std::map<std::string, long> refused;
 };
 
+// What one statement of Database::ExecuteEach did: its summary when it ran,
+// else the error it failed with (what Execute would have thrown).
+struct StatementResult {
+    UpdateSummary summary;
+    std::exception_ptr error;
+};
+
 class Database {
 public:
     const std::string& Name() const;
@@ -151,6 +159,18 @@ public:
     // rows Jet would refuse are left unchanged and counted; a statement that
     // cannot run fails whole and changes nothing.
     void Execute(const std::string& sql);
+    // Runs the statements in order with exactly the results of calling
+    // Execute for each in turn (each sees the ones before it, each fails or
+    // succeeds on its own, the same rows refused for the same reasons), but
+    // UPDATE statements on one table share one scan of it and reach the file
+    // as one unit (written and synced once, not once a statement). Where two
+    // statements cannot share a scan (both assign columns of one unique index;
+    // a relationship of the table with itself) the second starts a new scan
+    // and unit. Other statements, or any inside a transaction, run one at a
+    // time through Execute. A failure that concerns the file
+    // (JetError::concernsFile) ends the batch: it is the last result (the
+    // statements after it did not run) and the unit it fell in is undone.
+    std::vector<StatementResult> ExecuteEach(const std::vector<std::string>& sql);
     // A transaction: the statements between BeginTrans and CommitTrans reach
     // the file together (indexes are written once, at the commit), or not at
     // all after Rollback or a failure. Without one, each statement commits.

@@ -117,6 +117,7 @@ RowRules::RowRules(PageFile& file, const std::vector<CatalogEntry>& catalog, con
                 }
                 if (!anyNull) link.existing.insert(std::move(key));
             }
+            selfReference_ |= upperAscii(link.other) == upperAscii(table.name);
             links_.push_back(std::move(link));
         }
     }

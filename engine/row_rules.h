@@ -54,6 +54,10 @@ public:
     // that table): a key this table refers to may now exist.
     void noteInserted(const std::string& table, const std::vector<Variant>& row);
 
+    // Whether a relationship checked here has this table on both sides: its
+    // keys then change with the rows being checked.
+    bool refersToItself() const { return selfReference_; }
+
 private:
     struct Link {
         std::vector<int> cols;                      // our columns
@@ -65,6 +69,7 @@ private:
     std::vector<std::unique_ptr<Expr>> columnRules_;  // per column, null when none is checked
     std::unique_ptr<Expr> tableRule_;
     std::vector<Link> links_;
+    bool selfReference_ = false;
 };
 
 // A text for comparing key values across tables: numbers by value, text

@@ -1,0 +1,143 @@
+#include "update_indexes.h"
+
+#include <algorithm>
+#include <functional>
+#include <string_view>
+
+namespace vantrel::jet {
+
+namespace {
+uint64_t packed(RowPointer p) { return (uint64_t(p.page) << 8) | p.row; }
+UpdateIndexes::Key keyOfEntry(EntryView entry) { return {entry.begin(), entry.end() - 4}; }
+}  // namespace
+
+size_t UpdateIndexes::State::ByteHash::operator()(const Key& v) const {
+    return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(v.data()), v.size()));
+}
+
+UpdateIndexes::UpdateIndexes(PageFile& file, const TableDefData& t) : file_(file), t_(t), l_(Layout::forFormat(file.jet3())) {}
+
+UpdateIndexes::State& UpdateIndexes::state(size_t real) {
+    auto it = states_.find(real);
+    if (it != states_.end()) return it->second;
+    State& s = states_[real];
+    const RealIndexDef& rd = t_.realIndexes[real];
+    s.cols = keyColumns(t_, rd);
+    s.unique = rd.flags & 0x01;
+    for (const auto& li : t_.indexes)
+        if (li.realIndex == real && li.kind == 1) s.unique = true;
+    s.ignoreNulls = rd.flags & 0x02;
+    return s;
+}
+
+const UpdateIndexes::State& UpdateIndexes::loadedState(size_t real) const {
+    auto it = states_.find(real);
+    if (it == states_.end() || !it->second.loaded) throw std::logic_error("an index was asked before it was read");
+    return it->second;
+}
+
+const std::vector<KeyColumn>& UpdateIndexes::columns(size_t real) { return state(real).cols; }
+bool UpdateIndexes::unique(size_t real) { return state(real).unique; }
+
+bool UpdateIndexes::allNull(size_t real, const Key& key) {
+    const State& s = state(real);
+    Bytes b(key.data(), key.size());
+    size_t at = 0;
+    for (size_t c = 0; c < s.cols.size(); ++c) {
+        size_t len = c + 1 == s.cols.size() ? key.size() - at : segmentLength(s.cols[c], l_.jet3, b, at);
+        if (!(len == 1 && segmentIsNull(s.cols[c], key[at]))) return false;
+        at += len;
+    }
+    return true;
+}
+
+namespace {
+bool keyLess(std::span<const uint8_t> a, std::span<const uint8_t> b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
+}
+std::span<const uint8_t> keyPart(const EntryArena& arena, EntryArena::Ref r) { return {arena.bytes.data() + r.offset, r.length - 4u}; }
+}  // namespace
+
+size_t UpdateIndexes::State::entryOf(uint64_t row) const {
+    auto it = std::lower_bound(byRow.begin(), byRow.end(), std::pair<uint64_t, uint32_t>{row, 0});
+    if (it != byRow.end() && it->first == row) return it->second;
+    auto g = gained.find(row);
+    return g == gained.end() ? SIZE_MAX : g->second;
+}
+
+int UpdateIndexes::State::count(const Key& key) const {
+    const std::span<const uint8_t> k(key.data(), key.size());
+    auto lo = std::lower_bound(byKey.begin(), byKey.end(), k,
+                               [&](EntryArena::Ref r, std::span<const uint8_t> v) { return keyLess(keyPart(entries, r), v); });
+    auto hi = std::upper_bound(lo, byKey.end(), k,
+                               [&](std::span<const uint8_t> v, EntryArena::Ref r) { return keyLess(v, keyPart(entries, r)); });
+    int n = int(hi - lo);
+    if (auto d = keyDelta.find(key); d != keyDelta.end()) n += d->second;
+    return n;
+}
+
+void UpdateIndexes::load(size_t real) {
+    State& s = state(real);
+    if (s.loaded) return;
+    s.tree = loadIndexTree(file_, l_, t_.realIndexes[real].rootPage);
+    s.entries = std::move(s.tree.entries);
+    s.byRow.reserve(s.entries.size());
+    for (size_t i = 0; i < s.entries.size(); ++i) {
+        const EntryView e = s.entries.at(i);
+        RowPointer rp{Bytes(e.data(), e.size()).be24(e.size() - 4), e.back()};
+        s.byRow.emplace_back(packed(rp), uint32_t(i));
+    }
+    std::sort(s.byRow.begin(), s.byRow.end());
+    for (size_t i = 1; i < s.byRow.size(); ++i)
+        if (s.byRow[i].first == s.byRow[i - 1].first) throw FormatError("an index holds two entries for one row");
+    if (s.unique) {
+        s.byKey = s.entries.refs;
+        std::stable_sort(s.byKey.begin(), s.byKey.end(),
+                         [&](EntryArena::Ref a, EntryArena::Ref b) { return keyLess(keyPart(s.entries, a), keyPart(s.entries, b)); });
+    }
+    s.loaded = true;
+}
+
+std::optional<UpdateIndexes::Key> UpdateIndexes::keyOf(size_t real, RowPointer row) const {
+    const State& s = loadedState(real);
+    const size_t e = s.entryOf(packed(row));
+    if (e == SIZE_MAX) return std::nullopt;
+    return keyOfEntry(s.entries.at(e));
+}
+
+bool UpdateIndexes::holds(size_t real, const Key& key, RowPointer self) const {
+    const State& s = loadedState(real);
+    const size_t e = s.entryOf(packed(self));
+    if (e != SIZE_MAX && keyOfEntry(s.entries.at(e)) == key) return false;
+    return s.count(key) > 0;
+}
+
+void UpdateIndexes::change(size_t real, RowPointer row, const Key& key) {
+    State& s = states_.at(real);
+    std::vector<uint8_t> whole = key;
+    auto ptr = entryRowPointer(row);
+    whole.insert(whole.end(), ptr.begin(), ptr.end());
+    const size_t e = s.entryOf(packed(row));
+    if (e != SIZE_MAX) {
+        if (s.unique) --s.keyDelta[keyOfEntry(s.entries.at(e))];
+        s.entries.replace(e, whole);
+    } else {
+        // An index that ignores Nulls gains the row once it has a value.
+        s.gained.emplace(packed(row), s.entries.add(whole));
+    }
+    if (s.unique) ++s.keyDelta[key];
+    s.changed = true;
+}
+
+void UpdateIndexes::apply() {
+    for (auto& [real, s] : states_) {
+        if (!s.changed) continue;
+        // A row whose key became all Null leaves an index that ignores Nulls.
+        std::vector<EntryView> sorted = s.entries.sorted();
+        if (s.ignoreNulls) std::erase_if(sorted, [&](EntryView e) { return allNull(real, keyOfEntry(e)); });
+        writeIndexTree(file_, l_, t_, real, s.tree, sorted);
+        writeDistinctKeyCount(file_, l_, t_, real, sorted);
+    }
+}
+
+}  // namespace vantrel::jet

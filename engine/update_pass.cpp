@@ -1,0 +1,243 @@
+#include "update_pass.h"
+
+#include <algorithm>
+
+#include "expr_eval.h"
+#include "index_key.h"
+#include "row_encode.h"
+#include "row_layout.h"
+#include "row_store.h"
+#include "table_scan.h"
+#include "update_indexes.h"
+#include "value_decode.h"
+#include "value_encode.h"
+
+namespace vantrel::jet {
+
+namespace {
+
+class Pass {
+public:
+    Pass(PageFile& file, const UpdateTable& table, const std::vector<const UpdatePlan*>& plans, double today)
+        : file_(file), table_(table), t_(table.t), plans_(plans), today_(today), l_(Layout::forFormat(file.jet3())),
+          indexes_(file, table.t), values_(t_.columns.size()), decoded_(t_.columns.size()) {}
+
+    std::vector<UpdateReport> run();
+
+private:
+    void step(const UpdatePlan& p, UpdateReport& report);
+    const Variant& valueOf(size_t i) {
+        if (!decoded_[i]) {
+            values_[i] = decodeValue(file_, l_, t_.columns[i], cracked_.columns[i]);
+            decoded_[i] = true;
+        }
+        return values_[i];
+    }
+    // Whether the column is Null, without decoding a present value whose
+    // decoding can neither fail nor give Null (text, binary, numbers of their
+    // full width): the same answer decodeValue gives, for less.
+    bool isNull(size_t i) {
+        if (decoded_[i]) return values_[i].isNull();
+        const ColumnDef& c = t_.columns[i];
+        const ColumnSlice& s = cracked_.columns[i];
+        if (c.type != kBool && !s.present) return true;
+        if (c.type == kBool || c.type == kText || c.type == kBinary) return false;
+        size_t width = 0;
+        switch (c.type) {
+            case kByte: width = 1; break;
+            case kInt: width = 2; break;
+            case kLong: case kFloat: width = 4; break;
+            case kMoney: case kDouble: case kDateTime: case kBigInt: width = 8; break;
+            case kGuid: width = 16; break;
+            case kNumeric: width = 17; break;
+            default: return valueOf(i).isNull();  // long values are read (and checked) as before
+        }
+        return s.data.size() >= width ? false : valueOf(i).isNull();
+    }
+    void crackWhole() {
+        crackRow(l_, t_, view_, cracked_);
+        std::fill(decoded_.begin(), decoded_.end(), false);
+        whole_ = true;
+    }
+
+    PageFile& file_;
+    const UpdateTable& table_;
+    const TableDefData& t_;
+    const std::vector<const UpdatePlan*>& plans_;
+    const double today_;
+    const Layout l_;
+    UpdateIndexes indexes_;
+
+    // The row being worked on, as the statements so far left it.
+    RowPointer where_;
+    Bytes view_;                  // its stored form: the page's bytes, or owned_ once changed
+    std::vector<uint8_t> owned_;
+    CrackedRow cracked_;
+    bool whole_ = false;          // cracked_ holds every column (else only the conditions')
+    bool changed_ = false;
+    std::vector<Variant> values_;
+    std::vector<bool> decoded_;
+};
+
+std::vector<UpdateReport> Pass::run() {
+    std::vector<UpdateReport> reports(plans_.size());
+    for (auto& r : reports) r.table = table_.entry->name;
+    // The columns a row is read for first: the conditions'. A row some
+    // statement qualifies is cracked whole.
+    std::vector<bool> wanted(t_.columns.size(), false);
+    for (const UpdatePlan* p : plans_)
+        for (size_t c = 0; c < wanted.size(); ++c)
+            if (p->whereColumns[c]) wanted[c] = true;
+
+    // A batch whose conditions read every column (a null-fill) cracks each row once.
+    const bool allWanted = std::find(wanted.begin(), wanted.end(), false) == wanted.end();
+
+    RowStore store(file_, t_);
+    TableScan scan(file_, t_, table_.entry->name);
+    while (scan.next()) {
+        where_ = scan.where();
+        view_ = scan.row().bytes;
+        crackRow(l_, t_, view_, cracked_, allWanted ? nullptr : &wanted);
+        std::fill(decoded_.begin(), decoded_.end(), false);
+        whole_ = allWanted;
+        changed_ = false;
+        for (size_t s = 0; s < plans_.size(); ++s) {
+            try {
+                step(*plans_[s], reports[s]);
+            } catch (...) {
+                throw StatementFailure{s, std::current_exception()};
+            }
+        }
+        if (changed_) store.replace(where_, owned_);
+    }
+    indexes_.apply();
+    for (auto& r : reports) r.movedRows = store.moved();
+    return reports;
+}
+
+// The condition of a null-fill, IsNull(column), read straight from the row.
+bool isNullTest(const Expr* e) {
+    return e && e->kind == Expr::Kind::IsNull && e->args.size() == 1 && e->args[0]->kind == Expr::Kind::Column && e->args[0]->column >= 0;
+}
+
+void Pass::step(const UpdatePlan& p, UpdateReport& report) {
+    if (isNullTest(p.where.get()) && isNull(size_t(p.where->args[0]->column)) == p.where->negate) return;
+    EvalContext ctx;
+    ctx.today = today_;
+    ctx.columnAt = [&](int i) { return valueOf(size_t(i)); };
+    ctx.column = [&](const std::string& name) { return valueOf(size_t(table_.findColumn(name))); };
+    if (p.where && !isNullTest(p.where.get()) && !isTrue(evaluate(*p.where, ctx))) return;
+    if (!whole_) crackWhole();
+
+    const std::vector<int>& targets = p.targets;
+    const uint16_t codePage = file_.header().codePage;
+    std::vector<Converted> newValues(targets.size());
+
+    // New values, converted and checked against the column's own rules.
+    std::string refusal;
+    for (size_t a = 0; a < targets.size() && refusal.empty(); ++a) {
+        const ColumnDef& c = t_.columns[size_t(targets[a])];
+        const ColumnProperties* cp = p.properties[a];
+        const Variant& lit = p.values[a];
+        if (lit.isNull()) {
+            if (c.type == kBool || !(c.flags & kColNullable) || (cp && cp->required.value_or(false))) refusal = "required";
+            newValues[a] = Converted{};
+            newValues[a].ok = true;
+            continue;
+        }
+        newValues[a] = convertForColumn(c, lit, l_.jet3, codePage);
+        if (!newValues[a].ok) {
+            refusal = newValues[a].refusal;
+        } else if (newValues[a].needsLongValue) {
+            refusal = "value too long";
+        } else if ((c.type == kText || c.type == kMemo) && newValues[a].value.str().empty() && cp && cp->allowZeroLength == false) {
+            refusal = "AllowZeroLength";
+        }
+    }
+    auto newValueOf = [&](size_t col) -> Variant {
+        for (size_t a = 0; a < targets.size(); ++a)
+            if (size_t(targets[a]) == col) return newValues[a].value;
+        return valueOf(col);
+    };
+    if (refusal.empty()) refusal = p.rules->check([&](size_t i) { return valueOf(i); }, newValueOf, today_);
+
+    // New index keys; a unique index refuses a key another row holds. An
+    // index is read only once a row gets this far: most statements of a
+    // null-fill find no Null in an indexed column and never need it.
+    if (refusal.empty())
+        for (size_t real : p.indexes) indexes_.load(real);
+    std::vector<UpdateIndexes::Key> newKeys(p.indexes.size());
+    for (size_t x = 0; x < p.indexes.size() && refusal.empty(); ++x) {
+        const size_t real = p.indexes[x];
+        const std::vector<KeyColumn>& cols = indexes_.columns(real);
+        auto columnOf = [&](const KeyColumn& kc) { return int(kc.column - t_.columns.data()); };
+        UpdateIndexes::Key key;
+        for (const KeyColumn& kc : cols) {
+            if (!encodeSegment(kc, l_.jet3, newValueOf(size_t(columnOf(kc))), key)) {
+                // Keep an unchanged column's segment as the index has it.
+                if (p.assigns(columnOf(kc)))
+                    throw JetError(3251, "Operation is not supported for this type of object. (this engine cannot place the value of " +
+                                             kc.column->name + " in the sort order of its index)");
+                key.clear();
+                break;
+            }
+        }
+        if (key.empty()) {
+            // Rebuild from the row's entry: replace only the changed columns' segments.
+            std::optional<UpdateIndexes::Key> old = indexes_.keyOf(real, where_);
+            if (!old) throw FormatError("a row is missing from an index");
+            Bytes ob(old->data(), old->size());
+            size_t at = 0;
+            for (size_t c = 0; c < cols.size(); ++c) {
+                const KeyColumn& kc = cols[c];
+                size_t len = c + 1 == cols.size() ? ob.size() - at : segmentLength(kc, l_.jet3, ob, at);
+                if (p.assigns(columnOf(kc))) encodeSegment(kc, l_.jet3, newValueOf(size_t(columnOf(kc))), key);
+                else key.insert(key.end(), old->begin() + long(at), old->begin() + long(at + len));
+                at += len;
+            }
+        }
+        if (indexes_.unique(real) && !indexes_.allNull(real, key) && indexes_.holds(real, key, where_)) refusal = "unique index";
+        newKeys[x] = std::move(key);
+    }
+    if (!refusal.empty()) {
+        ++report.refused[refusal];
+        return;
+    }
+
+    // Apply, in memory: the row (written once all statements had it), its index entries.
+    RowParts parts = splitRow(l_, t_, view_);
+    for (size_t a = 0; a < targets.size(); ++a) {
+        const ColumnDef& c = t_.columns[size_t(targets[a])];
+        if (newValues[a].value.isNull()) {
+            if (c.number < parts.columnCount) parts.nullMask[c.number / 8] &= uint8_t(~(1u << (c.number % 8)));
+            if (!c.fixed() && c.varIndex < parts.vars.size()) parts.vars[c.varIndex].clear();
+        } else if (c.type == kBool && !newValues[a].value.boolValue()) {
+            if (c.number < parts.columnCount) parts.nullMask[c.number / 8] &= uint8_t(~(1u << (c.number % 8)));
+        } else {
+            setColumnBytes(parts, c, newValues[a].stored);
+        }
+    }
+    std::vector<uint8_t> row;
+    try {
+        row = joinRow(l_, parts);
+    } catch (const FormatError&) {
+        ++report.refused["row too long"];
+        return;
+    }
+    owned_ = std::move(row);
+    view_ = Bytes(owned_.data(), owned_.size());
+    // The next statement reads the row as stored, as it would from the page.
+    crackWhole();
+    changed_ = true;
+    for (size_t x = 0; x < p.indexes.size(); ++x) indexes_.change(p.indexes[x], where_, newKeys[x]);
+    ++report.affected;
+}
+
+}  // namespace
+
+std::vector<UpdateReport> runUpdatePass(PageFile& file, const UpdateTable& table, const std::vector<const UpdatePlan*>& plans,
+                                        double today) {
+    return Pass(file, table, plans, today).run();
+}
+
+}  // namespace vantrel::jet
