@@ -19,8 +19,10 @@
 //   with the sorted changes into IndexTreeBuilder (the one writer of index
 //   pages); it counts distinct keys on the way and records the count in the
 //   table definition. It holds the changes, the node and leaf page numbers
-//   of the old tree (four bytes a page), a few pages of old entries read
-//   ahead and one page per level being written.
+//   of the old tree (four bytes a page) and one bit a page of the file (to
+//   find cycles), a few pages of old entries read ahead and, per level being
+//   written, the open page and two closed ones. Leaves are packed full: an
+//   index that lost entries may leave old pages over (see below).
 //
 // PAGE REUSE (why overwriting old pages in place cannot corrupt the walk)
 // PageFile::modify() hands out a changed copy that every later page() read
