@@ -210,18 +210,25 @@ void IndexDelta::apply() {
     if (pending_.empty()) return;
     const OldPages old = listPages(file_, l_, root_);
 
-    // Pages whose old bytes are in memory or were never needed again, oldest first.
-    std::deque<uint32_t> reusable;
+    // Pages whose old bytes are in memory or were never needed again, oldest
+    // first: leaves go back to leaves in key order, nodes to nodes.
+    std::deque<uint32_t> leaves, nodes;
     for (uint32_t n : old.nodes)
-        if (n != root_) reusable.push_back(n);
+        if (n != root_) nodes.push_back(n);
     OldEntries reader(file_, l_, old.leaves, [&](uint32_t pg) {
-        if (pg != root_) reusable.push_back(pg);
+        if (pg != root_) leaves.push_back(pg);
     });
-    auto takePage = [&]() -> uint32_t {
-        if (reusable.empty()) reader.readAhead();
-        if (!reusable.empty()) {
-            const uint32_t n = reusable.front();
-            reusable.pop_front();
+    auto takePage = [&](bool leaf) -> uint32_t {
+        if (leaf && leaves.empty()) reader.readAhead();
+        for (std::deque<uint32_t>* pool : {leaf ? &leaves : &nodes, leaf ? &nodes : &leaves}) {
+            if (pool->empty()) continue;
+            const uint32_t n = pool->front();
+            pool->pop_front();
+            return n;
+        }
+        if (!leaf && reader.readAhead() && !leaves.empty()) {
+            const uint32_t n = leaves.front();
+            leaves.pop_front();
             return n;
         }
         const uint32_t n = allocatePage(file_, l_);
@@ -258,7 +265,8 @@ void IndexDelta::apply() {
     }
     builder.finish();
     // Pages the smaller tree no longer needs stay the index's, as empty leaves.
-    for (uint32_t n : reusable) initEmptyIndexPage(file_, l_, n, t_.page);
+    for (const auto* pool : {&leaves, &nodes})
+        for (uint32_t n : *pool) initEmptyIndexPage(file_, l_, n, t_.page);
     writeDistinctKeyCount(file_, l_, t_, realIndex_, builder.distinctKeys());
     pending_.clear();
 }

@@ -35,10 +35,12 @@
 //    from then on it is free to overwrite. Leaves are read in chain order
 //    and the chain must match the tree (else FormatError, nothing written).
 // 3. The builder asks for a page number only when it closes a page. It gets
-//    a page that is free to overwrite (oldest first); when there is none,
-//    the next leaf is read ahead (at most a few pages of entries wait in
-//    memory), and only then is a page added to the file and to the index's
-//    usage map.
+//    a page that is free to overwrite: a new leaf an old leaf (in the order
+//    they were read, so leaves keep their order on disk), a new node an old
+//    node, either the other kind when its own is used up; when there is
+//    none, the next leaf is read ahead (at most a few pages of entries wait
+//    in memory), and only then is a page added to the file and to the
+//    index's usage map.
 // 4. The root page is written last, when the builder finishes, after every
 //    old page has been read. Its number never changes.
 // So every page written is new, the root, or an old page already read.

@@ -170,8 +170,8 @@ void IndexTreeBuilder::close(size_t level) {
     lv.closed.push_back(std::move(lv.open));
     lv.open = OwnedPage{};
     // The first page of a level may turn out to be the only one: the root.
-    if (++lv.closedCount == 2) lv.closed.front().number = takePage_();
-    if (lv.closedCount >= 2) lv.closed.back().number = takePage_();
+    if (++lv.closedCount == 2) lv.closed.front().number = takePage_(lv.leaf);
+    if (lv.closedCount >= 2) lv.closed.back().number = takePage_(lv.leaf);
     while (lv.closed.size() > 2) {
         write(level, 0, lv.closed[1].number);
         lv.closed.erase(lv.closed.begin());

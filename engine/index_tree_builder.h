@@ -36,7 +36,8 @@ using EntryView = std::span<const uint8_t>;
 
 class IndexTreeBuilder {
 public:
-    using PageSource = std::function<uint32_t()>;
+    // A page number for a closed page of the leaf level (true) or above.
+    using PageSource = std::function<uint32_t(bool leaf)>;
 
     // `leafTarget` 0 packs leaves full; a smaller one closes a leaf once its
     // stored bytes reach it (spreading entries over more pages).

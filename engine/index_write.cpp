@@ -102,19 +102,27 @@ void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size
 
     // Leaves: at least as many as before, so that the tree keeps its pages.
     size_t target = 0;
-    if (entries.size() >= old.leafPages && IndexTreeBuilder::leafPagesFor(l, entries, 0) < old.leafPages) {
+    size_t leaves = IndexTreeBuilder::leafPagesFor(l, entries, 0);
+    if (entries.size() >= old.leafPages && leaves < old.leafPages) {
         size_t total = 0;
         for (const auto& e : entries) total += e.size();
         target = std::max<size_t>(1, total / old.leafPages);
+        leaves = IndexTreeBuilder::leafPagesFor(l, entries, target);
     }
 
-    // Page numbers: the root keeps its page, the rest reuse the old pages in
-    // order, then new ones.
+    // Page numbers: the root keeps its page; the leaves take the old pages
+    // in order (so that a walk reads them in runs), the node pages the ones
+    // after them, then new ones.
     std::vector<uint32_t> pool(old.pages.begin() + 1, old.pages.end());
     std::sort(pool.begin(), pool.end());
-    size_t poolNext = 0;
-    auto takePage = [&]() {
-        if (poolNext < pool.size()) return pool[poolNext++];
+    std::vector<bool> taken(pool.size());
+    size_t nextLeaf = 0, nextNode = leaves > 1 ? leaves : 0;
+    auto takePage = [&](bool leaf) {
+        const size_t i = leaf ? nextLeaf++ : nextNode++;
+        if (i < pool.size() && !taken[i]) {
+            taken[i] = true;
+            return pool[i];
+        }
         uint32_t n = allocatePage(file, l);
         usageMapAdd(file, l, t.realIndexes[realIndex].usedPages, n);
         return n;
@@ -123,7 +131,8 @@ void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size
     for (const EntryView e : entries) builder.add(e);
     builder.finish();
     // Pages the smaller tree no longer needs stay the index's, as empty leaves.
-    for (; poolNext < pool.size(); ++poolNext) initEmptyIndexPage(file, l, pool[poolNext], t.page);
+    for (size_t i = 0; i < pool.size(); ++i)
+        if (!taken[i]) initEmptyIndexPage(file, l, pool[i], t.page);
 }
 
 }  // namespace vantrel::jet

@@ -405,6 +405,44 @@ TEST_F(IndexDeltaBuilt, ChangesTheIndexContradictsAreRefused) {
     }
 }
 
+std::vector<uint32_t> leafPages(jet::PageFile& f, const jet::Layout& l, uint32_t root) {
+    std::vector<uint32_t> out;
+    for (uint32_t pg : jet::loadIndexTree(f, l, root).pages)
+        if (f.page(pg)->at(0) == jet::kPageIndexLeaf) out.push_back(pg);
+    return out;
+}
+
+// The whole-index writer (CREATE INDEX, a transaction's commit) shares the
+// builder and gives the leaves their pages in key order, so that a walk
+// reads them in runs; IndexDelta puts new leaves on old leaves in order.
+TEST_F(IndexDeltaBuilt, LeavesFollowEachOtherOnDisk) {
+    const size_t real = index("L", "T");
+    jet::PageFile f = openFile(db_);
+    const jet::Layout l = jet::Layout::forFormat(f.jet3());
+    const jet::TableDefData t = tableNamed(f, "L");
+    const uint32_t root = t.realIndexes[real].rootPage;
+    const std::vector<uint32_t> before = leafPages(f, l, root);
+    ASSERT_GT(before.size(), 100u);
+    EXPECT_TRUE(std::is_sorted(before.begin(), before.end()));
+    // Keys change to keys of the same length: the same pages, in the same order.
+    const Entries all = walkEntries(f, l, root);
+    jet::IndexDelta d(f, l, t, real);
+    std::mt19937 rng(6);
+    for (int i = 0; i < 30; ++i) {
+        const std::string e = *std::next(all.begin(), long(rng() % all.size()));
+        std::string k = keyOf(e);
+        k[1 + rng() % (k.size() - 2)] = char(0x60 + rng() % 30);
+        d.change(rowOf(e), bytesOf(keyOf(e)), bytesOf(k));
+    }
+    d.apply();
+    std::vector<uint32_t> after = leafPages(f, l, root);
+    EXPECT_TRUE(std::is_sorted(after.begin(), after.end()));
+    std::vector<uint32_t> common;
+    std::set_intersection(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(common));
+    EXPECT_GE(common.size() + 2, before.size());
+    f.abort();
+}
+
 // The unique question as UPDATE asks it: is the key held by another row?
 TEST_F(IndexDeltaBuilt, HoldsSeesOtherRowsOnly) {
     jet::PageFile f = openFile(db_);
