@@ -1,8 +1,7 @@
-// Writing an index back after its entries changed: the leaf level packed in
-// key order (with each page's shared prefix), the node levels built above it
-// (each node's last child behind its tail pointer, as Access writes them),
-// the root staying on its page. Pages of the old tree are used again; more
-// come from the end of the file and join the index's page map.
+// Writing an index back after its entries changed, all entries at hand: the
+// pages are laid out by IndexTreeBuilder (index_tree_builder.h), the root
+// staying on its page. Pages of the old tree are used again; more come from
+// the end of the file and join the index's page map.
 #pragma once
 
 #include <cstdint>
@@ -11,11 +10,10 @@
 
 #include "layout.h"
 #include "page_file.h"
+#include "index_tree_builder.h"
 #include "table_def.h"
 
 namespace vantrel::jet {
-
-using EntryView = std::span<const uint8_t>;
 
 // Index entries kept end to end in one buffer: a large index costs its bytes
 // and eight more an entry, not an allocation each.
@@ -58,6 +56,8 @@ void writeIndexTree(PageFile& file, const Layout& l, const TableDefData& t, size
 // (`sorted` are its whole entries in order).
 void writeDistinctKeyCount(PageFile& file, const Layout& l, const TableDefData& t, size_t realIndex,
                            const std::vector<EntryView>& sorted);
+// The same with the count already known (counted while streaming).
+void writeDistinctKeyCount(PageFile& file, const Layout& l, const TableDefData& t, size_t realIndex, uint32_t distinct);
 
 // Makes `page` an empty leaf: the root of an index with no entries.
 void initEmptyIndexPage(PageFile& file, const Layout& l, uint32_t page, uint32_t owner);

@@ -168,7 +168,10 @@ PageRef PageFile::load(uint32_t n, uint32_t run) {
     } catch (const IoError& e) {
         throw ioFailure(e);
     }
-    if (got < readBuf_.size()) throw FormatError("page " + std::to_string(n) + " cannot be read");
+    // Read ahead may run into pages added in this transaction and not written
+    // yet: those are read from memory, so only page n itself must be whole.
+    if (got < ps) throw FormatError("page " + std::to_string(n) + " cannot be read");
+    run = std::min<uint32_t>(run, uint32_t(got / ps));
     PageRef first;
     for (uint32_t k = 0; k < run; ++k) {
         auto buf = std::make_shared<PageBuf>(readBuf_.begin() + long(k * ps), readBuf_.begin() + long((k + 1) * ps));

@@ -1,0 +1,100 @@
+// The changes a statement makes to one physical index of a table, kept
+// apart from the index until they are applied to its pages at once. Memory
+// grows with the changes, not with the entries of the index.
+//
+// INVARIANTS
+// - A change is a whole entry (key + row pointer) the index gains or loses.
+//   An entry gained and then lost again (or lost and gained) cancels out;
+//   gaining an entry twice or losing one twice is a caller's mistake
+//   (std::logic_error).
+// - holds() never loads the index: it seeks down the B-tree and reads the
+//   leaves holding the key, overlaying the pending changes. A node entry is
+//   never below the leaf entries of its child (the trees this engine writes
+//   carry the child's last entry; Access may leave one above it once that
+//   entry is gone), and the last child hangs off the tail pointer; so the
+//   first child whose entry is not below the key leads to the first leaf
+//   that may hold it, or to one before it, and the leaf chain is followed on
+//   from there.
+// - apply() merges the old leaf entries, read leaf by leaf in key order,
+//   with the sorted changes into IndexTreeBuilder (the one writer of index
+//   pages); it counts distinct keys on the way and records the count in the
+//   table definition. It holds the changes, the node and leaf page numbers
+//   of the old tree (four bytes a page) and one bit a page of the file (to
+//   find cycles), a few pages of old entries read ahead and, per level being
+//   written, the open page and two closed ones. Leaves are packed full: an
+//   index that lost entries may leave old pages over (see below).
+//
+// PAGE REUSE (why overwriting old pages in place cannot corrupt the walk)
+// PageFile::modify() hands out a changed copy that every later page() read
+// returns, so a page of the old tree must not be written while its old
+// bytes are still to be read. apply() keeps that order:
+// 1. Before anything is written, every node page of the old tree is read
+//    (the walk that lists the tree's pages); the node pages other than the
+//    root become free to overwrite.
+// 2. A leaf is read exactly once, when its entries are copied into memory;
+//    from then on it is free to overwrite. Leaves are read in chain order
+//    and the chain must match the tree (else FormatError, nothing written).
+// 3. The builder asks for a page number only when it closes a page. It gets
+//    a page that is free to overwrite: a new leaf an old leaf (in the order
+//    they were read, so leaves keep their order on disk), a new node an old
+//    node, either the other kind when its own is used up; when there is
+//    none, the next leaf is read ahead (at most a few pages of entries wait
+//    in memory), and only then is a page added to the file and to the
+//    index's usage map.
+// 4. The root page is written last, when the builder finishes, after every
+//    old page has been read. Its number never changes.
+// So every page written is new, the root, or an old page already read.
+// Old pages the new tree does not need stay the index's, as empty leaves
+// (as writeIndexTree leaves them).
+//
+// A failure inside apply() (damage found in the old tree, an entry to
+// remove that the index lacks, a page map that cannot grow) can leave the
+// index half written: the statement's transaction must be rolled back, as
+// for every failed change.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "layout.h"
+#include "page_file.h"
+#include "table_def.h"
+
+namespace vantrel::jet {
+
+class IndexDelta {
+public:
+    IndexDelta(PageFile& file, const Layout& l, const TableDefData& t, size_t realIndex);
+
+    // Whether an entry other than row `self`'s holds `key` (key bytes without
+    // the row pointer), the changes so far included.
+    bool holds(const std::vector<uint8_t>& key, RowPointer self);
+
+    // Row `row`'s entry changes from oldKey to newKey; either may be absent
+    // (the row gains or leaves the index).
+    void change(RowPointer row, std::optional<std::vector<uint8_t>> oldKey, std::optional<std::vector<uint8_t>> newKey);
+
+    bool empty() const { return pending_.empty(); }
+    // Entries gained or lost so far (callers may apply() early to bound memory).
+    size_t size() const { return pending_.size(); }
+
+    // Writes the index with the changes and its distinct-key count; the delta
+    // is empty afterwards and may collect further changes.
+    void apply();
+
+private:
+    void note(std::string whole, bool gained);
+    bool treeHolds(const std::string& key, RowPointer self, const std::vector<uint64_t>& leaving);
+
+    PageFile& file_;
+    const Layout l_;
+    TableDefData t_;
+    size_t realIndex_;
+    uint32_t root_, usedPages_;
+    std::map<std::string, bool> pending_;  // whole entry -> gained (true) or lost (false)
+};
+
+}  // namespace vantrel::jet
