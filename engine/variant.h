@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantrel {
@@ -33,6 +34,19 @@ public:
     // Decimal: magnitude as a 128-bit integer, a sign and a scale.
     static Variant decimal(uint128 magnitude, bool negative, uint8_t scale);
 
+    // Makes this a Text, Binary or Guid value with no bytes yet and returns
+    // the bytes to fill. The string keeps its storage, so one Variant reused
+    // for the values of many rows allocates only when a value outgrows it.
+    std::string& bytesFor(VarType t) {
+        t_ = t;
+        scale_ = 0;
+        i_ = 0;
+        d_ = 0;
+        dec_ = 0;
+        s_.clear();
+        return s_;
+    }
+
     VarType type() const { return t_; }
     bool isNull() const { return t_ == VarType::Null; }
     bool isNumeric() const;  // Boolean, integer, floating, currency, decimal or date
@@ -49,6 +63,7 @@ public:
     std::string currencyText(int decimals) const;  // "-12.3400" with decimals = 4
     std::string decimalText() const;               // "-1.50" with the value's scale
     std::string guidText() const;                  // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
+    std::string_view guidText(char* buf) const;    // the same in buf (38 bytes), without allocating
 
 private:
     explicit Variant(VarType t) : t_(t) {}
