@@ -58,6 +58,8 @@ int runDump(const std::string& path, const std::string& password, std::FILE* fil
             auto fields = rs.Fields();
             std::vector<int16_t> types;
             for (const Field& f : fields) types.push_back(f.Type());
+            // One value per column, reused from row to row.
+            std::vector<Variant> values(size_t(fields.Count()));
             bool firstRow = true;
             for (row = 0; !rs.EOF_(); ++row) {
                 out.raw(firstRow ? "\n   [" : ",\n   [");
@@ -65,7 +67,8 @@ int runDump(const std::string& path, const std::string& password, std::FILE* fil
                 for (int i = 0; i < fields.Count(); ++i) {
                     if (i) out.raw(", ");
                     current = &fields[i];
-                    writeJsonValue(out, types[size_t(i)], fields[i].Value(), BinaryForm::Digest);
+                    current->ReadValue(values[size_t(i)]);
+                    writeJsonValue(out, types[size_t(i)], values[size_t(i)], BinaryForm::Digest);
                 }
                 current = nullptr;
                 out.raw("]");

@@ -2,22 +2,31 @@
 
 #include <openssl/evp.h>
 
+#include <memory>
+
+#include "sha256_digest.h"
+
 namespace vantrel {
 
+namespace {
+struct CtxFree {
+    void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
+};
+}  // namespace
+
 std::string sha256Hex(const uint8_t* data, size_t len) {
+    // Fetched once: looking the digest up is dearer than hashing a short
+    // value, and so is making a context per value (a dump hashes every binary
+    // value). The context holds nothing from one call to the next: each call
+    // starts it afresh.
+    static EVP_MD* const sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+    thread_local const std::unique_ptr<EVP_MD_CTX, CtxFree> ctx(EVP_MD_CTX_new());
     unsigned char md[EVP_MAX_MD_SIZE];
     unsigned int mdLen = 0;
-    // Fetched once: looking the digest up is dearer than hashing a short value.
-    static EVP_MD* const sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
-    EVP_Digest(data, len, md, &mdLen, sha256, nullptr);
-    static const char hex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(2 * mdLen);
-    for (unsigned i = 0; i < mdLen; ++i) {
-        out += hex[md[i] >> 4];
-        out += hex[md[i] & 15];
-    }
-    return out;
+    if (!ctx || !EVP_DigestInit_ex2(ctx.get(), sha256, nullptr) || !EVP_DigestUpdate(ctx.get(), data, len) ||
+        !EVP_DigestFinal_ex(ctx.get(), md, &mdLen))
+        EVP_Digest(data, len, md, &mdLen, sha256, nullptr);
+    return hexOf(md, mdLen);
 }
 
 }  // namespace vantrel
