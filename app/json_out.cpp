@@ -1,6 +1,11 @@
 #include "json_out.h"
 
+#include <bit>
 #include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vantrel {
 
@@ -17,6 +22,20 @@ inline bool needsEscape8(const unsigned char* p) {
     std::memcpy(&w, p, 8);
     const uint64_t quote = w ^ (kOnes * '"'), backslash = w ^ (kOnes * '\\');
     return (((w - kOnes * 0x20) & ~w) | ((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash)) & kHighs;
+}
+
+// Of sixteen bytes, how many come before the first one JSON escapes (16: none).
+inline unsigned plainPrefix16(const unsigned char* p) {
+#if defined(__SSE2__)
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i control = _mm_cmpeq_epi8(_mm_max_epu8(x, _mm_set1_epi8(0x1F)), _mm_set1_epi8(0x1F));
+    const __m128i special = _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('"')), _mm_cmpeq_epi8(x, _mm_set1_epi8('\\')));
+    const unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(control, special)));
+    return mask ? unsigned(std::countr_zero(mask)) : 16;
+#else
+    if (!needsEscape8(p)) return needsEscape8(p + 8) ? 8 : 16;
+    return 0;
+#endif
 }
 }  // namespace
 
@@ -38,13 +57,15 @@ void JsonOut::string(std::string_view s) {
     *o++ = '"';
     size_t i = 0;
     while (i < n) {
-        if (i + 16 <= n && !needsEscape8(p + i) && !needsEscape8(p + i + 8)) {
+        if (i + 16 <= n) {
+            // Sixteen bytes go out whole (room for them is there: at least
+            // sixteen bytes of input are left); the plain ones are kept.
+            const unsigned plain = plainPrefix16(p + i);
             std::memcpy(o, p + i, 16);
-            o += 16;
-            i += 16;
-            continue;
-        }
-        if (i + 8 <= n) {
+            o += plain;
+            i += plain;
+            if (plain == 16) continue;
+        } else if (i + 8 <= n) {
             if (!needsEscape8(p + i)) {
                 std::memcpy(o, p + i, 8);
                 o += 8;

@@ -4,8 +4,6 @@
 
 #include <memory>
 
-#include "sha256_digest.h"
-
 namespace vantrel {
 
 namespace {
@@ -14,7 +12,7 @@ struct CtxFree {
 };
 }  // namespace
 
-std::string sha256Hex(const uint8_t* data, size_t len) {
+std::string_view sha256Hex(const uint8_t* data, size_t len, char* buf) {
     // Fetched once: looking the digest up is dearer than hashing a short
     // value, and so is making a context per value (a dump hashes every binary
     // value). The context holds nothing from one call to the next: each call
@@ -26,7 +24,17 @@ std::string sha256Hex(const uint8_t* data, size_t len) {
     if (!ctx || !EVP_DigestInit_ex2(ctx.get(), sha256, nullptr) || !EVP_DigestUpdate(ctx.get(), data, len) ||
         !EVP_DigestFinal_ex(ctx.get(), md, &mdLen))
         EVP_Digest(data, len, md, &mdLen, sha256, nullptr);
-    return hexOf(md, mdLen);
+    static const char hex[] = "0123456789abcdef";
+    for (unsigned i = 0; i < mdLen; ++i) {
+        buf[2 * i] = hex[md[i] >> 4];
+        buf[2 * i + 1] = hex[md[i] & 15];
+    }
+    return {buf, 2 * size_t(mdLen)};
+}
+
+std::string sha256Hex(const uint8_t* data, size_t len) {
+    char buf[2 * EVP_MAX_MD_SIZE];
+    return std::string(sha256Hex(data, len, buf));
 }
 
 }  // namespace vantrel

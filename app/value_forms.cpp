@@ -115,7 +115,8 @@ void writeJsonValue(JsonOut& out, int16_t type, const Variant& v, BinaryForm bin
             out.raw("{\"len\": ");
             out.raw(std::string_view(buf, size_t(r.ptr - buf)));
             out.raw(", \"sha256\": \"");
-            out.raw(sha256Hex(p, v.str().size()));
+            char digest[64];
+            out.raw(sha256Hex(p, v.str().size(), digest));
             out.raw("\"}");
             break;
         }

@@ -4,7 +4,7 @@
 
 namespace vantrel::jet {
 
-void readLongValueParts(PageFile& file, const Layout& l, Bytes ref, const std::function<void(Bytes)>& part) {
+void readLongValueParts(PageFile& file, const Layout& l, Bytes ref, FunctionRef<void(Bytes)> part) {
     if (ref.size() < 12) throw FormatError("long value reference is " + std::to_string(ref.size()) + " bytes");
     const uint32_t word = ref.u32(0);
     const uint32_t len = word & kLvalLengthMask;

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "bytes.h"
+#include "function_ref.h"
 #include "layout.h"
 #include "page_file.h"
 
@@ -23,6 +23,6 @@ std::vector<uint8_t> readLongValue(PageFile& file, const Layout& l, Bytes ref);
 // The value's bytes in order, one call per stored piece (one call for inline
 // and single-page values), without copying them: each piece is valid only
 // during its call.
-void readLongValueParts(PageFile& file, const Layout& l, Bytes ref, const std::function<void(Bytes)>& part);
+void readLongValueParts(PageFile& file, const Layout& l, Bytes ref, FunctionRef<void(Bytes)> part);
 
 }  // namespace vantrel::jet
