@@ -14,31 +14,31 @@ void decodeTextInto(PageFile& file, const Layout& l, const uint8_t* p, size_t n,
 
 // 17 bytes: a sign byte (0x80 negative) and a 128-bit magnitude stored as four
 // little-endian 32-bit words, most significant word first.
-Variant decodeNumeric(Bytes d, uint8_t scale) {
+void decodeNumeric(Bytes d, uint8_t scale, Variant& out) {
     uint128 m = 0;
     for (int w = 0; w < 4; ++w) m = (m << 32) | d.u32(1 + 4 * size_t(w));
-    return Variant::decimal(m, d.u8(0) & 0x80, scale);
+    out.setDecimal(m, d.u8(0) & 0x80, scale);
 }
 }  // namespace
 
 void decodeValueInto(PageFile& file, const Layout& l, const ColumnDef& c, const ColumnSlice& s, Variant& out) {
     if (c.type == kBool) {
-        out = Variant::boolean(s.present);
+        out.setInteger(VarType::Boolean, s.present ? -1 : 0);
         return;
     }
     if (!s.present) {
-        out = Variant::null();
+        out.setNull();
         return;
     }
     const Bytes& d = s.data;
     switch (c.type) {
-        case kByte: out = Variant::byte(d.u8(0)); break;
-        case kInt: out = Variant::integer(d.i16(0)); break;
-        case kLong: out = Variant::longInt(d.i32(0)); break;
-        case kMoney: out = Variant::currency(d.i64(0)); break;
-        case kFloat: out = Variant::single(d.f32(0)); break;
-        case kDouble: out = Variant::dbl(d.f64(0)); break;
-        case kDateTime: out = Variant::date(d.f64(0)); break;
+        case kByte: out.setInteger(VarType::Byte, d.u8(0)); break;
+        case kInt: out.setInteger(VarType::Integer, d.i16(0)); break;
+        case kLong: out.setInteger(VarType::Long, d.i32(0)); break;
+        case kMoney: out.setInteger(VarType::Currency, d.i64(0)); break;
+        case kFloat: out.setReal(VarType::Single, d.f32(0)); break;
+        case kDouble: out.setReal(VarType::Double, d.f64(0)); break;
+        case kDateTime: out.setReal(VarType::Date, d.f64(0)); break;
         case kBinary: out.bytesFor(VarType::Binary).assign(reinterpret_cast<const char*>(d.data()), d.size()); break;
         case kText: decodeTextInto(file, l, d.data(), d.size(), out); break;
         case kGuid: {
@@ -46,12 +46,12 @@ void decodeValueInto(PageFile& file, const Layout& l, const ColumnDef& c, const 
             out.bytesFor(VarType::Guid).assign(reinterpret_cast<const char*>(g.data()), 16);
             break;
         }
-        case kNumeric: out = decodeNumeric(d, c.scale); break;
+        case kNumeric: decodeNumeric(d, c.scale, out); break;
         case kBigInt: {
             int64_t v = d.i64(0);
             bool neg = v < 0;
             uint128 m = neg ? (uint128)(-(int128)v) : (uint128)v;
-            out = Variant::decimal(m, neg, 0);
+            out.setDecimal(m, neg, 0);
             break;
         }
         case kOle: {
@@ -72,7 +72,7 @@ void decodeValueInto(PageFile& file, const Layout& l, const ColumnDef& c, const 
             }
             break;
         }
-        default: out = Variant::null();
+        default: out.setNull();
     }
 }
 

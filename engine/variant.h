@@ -38,13 +38,19 @@ public:
     // the bytes to fill. The string keeps its storage, so one Variant reused
     // for the values of many rows allocates only when a value outgrows it.
     std::string& bytesFor(VarType t) {
-        t_ = t;
-        scale_ = 0;
-        i_ = 0;
-        d_ = 0;
-        dec_ = 0;
-        s_.clear();
+        set(t, 0, 0);
         return s_;
+    }
+    // The kinds without bytes, in place and keeping the string's storage
+    // likewise: the same values as null(), boolean(), byte(), integer(),
+    // longInt(), currency(), single(), dbl(), date() and decimal() make.
+    void setNull() { set(VarType::Null, 0, 0); }
+    void setInteger(VarType t, int64_t i) { set(t, i, 0); }  // Boolean (-1 or 0), Byte, Integer, Long, Currency
+    void setReal(VarType t, double d) { set(t, 0, d); }      // Single, Double, Date
+    void setDecimal(uint128 magnitude, bool negative, uint8_t scale) {
+        set(VarType::Decimal, negative ? 1 : 0, 0);
+        dec_ = magnitude;
+        scale_ = scale;
     }
 
     VarType type() const { return t_; }
@@ -67,6 +73,14 @@ public:
 
 private:
     explicit Variant(VarType t) : t_(t) {}
+    void set(VarType t, int64_t i, double d) {
+        t_ = t;
+        scale_ = 0;
+        i_ = i;
+        d_ = d;
+        dec_ = 0;
+        s_.clear();
+    }
     VarType t_ = VarType::Null;
     uint8_t scale_ = 0;
     int64_t i_ = 0;

@@ -225,6 +225,63 @@ TEST(ValuesRead, CurrencyAndDecimalTextsAtTheEdges) {
     EXPECT_EQ("18446744073709551616", Variant::decimal(uint128(1) << 64, false, 0).decimalText());
 }
 
+namespace {
+void expectSame(const Variant& want, const Variant& got) {
+    EXPECT_EQ(want.type(), got.type());
+    EXPECT_EQ(want.str(), got.str());
+    EXPECT_EQ(want.asInt(), got.asInt());
+    const double a = want.asDouble(), b = got.asDouble();
+    EXPECT_EQ(0, std::memcmp(&a, &b, sizeof a));
+    EXPECT_TRUE(want.decimalMagnitude() == got.decimalMagnitude());
+    EXPECT_EQ(want.decimalNegative(), got.decimalNegative());
+    EXPECT_EQ(want.decimalScale(), got.decimalScale());
+}
+}  // namespace
+
+TEST(ValuesRead, InPlaceSettersMakeWhatTheFactoriesMake) {
+    // Each setter on a Variant that held a long text (and keeps its storage).
+    auto reused = [] { return Variant::text(std::string(100, 'x')); };
+    Variant v = reused();
+    v.setNull();
+    expectSame(Variant::null(), v);
+    v = reused();
+    v.setInteger(VarType::Boolean, -1);
+    expectSame(Variant::boolean(true), v);
+    v = reused();
+    v.setInteger(VarType::Byte, 200);
+    expectSame(Variant::byte(200), v);
+    v = reused();
+    v.setInteger(VarType::Integer, -32768);
+    expectSame(Variant::integer(-32768), v);
+    v = reused();
+    v.setInteger(VarType::Long, INT32_MIN);
+    expectSame(Variant::longInt(INT32_MIN), v);
+    v = reused();
+    v.setInteger(VarType::Currency, INT64_MIN);
+    expectSame(Variant::currency(INT64_MIN), v);
+    v = reused();
+    v.setReal(VarType::Single, 0.1f);
+    expectSame(Variant::single(0.1f), v);
+    v = reused();
+    v.setReal(VarType::Double, -2.5e300);
+    expectSame(Variant::dbl(-2.5e300), v);
+    v = reused();
+    v.setReal(VarType::Date, 36526.5);
+    expectSame(Variant::date(36526.5), v);
+    v = reused();
+    v.setDecimal(uint128(12345) << 70, true, 7);
+    expectSame(Variant::decimal(uint128(12345) << 70, true, 7), v);
+    v = reused();
+    v.bytesFor(VarType::Text) = "abc";
+    expectSame(Variant::text("abc"), v);
+    const uint8_t raw[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    v = reused();
+    v.bytesFor(VarType::Guid).assign(reinterpret_cast<const char*>(raw), 16);
+    expectSame(Variant::guid(raw), v);
+    char buf[40];
+    EXPECT_EQ(Variant::guid(raw).guidText(), v.guidText(buf));
+}
+
 TEST(ValuesRead, OneReusedVariantReadsWhatValueReturns) {
     // Every value of every user table of every readable corpus file, read
     // into one Variant that goes from type to type, against Field::Value.
