@@ -56,16 +56,23 @@ int runDump(const std::string& path, const std::string& password, std::FILE* fil
         try {
             Recordset rs = t.OpenRecordset();
             auto fields = rs.Fields();
+            std::vector<const Field*> columns;
             std::vector<int16_t> types;
-            for (const Field& f : fields) types.push_back(f.Type());
+            for (const Field& f : fields) {
+                columns.push_back(&f);
+                types.push_back(f.Type());
+            }
+            // One value per column, reused from row to row.
+            std::vector<Variant> values(columns.size());
             bool firstRow = true;
             for (row = 0; !rs.EOF_(); ++row) {
                 out.raw(firstRow ? "\n   [" : ",\n   [");
                 firstRow = false;
-                for (int i = 0; i < fields.Count(); ++i) {
+                for (size_t i = 0; i < columns.size(); ++i) {
                     if (i) out.raw(", ");
-                    current = &fields[i];
-                    writeJsonValue(out, types[size_t(i)], fields[i].Value(), BinaryForm::Digest);
+                    current = columns[i];
+                    current->ReadValue(values[i]);
+                    writeJsonValue(out, types[i], values[i], BinaryForm::Digest);
                 }
                 current = nullptr;
                 out.raw("]");

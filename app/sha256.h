@@ -6,9 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace vantrel {
 
 std::string sha256Hex(const uint8_t* data, size_t len);
+// The same in buf (64 bytes), without allocating.
+std::string_view sha256Hex(const uint8_t* data, size_t len, char* buf);
 
 }  // namespace vantrel

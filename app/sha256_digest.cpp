@@ -62,11 +62,10 @@ std::array<uint8_t, 32> sha256Digest(const uint8_t* data, size_t len) {
 
 std::string hexOf(const uint8_t* p, size_t n) {
     static const char hex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(2 * n);
+    std::string out(2 * n, '0');
     for (size_t i = 0; i < n; ++i) {
-        out += hex[p[i] >> 4];
-        out += hex[p[i] & 15];
+        out[2 * i] = hex[p[i] >> 4];
+        out[2 * i + 1] = hex[p[i] & 15];
     }
     return out;
 }

@@ -2,22 +2,39 @@
 
 #include <openssl/evp.h>
 
+#include <memory>
+
 namespace vantrel {
 
-std::string sha256Hex(const uint8_t* data, size_t len) {
+namespace {
+struct CtxFree {
+    void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
+};
+}  // namespace
+
+std::string_view sha256Hex(const uint8_t* data, size_t len, char* buf) {
+    // Fetched once: looking the digest up is dearer than hashing a short
+    // value, and so is making a context per value (a dump hashes every binary
+    // value). The context holds nothing from one call to the next: each call
+    // starts it afresh.
+    static EVP_MD* const sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+    thread_local const std::unique_ptr<EVP_MD_CTX, CtxFree> ctx(EVP_MD_CTX_new());
     unsigned char md[EVP_MAX_MD_SIZE];
     unsigned int mdLen = 0;
-    // Fetched once: looking the digest up is dearer than hashing a short value.
-    static EVP_MD* const sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
-    EVP_Digest(data, len, md, &mdLen, sha256, nullptr);
+    if (!ctx || !EVP_DigestInit_ex2(ctx.get(), sha256, nullptr) || !EVP_DigestUpdate(ctx.get(), data, len) ||
+        !EVP_DigestFinal_ex(ctx.get(), md, &mdLen))
+        EVP_Digest(data, len, md, &mdLen, sha256, nullptr);
     static const char hex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(2 * mdLen);
     for (unsigned i = 0; i < mdLen; ++i) {
-        out += hex[md[i] >> 4];
-        out += hex[md[i] & 15];
+        buf[2 * i] = hex[md[i] >> 4];
+        buf[2 * i + 1] = hex[md[i] & 15];
     }
-    return out;
+    return {buf, 2 * size_t(mdLen)};
+}
+
+std::string sha256Hex(const uint8_t* data, size_t len) {
+    char buf[2 * EVP_MAX_MD_SIZE];
+    return std::string(sha256Hex(data, len, buf));
 }
 
 }  // namespace vantrel

@@ -9,4 +9,10 @@ std::string sha256Hex(const uint8_t* data, size_t len) {
     return hexOf(md.data(), md.size());
 }
 
+std::string_view sha256Hex(const uint8_t* data, size_t len, char* buf) {
+    const std::string hex = sha256Hex(data, len);
+    hex.copy(buf, hex.size());
+    return {buf, hex.size()};
+}
+
 }  // namespace vantrel

@@ -9,13 +9,16 @@
 
 namespace vantrel {
 
-std::string numberText(double d, bool single) {
-    char buf[64];
+std::string_view numberText(double d, bool single, char* buf) {
     // Singles with 9 significant digits (enough to read back the same float),
     // doubles in their shortest exact form.
-    auto r = single ? std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 9)
-                    : std::to_chars(buf, buf + sizeof buf, d);
-    return std::string(buf, size_t(r.ptr - buf));
+    auto r = single ? std::to_chars(buf, buf + 64, d, std::chars_format::general, 9) : std::to_chars(buf, buf + 64, d);
+    return {buf, size_t(r.ptr - buf)};
+}
+
+std::string numberText(double d, bool single) {
+    char buf[64];
+    return std::string(numberText(d, single, buf));
 }
 
 std::string_view dateTimeText(const DateParts& p, char* buf) {
@@ -79,7 +82,8 @@ void writeNumber(JsonOut& out, double d, bool single) {
         out.string(std::isnan(d) ? "NaN" : d > 0 ? "Infinity" : "-Infinity");
         return;
     }
-    out.raw(numberText(d, single));
+    char buf[64];
+    out.raw(numberText(d, single, buf));
 }
 }  // namespace
 
@@ -111,11 +115,12 @@ void writeJsonValue(JsonOut& out, int16_t type, const Variant& v, BinaryForm bin
             out.raw("{\"len\": ");
             out.raw(std::string_view(buf, size_t(r.ptr - buf)));
             out.raw(", \"sha256\": \"");
-            out.raw(sha256Hex(p, v.str().size()));
+            char digest[64];
+            out.raw(sha256Hex(p, v.str().size(), digest));
             out.raw("\"}");
             break;
         }
-        case VarType::Guid: out.string(v.guidText()); break;
+        case VarType::Guid: out.string(v.guidText(buf)); break;
         case VarType::Decimal: {
             // BigInt columns are integers while they fit a double exactly.
             if (type == dbBigInt && v.decimalMagnitude() <= (uint128)1 << 53) out.raw(v.decimalText());

@@ -19,6 +19,8 @@ enum class BinaryForm { Digest, Hex };
 
 // A number as the dump writes it (finite values only).
 std::string numberText(double d, bool single);
+// The same in buf (at least 64 bytes), without allocating.
+std::string_view numberText(double d, bool single, char* buf);
 
 // "YYYY-MM-DD HH:MM:SS" into buf (at least 32 bytes).
 std::string_view dateTimeText(const DateParts& p, char* buf);

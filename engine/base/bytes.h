@@ -22,9 +22,8 @@ public:
     size_t size() const { return n_; }
 
     void need(size_t off, size_t len) const {
-        if (off > n_ || len > n_ - off)
-            throw FormatError("read of " + std::to_string(len) + " bytes at " + std::to_string(off) +
-                              " leaves a block of " + std::to_string(n_));
+        if (off > n_ || len > n_ - off) [[unlikely]]
+            outside(off, len);
     }
     Bytes sub(size_t off, size_t len) const {
         need(off, len);
@@ -75,6 +74,12 @@ public:
     }
 
 private:
+    // Kept out of line so that the checks stay small enough to inline.
+    [[noreturn, gnu::cold, gnu::noinline]] void outside(size_t off, size_t len) const {
+        throw FormatError("read of " + std::to_string(len) + " bytes at " + std::to_string(off) +
+                          " leaves a block of " + std::to_string(n_));
+    }
+
     const uint8_t* p_ = nullptr;
     size_t n_ = 0;
 };

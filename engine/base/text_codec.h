@@ -20,6 +20,12 @@ std::string decodeUtf16(const uint8_t* p, size_t n);
 // A Jet4 text value: compressed when it starts with FF FE, else UTF-16LE.
 std::string decodeJet4Text(const uint8_t* p, size_t n);
 
+// The same three, appending to `out`: a reader of many values reuses one
+// string's storage instead of allocating one per value.
+void appendCodePage(std::string& out, const uint8_t* p, size_t n, uint16_t codePage);
+void appendUtf16(std::string& out, const uint8_t* p, size_t n);
+void appendJet4Text(std::string& out, const uint8_t* p, size_t n);
+
 // UTF-8 to UTF-16 code units (invalid bytes become U+FFFD).
 std::u16string utf8ToUtf16(const std::string& s);
 

@@ -39,30 +39,40 @@ double Variant::asDouble() const {
 }
 
 namespace {
-std::string digitsOf(uint128 m) {
-    if (m == 0) return "0";
-    std::string s;
-    while (m) {
-        s.insert(s.begin(), char('0' + int(m % 10)));
-        m /= 10;
+// The last decimal digit of m, taken off it.
+inline char popDigit(uint128& m) {
+    if (m <= UINT64_MAX) {
+        const uint64_t v = uint64_t(m);
+        m = v / 10;
+        return char('0' + int(v % 10));
     }
-    return s;
+    const char d = char('0' + int(m % 10));
+    m /= 10;
+    return d;
 }
 
-std::string placePoint(std::string digits, int decimals, bool negative) {
+// m with a point before its last `decimals` digits (at least one digit before
+// the point) and a minus when negative and not zero: "-1.50", "0.05", "12".
+std::string placePoint(uint128 m, int decimals, bool negative) {
+    char buf[320];  // 39 digits, up to 255 decimals, the point and the sign
+    char* const end = buf + sizeof buf;
+    char* b = end;
+    const bool zero = m == 0;
     if (decimals > 0) {
-        if (digits.size() <= size_t(decimals)) digits.insert(0, size_t(decimals) + 1 - digits.size(), '0');
-        digits.insert(digits.size() - size_t(decimals), ".");
+        for (int k = 0; k < decimals; ++k) *--b = popDigit(m);
+        *--b = '.';
     }
-    bool zero = digits.find_first_not_of("0.") == std::string::npos;
-    return (negative && !zero ? "-" : "") + digits;
+    do *--b = popDigit(m);
+    while (m);
+    if (negative && !zero) *--b = '-';
+    return std::string(b, end);
 }
 }  // namespace
 
 std::string Variant::currencyText(int decimals) const {
     bool neg = i_ < 0;
     uint128 m = neg ? (uint128)(-(int128)i_) : (uint128)i_;
-    std::string s = placePoint(digitsOf(m), 4, neg);
+    std::string s = placePoint(m, 4, neg);
     // Trim or pad to the wanted number of decimals.
     size_t dot = s.find('.');
     if (decimals < 4) {
@@ -73,21 +83,28 @@ std::string Variant::currencyText(int decimals) const {
     return s;
 }
 
-std::string Variant::decimalText() const { return placePoint(digitsOf(dec_), scale_, i_ != 0); }
+std::string Variant::decimalText() const { return placePoint(dec_, scale_, i_ != 0); }
 
-std::string Variant::guidText() const {
+std::string_view Variant::guidText(char* buf) const {
     static const char hex[] = "0123456789ABCDEF";
     const auto* b = reinterpret_cast<const uint8_t*>(s_.data());
     if (s_.size() != 16) return {};
     // The first three groups are stored little-endian.
-    const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-    std::string out = "{";
+    static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    char* o = buf;
+    *o++ = '{';
     for (int k = 0; k < 16; ++k) {
-        if (k == 4 || k == 6 || k == 8 || k == 10) out += '-';
-        out += hex[b[order[k]] >> 4];
-        out += hex[b[order[k]] & 15];
+        if (k == 4 || k == 6 || k == 8 || k == 10) *o++ = '-';
+        *o++ = hex[b[order[k]] >> 4];
+        *o++ = hex[b[order[k]] & 15];
     }
-    return out + "}";
+    *o++ = '}';
+    return {buf, size_t(o - buf)};
+}
+
+std::string Variant::guidText() const {
+    char buf[40];
+    return std::string(guidText(buf));
 }
 
 bool equalsBoolean(const Variant& v, bool b) {

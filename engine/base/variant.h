@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantrel {
@@ -33,6 +34,25 @@ public:
     // Decimal: magnitude as a 128-bit integer, a sign and a scale.
     static Variant decimal(uint128 magnitude, bool negative, uint8_t scale);
 
+    // Makes this a Text, Binary or Guid value with no bytes yet and returns
+    // the bytes to fill. The string keeps its storage, so one Variant reused
+    // for the values of many rows allocates only when a value outgrows it.
+    std::string& bytesFor(VarType t) {
+        set(t, 0, 0);
+        return s_;
+    }
+    // The kinds without bytes, in place and keeping the string's storage
+    // likewise: the same values as null(), boolean(), byte(), integer(),
+    // longInt(), currency(), single(), dbl(), date() and decimal() make.
+    void setNull() { set(VarType::Null, 0, 0); }
+    void setInteger(VarType t, int64_t i) { set(t, i, 0); }  // Boolean (-1 or 0), Byte, Integer, Long, Currency
+    void setReal(VarType t, double d) { set(t, 0, d); }      // Single, Double, Date
+    void setDecimal(uint128 magnitude, bool negative, uint8_t scale) {
+        set(VarType::Decimal, negative ? 1 : 0, 0);
+        dec_ = magnitude;
+        scale_ = scale;
+    }
+
     VarType type() const { return t_; }
     bool isNull() const { return t_ == VarType::Null; }
     bool isNumeric() const;  // Boolean, integer, floating, currency, decimal or date
@@ -49,9 +69,18 @@ public:
     std::string currencyText(int decimals) const;  // "-12.3400" with decimals = 4
     std::string decimalText() const;               // "-1.50" with the value's scale
     std::string guidText() const;                  // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
+    std::string_view guidText(char* buf) const;    // the same in buf (38 bytes), without allocating
 
 private:
     explicit Variant(VarType t) : t_(t) {}
+    void set(VarType t, int64_t i, double d) {
+        t_ = t;
+        scale_ = 0;
+        i_ = i;
+        d_ = d;
+        dec_ = 0;
+        s_.clear();
+    }
     VarType t_ = VarType::Null;
     uint8_t scale_ = 0;
     int64_t i_ = 0;

@@ -4,34 +4,40 @@
 
 namespace vantrel::jet {
 
-std::vector<uint8_t> readLongValue(PageFile& file, const Layout& l, Bytes ref) {
+void readLongValueParts(PageFile& file, const Layout& l, Bytes ref, FunctionRef<void(Bytes)> part) {
     if (ref.size() < 12) throw FormatError("long value reference is " + std::to_string(ref.size()) + " bytes");
     const uint32_t word = ref.u32(0);
     const uint32_t len = word & kLvalLengthMask;
     if (word & kLvalInline) {
-        Bytes d = ref.sub(12, len);
-        return {d.data(), d.data() + d.size()};
+        part(ref.sub(12, len));
+        return;
     }
     if (word & kLvalSinglePage) {
         RowBytes r = rowAt(file, l, RowPointer::fromPacked(ref.u32(4)));
-        Bytes d = r.bytes.sub(0, len);
-        return {d.data(), d.data() + d.size()};
+        part(r.bytes.sub(0, len));
+        return;
     }
     // A chain: each row starts with the pointer to the next one.
-    std::vector<uint8_t> out;
+    size_t got = 0;
     uint32_t next = ref.u32(4);
     // Every hop must add bytes, so the chain is no longer than the value
     // needs pages; a cycle or a runaway chain ends there.
     uint64_t hops = 0, maxHops = uint64_t(file.pageCount()) * 256;
-    while (out.size() < len) {
-        if (next == 0) throw FormatError("long value chain ends after " + std::to_string(out.size()) + " of " + std::to_string(len) + " bytes");
+    while (got < len) {
+        if (next == 0) throw FormatError("long value chain ends after " + std::to_string(got) + " of " + std::to_string(len) + " bytes");
         if (++hops > maxHops) throw FormatError("long value chain does not end");
         RowBytes r = rowAt(file, l, RowPointer::fromPacked(next));
         next = r.bytes.u32(0);
-        size_t take = std::min<size_t>(r.bytes.size() - 4, len - out.size());
+        size_t take = std::min<size_t>(r.bytes.size() - 4, len - got);
         if (take == 0) throw FormatError("empty row in a long value chain");
-        out.insert(out.end(), r.bytes.data() + 4, r.bytes.data() + 4 + take);
+        part(r.bytes.sub(4, take));
+        got += take;
     }
+}
+
+std::vector<uint8_t> readLongValue(PageFile& file, const Layout& l, Bytes ref) {
+    std::vector<uint8_t> out;
+    readLongValueParts(file, l, ref, [&](Bytes b) { out.insert(out.end(), b.data(), b.data() + b.size()); });
     return out;
 }
 

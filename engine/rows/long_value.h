@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bytes.h"
+#include "function_ref.h"
 #include "layout.h"
 #include "page_file.h"
 
@@ -18,5 +19,10 @@ constexpr uint32_t kLvalLengthMask = 0x3FFFFFFFu;
 constexpr size_t kMemoInlineLimit = 1024;
 
 std::vector<uint8_t> readLongValue(PageFile& file, const Layout& l, Bytes ref);
+
+// The value's bytes in order, one call per stored piece (one call for inline
+// and single-page values), without copying them: each piece is valid only
+// during its call.
+void readLongValueParts(PageFile& file, const Layout& l, Bytes ref, FunctionRef<void(Bytes)> part);
 
 }  // namespace vantrel::jet

@@ -6,51 +6,80 @@
 namespace vantrel::jet {
 
 namespace {
-Variant decodeText(PageFile& file, const Layout& l, const uint8_t* p, size_t n) {
-    return Variant::text(l.jet3 ? decodeCodePage(p, n, file.header().codePage) : decodeJet4Text(p, n));
+void decodeTextInto(PageFile& file, const Layout& l, const uint8_t* p, size_t n, Variant& out) {
+    std::string& text = out.bytesFor(VarType::Text);
+    if (l.jet3) appendCodePage(text, p, n, file.header().codePage);
+    else appendJet4Text(text, p, n);
 }
 
 // 17 bytes: a sign byte (0x80 negative) and a 128-bit magnitude stored as four
 // little-endian 32-bit words, most significant word first.
-Variant decodeNumeric(Bytes d, uint8_t scale) {
+void decodeNumeric(Bytes d, uint8_t scale, Variant& out) {
     uint128 m = 0;
     for (int w = 0; w < 4; ++w) m = (m << 32) | d.u32(1 + 4 * size_t(w));
-    return Variant::decimal(m, d.u8(0) & 0x80, scale);
+    out.setDecimal(m, d.u8(0) & 0x80, scale);
 }
 }  // namespace
 
-Variant decodeValue(PageFile& file, const Layout& l, const ColumnDef& c, const ColumnSlice& s) {
-    if (c.type == kBool) return Variant::boolean(s.present);
-    if (!s.present) return Variant::null();
+void decodeValueInto(PageFile& file, const Layout& l, const ColumnDef& c, const ColumnSlice& s, Variant& out) {
+    if (c.type == kBool) {
+        out.setInteger(VarType::Boolean, s.present ? -1 : 0);
+        return;
+    }
+    if (!s.present) {
+        out.setNull();
+        return;
+    }
     const Bytes& d = s.data;
     switch (c.type) {
-        case kByte: return Variant::byte(d.u8(0));
-        case kInt: return Variant::integer(d.i16(0));
-        case kLong: return Variant::longInt(d.i32(0));
-        case kMoney: return Variant::currency(d.i64(0));
-        case kFloat: return Variant::single(d.f32(0));
-        case kDouble: return Variant::dbl(d.f64(0));
-        case kDateTime: return Variant::date(d.f64(0));
-        case kBinary: return Variant::binary({d.data(), d.data() + d.size()});
-        case kText: return decodeText(file, l, d.data(), d.size());
+        case kByte: out.setInteger(VarType::Byte, d.u8(0)); break;
+        case kInt: out.setInteger(VarType::Integer, d.i16(0)); break;
+        case kLong: out.setInteger(VarType::Long, d.i32(0)); break;
+        case kMoney: out.setInteger(VarType::Currency, d.i64(0)); break;
+        case kFloat: out.setReal(VarType::Single, d.f32(0)); break;
+        case kDouble: out.setReal(VarType::Double, d.f64(0)); break;
+        case kDateTime: out.setReal(VarType::Date, d.f64(0)); break;
+        case kBinary: out.bytesFor(VarType::Binary).assign(reinterpret_cast<const char*>(d.data()), d.size()); break;
+        case kText: decodeTextInto(file, l, d.data(), d.size(), out); break;
         case kGuid: {
             Bytes g = d.sub(0, 16);
-            return Variant::guid(g.data());
+            out.bytesFor(VarType::Guid).assign(reinterpret_cast<const char*>(g.data()), 16);
+            break;
         }
-        case kNumeric: return decodeNumeric(d, c.scale);
+        case kNumeric: decodeNumeric(d, c.scale, out); break;
         case kBigInt: {
             int64_t v = d.i64(0);
             bool neg = v < 0;
             uint128 m = neg ? (uint128)(-(int128)v) : (uint128)v;
-            return Variant::decimal(m, neg, 0);
+            out.setDecimal(m, neg, 0);
+            break;
         }
-        case kOle: return Variant::binary(readLongValue(file, l, d));
+        case kOle: {
+            std::string& bytes = out.bytesFor(VarType::Binary);
+            readLongValueParts(file, l, d, [&](Bytes b) { bytes.append(reinterpret_cast<const char*>(b.data()), b.size()); });
+            break;
+        }
         case kMemo: {
-            std::vector<uint8_t> raw = readLongValue(file, l, d);
-            return decodeText(file, l, raw.data(), raw.size());
+            // Text is decoded whole (compressed text switches modes across
+            // pieces): a value in one piece straight from its page, a chain
+            // once gathered.
+            if (d.size() >= 12 && (d.u32(0) & (kLvalInline | kLvalSinglePage))) {
+                readLongValueParts(file, l, d, [&](Bytes b) { decodeTextInto(file, l, b.data(), b.size(), out); });
+            } else {
+                std::vector<uint8_t> chain;
+                readLongValueParts(file, l, d, [&](Bytes b) { chain.insert(chain.end(), b.data(), b.data() + b.size()); });
+                decodeTextInto(file, l, chain.data(), chain.size(), out);
+            }
+            break;
         }
-        default: return Variant::null();
+        default: out.setNull();
     }
+}
+
+Variant decodeValue(PageFile& file, const Layout& l, const ColumnDef& c, const ColumnSlice& s) {
+    Variant v;
+    decodeValueInto(file, l, c, s, v);
+    return v;
 }
 
 }  // namespace vantrel::jet

@@ -10,4 +10,8 @@ namespace vantrel::jet {
 
 Variant decodeValue(PageFile& file, const Layout& l, const ColumnDef& c, const ColumnSlice& s);
 
+// The same into `out`, reusing its storage: a reader of many rows keeps one
+// Variant per column and allocates only when a value outgrows the last one.
+void decodeValueInto(PageFile& file, const Layout& l, const ColumnDef& c, const ColumnSlice& s, Variant& out);
+
 }  // namespace vantrel::jet

@@ -251,12 +251,18 @@ std::string Field::DefaultValue() const {
 }
 
 Variant Field::Value() const {
+    Variant v;
+    ReadValue(v);
+    return v;
+}
+
+void Field::ReadValue(Variant& into) const {
     if (!rs_) throw JetError(3219, "Invalid operation.");
     rs_->checkOpen();
     if (rs_->eof) throw err::noCurrentRecord();
     DatabaseImpl& db = *rs_->db;
     const size_t i = size_t(column_);
-    return guarded(db.path, [&] { return decodeValue(*db.file, db.layout, table_->data.columns[i], rs_->row.columns[i]); });
+    guarded(db.path, [&] { decodeValueInto(*db.file, db.layout, table_->data.columns[i], rs_->row.columns[i], into); });
 }
 
 // ---- Index

@@ -79,6 +79,9 @@ public:
     bool Required() const;
     // The value in the current record; only for fields of a Recordset.
     Variant Value() const;
+    // The same into `into`, reusing its storage: a loop over many records
+    // keeps one Variant per field and allocates only when a value outgrows it.
+    void ReadValue(Variant& into) const;
 
 private:
     friend struct FieldAccess;
