@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The main job's speed: `vantrel convert` (the null-fill of every user table,
-in place, one journaled statement per column) on the benchmark database,
+in place, each table's column statements in one scan and one journaled unit) on the benchmark database,
 against the physical floor of copying the file byte by byte (`cat` into a new
 file, then `sync`), in the same run. Prints the best of N wall times and the
 peak memory.
