@@ -130,8 +130,9 @@ void UpdateIndexes::change(size_t real, RowPointer row, const Key& key) {
 }
 
 void UpdateIndexes::apply() {
-    for (auto& [real, s] : states_) {
+    for (auto& [index, s] : states_) {
         if (!s.changed) continue;
+        const size_t real = index;  // a lambda may not capture a structured binding (before C++20's clang)
         // A row whose key became all Null leaves an index that ignores Nulls.
         std::vector<EntryView> sorted = s.entries.sorted();
         if (s.ignoreNulls) std::erase_if(sorted, [&](EntryView e) { return allNull(real, keyOfEntry(e)); });
