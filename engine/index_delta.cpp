@@ -162,16 +162,16 @@ bool IndexDelta::holds(const std::vector<uint8_t>& key, RowPointer self) {
     return treeHolds(k, self, leaving);
 }
 
-bool IndexDelta::treeHolds(const std::string& key, RowPointer self, const std::vector<uint64_t>& leaving) {
+uint32_t IndexDelta::firstLeaf(const std::string& key) {
     const auto* kb = reinterpret_cast<const uint8_t*>(key.data());
     // Down to the first leaf that may hold an entry >= key: the first child
-    // whose last entry is not below the key, else the tail.
+    // whose last entry is not below the key, else the tail. 0: none.
     uint32_t pg = root_;
     for (int depth = 0;; ++depth) {
         if (depth > 32) throw FormatError("index tree too deep");
         PageRef p = file_.page(pg);
         Bytes pb(p->data(), p->size());
-        if (pb.u8(0) == kPageIndexLeaf) break;
+        if (pb.u8(0) == kPageIndexLeaf) return pg;
         if (pb.u8(0) != kPageIndexNode) throw FormatError("page " + std::to_string(pg) + " is not an index page");
         uint32_t child = 0;
         for (const auto& e : indexPageEntries(l_, pb)) {
@@ -182,9 +182,32 @@ bool IndexDelta::treeHolds(const std::string& key, RowPointer self, const std::v
             }
         }
         if (child == 0) child = pb.u32(l_.indexTailAt);
-        if (child == 0) return false;
+        if (child == 0) return 0;
         pg = child;
     }
+}
+
+bool IndexDelta::hasEntry(const std::vector<uint8_t>& key, RowPointer row) {
+    const std::string whole = wholeEntry(key, row);
+    if (auto it = pending_.find(whole); it != pending_.end()) return it->second;
+    const auto* wb = reinterpret_cast<const uint8_t*>(whole.data());
+    for (uint32_t pg = firstLeaf(whole), steps = 0; pg != 0; ++steps) {
+        if (steps > file_.pageCount()) throw FormatError("index leaf pages form a cycle");
+        PageRef p = file_.page(pg);
+        Bytes pb(p->data(), p->size());
+        if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
+        for (const auto& e : indexPageEntries(l_, pb)) {
+            const int c = compareBytes(e.bytes.data(), e.bytes.size(), wb, whole.size());
+            if (c >= 0) return c == 0;
+        }
+        pg = pb.u32(l_.indexNextAt);
+    }
+    return false;
+}
+
+bool IndexDelta::treeHolds(const std::string& key, RowPointer self, const std::vector<uint64_t>& leaving) {
+    const auto* kb = reinterpret_cast<const uint8_t*>(key.data());
+    uint32_t pg = firstLeaf(key);
     // Along the leaves while the entries start with the key.
     for (uint32_t steps = 0; pg != 0; ++steps) {
         if (steps > file_.pageCount()) throw FormatError("index leaf pages form a cycle");

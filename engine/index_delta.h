@@ -72,6 +72,10 @@ public:
     // Whether an entry other than row `self`'s holds `key` (key bytes without
     // the row pointer), the changes so far included.
     bool holds(const std::vector<uint8_t>& key, RowPointer self);
+    // Whether row `row` has an entry with exactly `key`, the changes so far
+    // included (a seek, as holds()): lets a caller check a key it computed
+    // against the bytes the index holds before naming it as an old key.
+    bool hasEntry(const std::vector<uint8_t>& key, RowPointer row);
 
     // Row `row`'s entry changes from oldKey to newKey; either may be absent
     // (the row gains or leaves the index).
@@ -87,6 +91,7 @@ public:
 
 private:
     void note(std::string whole, bool gained);
+    uint32_t firstLeaf(const std::string& key);  // 0 when the tree has no leaf to look in
     bool treeHolds(const std::string& key, RowPointer self, const std::vector<uint64_t>& leaving);
 
     PageFile& file_;
