@@ -43,6 +43,41 @@ uint32_t childOf(const std::vector<uint8_t>& nodeEntry) {
     return uint32_t(nodeEntry[n - 4]) << 24 | uint32_t(nodeEntry[n - 3]) << 16 | uint32_t(nodeEntry[n - 2]) << 8 | nodeEntry[n - 1];
 }
 
+// The entries of one index page in order, read as indexPageEntries reads
+// them but into one reused buffer, so a seek allocates nothing per entry and
+// stops where it finds its answer: calls fn(entry, size) until it returns
+// true; returns whether it did.
+template <class Fn>
+bool scanPage(const Layout& l, Bytes page, std::vector<uint8_t>& entry, Fn&& fn) {
+    const size_t prefixLen = indexPagePrefixLength(l, page);
+    const size_t maskBytes = l.indexFirstEntryAt - l.indexMaskAt;
+    size_t start = l.indexFirstEntryAt;
+    uint8_t prefix[8];
+    bool first = true;
+    if (prefixLen > sizeof prefix) throw FormatError("index prefix too long");
+    for (size_t i = 0; i < maskBytes; ++i) {
+        const uint8_t b = page.u8(l.indexMaskAt + i);
+        if (!b) continue;
+        for (int k = 0; k < 8; ++k) {
+            if (!(b & (1u << k))) continue;
+            // A set bit marks where the entry before it ends.
+            const size_t end = l.indexFirstEntryAt + i * 8 + size_t(k);
+            if (end <= start || end > page.size()) throw FormatError("index entry bounds out of order");
+            entry.clear();
+            if (!first && prefixLen > 0) entry.insert(entry.end(), prefix, prefix + prefixLen);
+            entry.insert(entry.end(), page.data() + start, page.data() + end);
+            if (first) {
+                if (prefixLen > 0 && entry.size() < prefixLen) throw FormatError("index prefix longer than the first entry");
+                std::copy(entry.begin(), entry.begin() + long(prefixLen), prefix);
+                first = false;
+            }
+            if (fn(static_cast<const uint8_t*>(entry.data()), entry.size())) return true;
+            start = end;
+        }
+    }
+    return false;
+}
+
 // The pages of an old tree: its node pages, and its leaves in key order.
 struct OldPages {
     std::vector<uint32_t> nodes, leaves;
@@ -174,13 +209,12 @@ uint32_t IndexDelta::firstLeaf(const std::string& key) {
         if (pb.u8(0) == kPageIndexLeaf) return pg;
         if (pb.u8(0) != kPageIndexNode) throw FormatError("page " + std::to_string(pg) + " is not an index page");
         uint32_t child = 0;
-        for (const auto& e : indexPageEntries(l_, pb)) {
-            if (e.bytes.size() < 8) throw FormatError("index node entry too short");
-            if (compareBytes(e.bytes.data(), e.bytes.size() - 4, kb, key.size()) >= 0) {
-                child = childOf(e.bytes);
-                break;
-            }
-        }
+        scanPage(l_, pb, entry_, [&](const uint8_t* e, size_t n) {
+            if (n < 8) throw FormatError("index node entry too short");
+            if (compareBytes(e, n - 4, kb, key.size()) < 0) return false;
+            child = uint32_t(e[n - 4]) << 24 | uint32_t(e[n - 3]) << 16 | uint32_t(e[n - 2]) << 8 | e[n - 1];
+            return true;
+        });
         if (child == 0) child = pb.u32(l_.indexTailAt);
         if (child == 0) return 0;
         pg = child;
@@ -196,10 +230,14 @@ bool IndexDelta::hasEntry(const std::vector<uint8_t>& key, RowPointer row) {
         PageRef p = file_.page(pg);
         Bytes pb(p->data(), p->size());
         if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
-        for (const auto& e : indexPageEntries(l_, pb)) {
-            const int c = compareBytes(e.bytes.data(), e.bytes.size(), wb, whole.size());
-            if (c >= 0) return c == 0;
-        }
+        int found = -1;  // the first entry not below the one sought: 1 it, 0 another
+        scanPage(l_, pb, entry_, [&](const uint8_t* e, size_t n) {
+            const int c = compareBytes(e, n, wb, whole.size());
+            if (c < 0) return false;
+            found = c == 0;
+            return true;
+        });
+        if (found >= 0) return found == 1;
         pg = pb.u32(l_.indexNextAt);
     }
     return false;
@@ -214,16 +252,21 @@ bool IndexDelta::treeHolds(const std::string& key, RowPointer self, const std::v
         PageRef p = file_.page(pg);
         Bytes pb(p->data(), p->size());
         if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
-        for (const auto& e : indexPageEntries(l_, pb)) {
-            if (e.bytes.size() < 4) throw FormatError("index entry too short");
-            if (compareBytes(e.bytes.data(), e.bytes.size(), kb, key.size()) < 0) continue;
-            if (e.bytes.size() < key.size() || !std::equal(key.begin(), key.end(), e.bytes.begin(),
-                                                            [](char a, uint8_t b) { return uint8_t(a) == b; }))
-                return false;  // past the key
-            if (e.bytes.size() != key.size() + 4) continue;
-            const uint64_t row = packed(rowOf(e.bytes.data(), e.bytes.size()));
-            if (row != packed(self) && std::find(leaving.begin(), leaving.end(), row) == leaving.end()) return true;
-        }
+        int answer = -1;  // 1 held, 0 past the key
+        scanPage(l_, pb, entry_, [&](const uint8_t* e, size_t n) {
+            if (n < 4) throw FormatError("index entry too short");
+            if (compareBytes(e, n, kb, key.size()) < 0) return false;
+            if (n < key.size() || std::memcmp(e, kb, key.size()) != 0) {
+                answer = 0;  // past the key
+                return true;
+            }
+            if (n != key.size() + 4) return false;
+            const uint64_t row = packed(rowOf(e, n));
+            if (row == packed(self) || std::find(leaving.begin(), leaving.end(), row) != leaving.end()) return false;
+            answer = 1;
+            return true;
+        });
+        if (answer >= 0) return answer == 1;
         pg = pb.u32(l_.indexNextAt);
     }
     return false;

@@ -99,7 +99,8 @@ private:
     TableDefData t_;
     size_t realIndex_;
     uint32_t root_, usedPages_;
-    std::map<std::string, bool> pending_;  // whole entry -> gained (true) or lost (false)
+    std::map<std::string, bool> pending_;
+    std::vector<uint8_t> entry_;  // the entry a seek is reading  // whole entry -> gained (true) or lost (false)
 };
 
 }  // namespace vantrel::jet
