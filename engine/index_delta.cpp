@@ -46,34 +46,38 @@ uint32_t childOf(const std::vector<uint8_t>& nodeEntry) {
 // The entries of one index page in order, read as indexPageEntries reads
 // them but into one reused buffer, so a seek allocates nothing per entry and
 // stops where it finds its answer: calls fn(entry, size) until it returns
-// true; returns whether it did.
+// true; returns whether it did. `at` says where to begin (a default one: at
+// the first entry); when fn stops the scan it is left at the entry fn
+// stopped at, so a later scan of the unchanged page can resume there.
 template <class Fn>
-bool scanPage(const Layout& l, Bytes page, std::vector<uint8_t>& entry, Fn&& fn) {
+bool scanPage(const Layout& l, Bytes page, std::vector<uint8_t>& entry, PageScan& at, Fn&& fn) {
     const size_t prefixLen = indexPagePrefixLength(l, page);
-    const size_t maskBytes = l.indexFirstEntryAt - l.indexMaskAt;
-    size_t start = l.indexFirstEntryAt;
-    uint8_t prefix[8];
-    bool first = true;
-    if (prefixLen > sizeof prefix) throw FormatError("index prefix too long");
-    for (size_t i = 0; i < maskBytes; ++i) {
-        const uint8_t b = page.u8(l.indexMaskAt + i);
-        if (!b) continue;
-        for (int k = 0; k < 8; ++k) {
-            if (!(b & (1u << k))) continue;
-            // A set bit marks where the entry before it ends.
-            const size_t end = l.indexFirstEntryAt + i * 8 + size_t(k);
-            if (end <= start || end > page.size()) throw FormatError("index entry bounds out of order");
-            entry.clear();
-            if (!first && prefixLen > 0) entry.insert(entry.end(), prefix, prefix + prefixLen);
-            entry.insert(entry.end(), page.data() + start, page.data() + end);
-            if (first) {
-                if (prefixLen > 0 && entry.size() < prefixLen) throw FormatError("index prefix longer than the first entry");
-                std::copy(entry.begin(), entry.begin() + long(prefixLen), prefix);
-                first = false;
-            }
-            if (fn(static_cast<const uint8_t*>(entry.data()), entry.size())) return true;
-            start = end;
+    const size_t maskBits = (l.indexFirstEntryAt - l.indexMaskAt) * 8;
+    if (prefixLen > sizeof at.prefix) throw FormatError("index prefix too long");
+    if (at.start == 0) {
+        at.start = l.indexFirstEntryAt;
+        at.first = true;
+    }
+    // A set bit marks where the entry before it ends.
+    for (size_t bit = at.first ? 0 : at.start - l.indexFirstEntryAt + 1; bit < maskBits; ++bit) {
+        const uint8_t b = page.u8(l.indexMaskAt + bit / 8);
+        if (!(b >> (bit % 8))) {
+            bit |= 7;  // no more bits in this byte
+            continue;
         }
+        if (!(b & (1u << (bit % 8)))) continue;
+        const size_t end = l.indexFirstEntryAt + bit;
+        if (end <= at.start || end > page.size()) throw FormatError("index entry bounds out of order");
+        entry.clear();
+        if (!at.first && prefixLen > 0) entry.insert(entry.end(), at.prefix, at.prefix + prefixLen);
+        entry.insert(entry.end(), page.data() + at.start, page.data() + end);
+        if (at.first && prefixLen > 0) {
+            if (entry.size() < prefixLen) throw FormatError("index prefix longer than the first entry");
+            std::copy(entry.begin(), entry.begin() + long(prefixLen), at.prefix);
+        }
+        if (fn(static_cast<const uint8_t*>(entry.data()), entry.size())) return true;
+        at.start = end;
+        at.first = false;
     }
     return false;
 }
@@ -209,7 +213,8 @@ uint32_t IndexDelta::firstLeaf(const std::string& key) {
         if (pb.u8(0) == kPageIndexLeaf) return pg;
         if (pb.u8(0) != kPageIndexNode) throw FormatError("page " + std::to_string(pg) + " is not an index page");
         uint32_t child = 0;
-        scanPage(l_, pb, entry_, [&](const uint8_t* e, size_t n) {
+        PageScan at;
+        scanPage(l_, pb, entry_, at, [&](const uint8_t* e, size_t n) {
             if (n < 8) throw FormatError("index node entry too short");
             if (compareBytes(e, n - 4, kb, key.size()) < 0) return false;
             child = uint32_t(e[n - 4]) << 24 | uint32_t(e[n - 3]) << 16 | uint32_t(e[n - 2]) << 8 | e[n - 1];
@@ -225,19 +230,36 @@ bool IndexDelta::hasEntry(const std::vector<uint8_t>& key, RowPointer row) {
     const std::string whole = wholeEntry(key, row);
     if (auto it = pending_.find(whole); it != pending_.end()) return it->second;
     const auto* wb = reinterpret_cast<const uint8_t*>(whole.data());
+    int found = -1;  // the first entry not below the one sought: 1 it, 0 another
+    auto seek = [&](const uint8_t* e, size_t n) {
+        const int c = compareBytes(e, n, wb, whole.size());
+        if (c < 0) return false;
+        found = c == 0;
+        return true;
+    };
+    // Rows are mostly sought in the order of their entries (a null-fill
+    // scans the rows in storage order, and rows with equal keys follow it):
+    // every entry before where the last seek stopped is below that seek's
+    // entry, so a later one not below it goes on from there on that leaf.
+    if (cache_.valid && whole >= cache_.sought) {
+        PageRef p = file_.page(cache_.page);
+        Bytes pb(p->data(), p->size());
+        if (scanPage(l_, pb, entry_, cache_.at, seek)) {
+            cache_.sought = whole;
+            return found == 1;
+        }
+    }
+    cache_.valid = false;
     for (uint32_t pg = firstLeaf(whole), steps = 0; pg != 0; ++steps) {
         if (steps > file_.pageCount()) throw FormatError("index leaf pages form a cycle");
         PageRef p = file_.page(pg);
         Bytes pb(p->data(), p->size());
         if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
-        int found = -1;  // the first entry not below the one sought: 1 it, 0 another
-        scanPage(l_, pb, entry_, [&](const uint8_t* e, size_t n) {
-            const int c = compareBytes(e, n, wb, whole.size());
-            if (c < 0) return false;
-            found = c == 0;
-            return true;
-        });
-        if (found >= 0) return found == 1;
+        PageScan at;
+        if (scanPage(l_, pb, entry_, at, seek)) {
+            cache_ = {true, pg, at, whole};
+            return found == 1;
+        }
         pg = pb.u32(l_.indexNextAt);
     }
     return false;
@@ -253,7 +275,8 @@ bool IndexDelta::treeHolds(const std::string& key, RowPointer self, const std::v
         Bytes pb(p->data(), p->size());
         if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
         int answer = -1;  // 1 held, 0 past the key
-        scanPage(l_, pb, entry_, [&](const uint8_t* e, size_t n) {
+        PageScan at;
+        scanPage(l_, pb, entry_, at, [&](const uint8_t* e, size_t n) {
             if (n < 4) throw FormatError("index entry too short");
             if (compareBytes(e, n, kb, key.size()) < 0) return false;
             if (n < key.size() || std::memcmp(e, kb, key.size()) != 0) {
@@ -274,6 +297,7 @@ bool IndexDelta::treeHolds(const std::string& key, RowPointer self, const std::v
 
 void IndexDelta::apply() {
     if (pending_.empty()) return;
+    cache_.valid = false;  // the pages are rewritten
     const OldPages old = listPages(file_, l_, root_);
 
     // Pages whose old bytes are in memory or were never needed again, oldest
