@@ -1,6 +1,7 @@
 #include "index_delta.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -43,44 +44,81 @@ uint32_t childOf(const std::vector<uint8_t>& nodeEntry) {
     return uint32_t(nodeEntry[n - 4]) << 24 | uint32_t(nodeEntry[n - 3]) << 16 | uint32_t(nodeEntry[n - 2]) << 8 | nodeEntry[n - 1];
 }
 
-// The entries of one index page in order, read as indexPageEntries reads
-// them but into one reused buffer, so a seek allocates nothing per entry and
-// stops where it finds its answer: calls fn(entry, size) until it returns
-// true; returns whether it did. `at` says where to begin (a default one: at
-// the first entry); when fn stops the scan it is left at the entry fn
-// stopped at, so a later scan of the unchanged page can resume there.
-template <class Fn>
-bool scanPage(const Layout& l, Bytes page, std::vector<uint8_t>& entry, PageScan& at, Fn&& fn) {
-    const size_t prefixLen = indexPagePrefixLength(l, page);
-    const size_t maskBits = (l.indexFirstEntryAt - l.indexMaskAt) * 8;
-    if (prefixLen > sizeof at.prefix) throw FormatError("index prefix too long");
-    if (at.start == 0) {
-        at.start = l.indexFirstEntryAt;
-        at.first = true;
-    }
-    // A set bit marks where the entry before it ends.
-    for (size_t bit = at.first ? 0 : at.start - l.indexFirstEntryAt + 1; bit < maskBits; ++bit) {
-        const uint8_t b = page.u8(l.indexMaskAt + bit / 8);
-        if (!(b >> (bit % 8))) {
-            bit |= 7;  // no more bits in this byte
-            continue;
+// One index page's entries, located but not copied: where each ends (read
+// from the page's mask, as indexPageEntries reads it) and the bytes every
+// entry after the first shares with it. Entries compare in place, so a seek
+// binary-searches a page instead of reading every entry of it.
+class PageEntries {
+public:
+    PageEntries(const Layout& l, Bytes page, std::vector<uint32_t>& ends)
+        : base_(page.data()), first_(l.indexFirstEntryAt), prefixLen_(indexPagePrefixLength(l, page)), ends_(ends) {
+        ends_.clear();
+        size_t start = first_;
+        const size_t maskBytes = l.indexFirstEntryAt - l.indexMaskAt;
+        if (page.size() < l.indexFirstEntryAt) throw FormatError("index page too short");
+        const uint8_t* mask = page.data() + l.indexMaskAt;
+        for (size_t i = 0; i < maskBytes; ++i) {
+            if (i % 8 == 0 && i + 8 <= maskBytes) {
+                uint64_t word;
+                std::memcpy(&word, mask + i, 8);
+                if (word == 0) {  // most of a page's mask is empty
+                    i += 7;
+                    continue;
+                }
+            }
+            uint8_t b = mask[i];
+            while (b) {
+                // A set bit marks where the entry before it ends.
+                const size_t end = first_ + i * 8 + size_t(std::countr_zero(b));
+                b &= uint8_t(b - 1);
+                if (end <= start || end > page.size()) throw FormatError("index entry bounds out of order");
+                ends_.push_back(uint32_t(end));
+                start = end;
+            }
         }
-        if (!(b & (1u << (bit % 8)))) continue;
-        const size_t end = l.indexFirstEntryAt + bit;
-        if (end <= at.start || end > page.size()) throw FormatError("index entry bounds out of order");
-        entry.clear();
-        if (!at.first && prefixLen > 0) entry.insert(entry.end(), at.prefix, at.prefix + prefixLen);
-        entry.insert(entry.end(), page.data() + at.start, page.data() + end);
-        if (at.first && prefixLen > 0) {
-            if (entry.size() < prefixLen) throw FormatError("index prefix longer than the first entry");
-            std::copy(entry.begin(), entry.begin() + long(prefixLen), at.prefix);
-        }
-        if (fn(static_cast<const uint8_t*>(entry.data()), entry.size())) return true;
-        at.start = end;
-        at.first = false;
+        if (ends_.size() > 1 && ends_[0] - first_ < prefixLen_) throw FormatError("index prefix longer than the first entry");
     }
-    return false;
-}
+    size_t size() const { return ends_.size(); }
+    size_t length(size_t i) const { return shared(i) + ends_[i] - startOf(i); }
+    uint8_t at(size_t i, size_t pos) const {
+        return pos < shared(i) ? base_[first_ + pos] : base_[startOf(i) + pos - shared(i)];
+    }
+    // Entry i without its last `drop` bytes against k, as unsigned bytes.
+    int compare(size_t i, const uint8_t* k, size_t kn, size_t drop = 0) const {
+        size_t n = length(i);
+        if (n < drop) throw FormatError("index entry too short");
+        n -= drop;
+        const size_t pre = std::min(shared(i), n);
+        const size_t m = std::min(pre, kn);
+        if (m > 0)
+            if (const int c = std::memcmp(base_ + first_, k, m); c != 0) return c;
+        if (kn <= pre) return n > kn ? 1 : 0;
+        return compareBytes(base_ + startOf(i), n - pre, k + pre, kn - pre);
+    }
+    // The first entry (without its last `drop` bytes) not below k; size() when none.
+    size_t lowerBound(const uint8_t* k, size_t kn, size_t drop = 0) const {
+        size_t lo = 0, hi = size();
+        while (lo < hi) {
+            const size_t mid = lo + (hi - lo) / 2;
+            if (compare(mid, k, kn, drop) < 0) lo = mid + 1;
+            else hi = mid;
+        }
+        return lo;
+    }
+    bool startsWith(size_t i, const uint8_t* k, size_t kn) const { return length(i) >= kn && compare(i, k, kn, length(i) - kn) == 0; }
+    uint32_t last4(size_t i) const {
+        const size_t n = length(i);
+        if (n < 4) throw FormatError("index entry too short");
+        return uint32_t(at(i, n - 4)) << 24 | uint32_t(at(i, n - 3)) << 16 | uint32_t(at(i, n - 2)) << 8 | at(i, n - 1);
+    }
+
+private:
+    size_t shared(size_t i) const { return i ? prefixLen_ : 0; }
+    size_t startOf(size_t i) const { return i ? ends_[i - 1] : first_; }
+    const uint8_t* base_;
+    size_t first_, prefixLen_;
+    std::vector<uint32_t>& ends_;
+};
 
 // The pages of an old tree: its node pages, and its leaves in key order.
 struct OldPages {
@@ -212,14 +250,12 @@ uint32_t IndexDelta::firstLeaf(const std::string& key) {
         Bytes pb(p->data(), p->size());
         if (pb.u8(0) == kPageIndexLeaf) return pg;
         if (pb.u8(0) != kPageIndexNode) throw FormatError("page " + std::to_string(pg) + " is not an index page");
+        const PageEntries entries(l_, pb, ends_);
         uint32_t child = 0;
-        PageScan at;
-        scanPage(l_, pb, entry_, at, [&](const uint8_t* e, size_t n) {
-            if (n < 8) throw FormatError("index node entry too short");
-            if (compareBytes(e, n - 4, kb, key.size()) < 0) return false;
-            child = uint32_t(e[n - 4]) << 24 | uint32_t(e[n - 3]) << 16 | uint32_t(e[n - 2]) << 8 | e[n - 1];
-            return true;
-        });
+        if (const size_t i = entries.lowerBound(kb, key.size(), 4); i < entries.size()) {
+            if (entries.length(i) < 8) throw FormatError("index node entry too short");
+            child = entries.last4(i);
+        }
         if (child == 0) child = pb.u32(l_.indexTailAt);
         if (child == 0) return 0;
         pg = child;
@@ -230,36 +266,14 @@ bool IndexDelta::hasEntry(const std::vector<uint8_t>& key, RowPointer row) {
     const std::string whole = wholeEntry(key, row);
     if (auto it = pending_.find(whole); it != pending_.end()) return it->second;
     const auto* wb = reinterpret_cast<const uint8_t*>(whole.data());
-    int found = -1;  // the first entry not below the one sought: 1 it, 0 another
-    auto seek = [&](const uint8_t* e, size_t n) {
-        const int c = compareBytes(e, n, wb, whole.size());
-        if (c < 0) return false;
-        found = c == 0;
-        return true;
-    };
-    // Rows are mostly sought in the order of their entries (a null-fill
-    // scans the rows in storage order, and rows with equal keys follow it):
-    // every entry before where the last seek stopped is below that seek's
-    // entry, so a later one not below it goes on from there on that leaf.
-    if (cache_.valid && whole >= cache_.sought) {
-        PageRef p = file_.page(cache_.page);
-        Bytes pb(p->data(), p->size());
-        if (scanPage(l_, pb, entry_, cache_.at, seek)) {
-            cache_.sought = whole;
-            return found == 1;
-        }
-    }
-    cache_.valid = false;
     for (uint32_t pg = firstLeaf(whole), steps = 0; pg != 0; ++steps) {
         if (steps > file_.pageCount()) throw FormatError("index leaf pages form a cycle");
         PageRef p = file_.page(pg);
         Bytes pb(p->data(), p->size());
         if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
-        PageScan at;
-        if (scanPage(l_, pb, entry_, at, seek)) {
-            cache_ = {true, pg, at, whole};
-            return found == 1;
-        }
+        const PageEntries entries(l_, pb, ends_);
+        // The first entry not below the one sought is it, or it is not there.
+        if (const size_t i = entries.lowerBound(wb, whole.size()); i < entries.size()) return entries.compare(i, wb, whole.size()) == 0;
         pg = pb.u32(l_.indexNextAt);
     }
     return false;
@@ -274,22 +288,14 @@ bool IndexDelta::treeHolds(const std::string& key, RowPointer self, const std::v
         PageRef p = file_.page(pg);
         Bytes pb(p->data(), p->size());
         if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
-        int answer = -1;  // 1 held, 0 past the key
-        PageScan at;
-        scanPage(l_, pb, entry_, at, [&](const uint8_t* e, size_t n) {
-            if (n < 4) throw FormatError("index entry too short");
-            if (compareBytes(e, n, kb, key.size()) < 0) return false;
-            if (n < key.size() || std::memcmp(e, kb, key.size()) != 0) {
-                answer = 0;  // past the key
-                return true;
-            }
-            if (n != key.size() + 4) return false;
-            const uint64_t row = packed(rowOf(e, n));
-            if (row == packed(self) || std::find(leaving.begin(), leaving.end(), row) != leaving.end()) return false;
-            answer = 1;
-            return true;
-        });
-        if (answer >= 0) return answer == 1;
+        const PageEntries entries(l_, pb, ends_);
+        for (size_t i = entries.lowerBound(kb, key.size()); i < entries.size(); ++i) {
+            if (!entries.startsWith(i, kb, key.size())) return false;  // past the key
+            if (entries.length(i) != key.size() + 4) continue;  // a longer key starting with this one
+            const uint32_t tail = entries.last4(i);
+            const uint64_t row = packed({tail >> 8, uint16_t(tail & 0xFF)});
+            if (row != packed(self) && std::find(leaving.begin(), leaving.end(), row) == leaving.end()) return true;
+        }
         pg = pb.u32(l_.indexNextAt);
     }
     return false;
@@ -297,7 +303,6 @@ bool IndexDelta::treeHolds(const std::string& key, RowPointer self, const std::v
 
 void IndexDelta::apply() {
     if (pending_.empty()) return;
-    cache_.valid = false;  // the pages are rewritten
     const OldPages old = listPages(file_, l_, root_);
 
     // Pages whose old bytes are in memory or were never needed again, oldest

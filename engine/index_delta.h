@@ -65,14 +65,6 @@
 
 namespace vantrel::jet {
 
-// Where a scan of an index page stands: the start of the next entry (0:
-// none read yet) and the bytes every entry after the first shares with it.
-struct PageScan {
-    size_t start = 0;
-    bool first = true;
-    uint8_t prefix[8] = {};
-};
-
 class IndexDelta {
 public:
     IndexDelta(PageFile& file, const Layout& l, const TableDefData& t, size_t realIndex);
@@ -108,14 +100,7 @@ private:
     size_t realIndex_;
     uint32_t root_, usedPages_;
     std::map<std::string, bool> pending_;
-    std::vector<uint8_t> entry_;  // the entry a seek is reading
-    // Where the last hasEntry() stopped on its leaf, until apply() rewrites the pages.
-    struct {
-        bool valid = false;
-        uint32_t page = 0;
-        PageScan at;
-        std::string sought;
-    } cache_;  // whole entry -> gained (true) or lost (false)
+    std::vector<uint32_t> ends_;  // where the entries of the page a seek reads end  // whole entry -> gained (true) or lost (false)
 };
 
 }  // namespace vantrel::jet
