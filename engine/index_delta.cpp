@@ -213,12 +213,15 @@ IndexDelta::IndexDelta(PageFile& file, const Layout& l, const TableDefData& t, s
 
 void IndexDelta::note(std::string whole, bool gained) {
     auto it = pending_.find(whole);
+    const size_t cost = whole.size() + kBytesPerChange;
     if (it == pending_.end()) {
         pending_.emplace(std::move(whole), gained);
+        bytes_ += cost;
         return;
     }
     if (it->second == gained) throw std::logic_error(gained ? "an index entry gained twice" : "an index entry lost twice");
     pending_.erase(it);  // gained and lost again, or the other way round
+    bytes_ -= cost;
 }
 
 void IndexDelta::change(RowPointer row, std::optional<std::vector<uint8_t>> oldKey, std::optional<std::vector<uint8_t>> newKey) {
@@ -364,6 +367,7 @@ void IndexDelta::apply() {
         for (uint32_t n : *pool) initEmptyIndexPage(file_, l_, n, t_.page);
     writeDistinctKeyCount(file_, l_, t_, realIndex_, builder.distinctKeys());
     pending_.clear();
+    bytes_ = 0;
 }
 
 }  // namespace vantrel::jet

@@ -84,6 +84,9 @@ public:
     bool empty() const { return pending_.empty(); }
     // Entries gained or lost so far (callers may apply() early to bound memory).
     size_t size() const { return pending_.size(); }
+    // About the memory they take: their bytes and a map node's each.
+    size_t bytes() const { return bytes_; }
+    static constexpr size_t kBytesPerChange = 96;  // a node of pending_ and its string, but for the entry's own bytes
 
     // Writes the index with the changes and its distinct-key count; the delta
     // is empty afterwards and may collect further changes.
@@ -99,8 +102,9 @@ private:
     TableDefData t_;
     size_t realIndex_;
     uint32_t root_, usedPages_;
-    std::map<std::string, bool> pending_;
-    std::vector<uint32_t> ends_;  // where the entries of the page a seek reads end  // whole entry -> gained (true) or lost (false)
+    std::map<std::string, bool> pending_;  // whole entry -> gained (true) or lost (false)
+    size_t bytes_ = 0;
+    std::vector<uint32_t> ends_;  // where the entries of the page a seek reads end
 };
 
 }  // namespace vantrel::jet

@@ -15,8 +15,8 @@ size_t UpdateIndexes::State::ByteHash::operator()(const Key& v) const {
     return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(v.data()), v.size()));
 }
 
-UpdateIndexes::UpdateIndexes(PageFile& file, const TableDefData& t, size_t maxPending)
-    : maxPending_(maxPending), file_(file), t_(t), l_(Layout::forFormat(file.jet3())) {}
+UpdateIndexes::UpdateIndexes(PageFile& file, const TableDefData& t, size_t maxPendingBytes)
+    : maxPendingBytes_(maxPendingBytes), file_(file), t_(t), l_(Layout::forFormat(file.jet3())) {}
 
 UpdateIndexes::State& UpdateIndexes::state(size_t real) {
     auto it = states_.find(real);
@@ -114,15 +114,15 @@ bool UpdateIndexes::readWhole(size_t real) const {
 }
 
 void UpdateIndexes::bound() {
-    if (pending() <= maxPending_) return;
+    if (pendingBytes() <= maxPendingBytes_) return;
     for (auto& [real, s] : states_)
         if (s.delta) s.delta->apply();
 }
 
-size_t UpdateIndexes::pending() const {
+size_t UpdateIndexes::pendingBytes() const {
     size_t n = 0;
     for (const auto& [real, s] : states_)
-        if (s.delta) n += s.delta->size();
+        if (s.delta) n += s.delta->bytes();
     return n;
 }
 

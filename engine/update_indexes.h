@@ -11,7 +11,7 @@
 //   row's old key as the caller computed it from the row's values, and the
 //   old entry is sought first: only a key found in the index (or, for an
 //   all-Null key in an index that ignores Nulls, found absent) is used.
-//   When the pending changes of all streamed indexes pass `maxPending`,
+//   When the pending changes of all streamed indexes pass `maxPendingBytes`,
 //   bound() writes them to the pages at once (the pass goes on over the
 //   changed tree: holds() and the seeks read it as written).
 //   Memory: the pending changes, whatever the index's size.
@@ -44,9 +44,10 @@ class UpdateIndexes {
 public:
     using Key = std::vector<uint8_t>;  // an entry without its row pointer
 
-    // maxPending: how many pending entry changes of the streamed indexes
-    // together make them be written early (bounds memory on large tables).
-    UpdateIndexes(PageFile& file, const TableDefData& t, size_t maxPending = 200000);
+    // maxPendingBytes: the memory the pending changes of the streamed indexes
+    // together may take (IndexDelta::bytes()) before bound() writes them
+    // early. Each early write rewrites the index, so not much less.
+    UpdateIndexes(PageFile& file, const TableDefData& t, size_t maxPendingBytes = size_t(40) << 20);
 
     // The shape of real index `real` (read from the definition, no pages).
     const std::vector<KeyColumn>& columns(size_t real);
@@ -69,8 +70,8 @@ public:
     void change(size_t real, RowPointer row, const std::optional<Key>& now, const Key& key);
     // Writes every index that changed back to its pages.
     void apply();
-    // Writes the pending changes of the streamed indexes when there are more
-    // than maxPending (between rows: a failure here is not a statement's).
+    // Writes the pending changes of the streamed indexes when they take more
+    // than maxPendingBytes (between rows: a failure here is not a statement's).
     void bound();
 
     // Whether the index fell back to being read whole (for tests).
@@ -101,9 +102,9 @@ private:
     State& state(size_t real);
     const State& loadedState(size_t real) const;
     void readWhole(size_t real, State& s);  // the fallback: writes the delta, then reads the index
-    size_t pending() const;
+    size_t pendingBytes() const;
 
-    const size_t maxPending_;
+    const size_t maxPendingBytes_;
 
     PageFile& file_;
     const TableDefData& t_;

@@ -83,6 +83,9 @@ std::filesystem::path builtDb(const TempDir& dir) {
     return path;
 }
 
+// Pending changes written about every seven entries.
+constexpr size_t kFewChanges = 7 * (jet::IndexDelta::kBytesPerChange + 9);
+
 enum class Way { Streamed, Unknown, WrongKey };
 
 struct Result {
@@ -92,7 +95,7 @@ struct Result {
     bool wholeN = false, wholeU = false;      // fell back to reading whole
 };
 
-Result run(const std::filesystem::path& db, Way way, size_t maxPending) {
+Result run(const std::filesystem::path& db, Way way, size_t maxPendingBytes) {
     jet::PageFile::Options opt;
     opt.writable = true;
     opt.cachePages = 8;     // pages leave the cache and
@@ -102,7 +105,7 @@ Result run(const std::filesystem::path& db, Way way, size_t maxPending) {
     const jet::TableDefData t = tableR(f);
     const size_t n = indexOn(t, "N"), u = indexOn(t, "U");
 
-    jet::UpdateIndexes ix(f, t, maxPending);
+    jet::UpdateIndexes ix(f, t, maxPendingBytes);
     ix.load(n);
     ix.load(u);
     const jet::KeyColumn kn = ix.columns(n).at(0), ku = ix.columns(u).at(0);
@@ -215,31 +218,31 @@ void expectSame(const Result& a, const Result& b) {
 }  // namespace
 
 TEST_F(UpdateIndexesWays, StreamedWithEarlyWritesEqualsReadingWhole) {
-    const Result whole = run(copy("whole.mdb"), Way::Unknown, 200000);
+    const Result whole = run(copy("whole.mdb"), Way::Unknown, size_t(1) << 30);
     EXPECT_TRUE(whole.wholeN);
     EXPECT_TRUE(whole.wholeU);
     // Some checks find the key held, some do not: both answers are compared.
     EXPECT_NE(std::count(whole.answers.begin(), whole.answers.end(), true), 0);
     EXPECT_NE(std::count(whole.answers.begin(), whole.answers.end(), false), 0);
 
-    const Result once = run(copy("once.mdb"), Way::Streamed, 200000);
+    const Result once = run(copy("once.mdb"), Way::Streamed, size_t(1) << 30);
     EXPECT_FALSE(once.wholeN);
     EXPECT_FALSE(once.wholeU);
     expectSame(once, whole);
 
     // Pending changes written every few rows: holds() and the old-key seeks
     // read the tree as written, and later changes cancel earlier ones across writes.
-    const Result early = run(copy("early.mdb"), Way::Streamed, 7);
+    const Result early = run(copy("early.mdb"), Way::Streamed, kFewChanges);
     EXPECT_FALSE(early.wholeN);
     EXPECT_FALSE(early.wholeU);
     expectSame(early, whole);
 }
 
 TEST_F(UpdateIndexesWays, OldKeyNotStoredFallsBackToReadingWhole) {
-    const Result whole = run(copy("whole.mdb"), Way::Unknown, 200000);
+    const Result whole = run(copy("whole.mdb"), Way::Unknown, size_t(1) << 30);
     // The first change names a key the index does not hold for the row: the
     // index is read whole from then on and nothing is lost or doubled.
-    const Result wrong = run(copy("wrong.mdb"), Way::WrongKey, 7);
+    const Result wrong = run(copy("wrong.mdb"), Way::WrongKey, kFewChanges);
     EXPECT_TRUE(wrong.wholeN);
     EXPECT_TRUE(wrong.wholeU);
     expectSame(wrong, whole);
