@@ -72,6 +72,10 @@ public:
     // Whether an entry other than row `self`'s holds `key` (key bytes without
     // the row pointer), the changes so far included.
     bool holds(const std::vector<uint8_t>& key, RowPointer self);
+    // Whether row `row` has an entry with exactly `key`, the changes so far
+    // included (a seek, as holds()): lets a caller check a key it computed
+    // against the bytes the index holds before naming it as an old key.
+    bool hasEntry(const std::vector<uint8_t>& key, RowPointer row);
 
     // Row `row`'s entry changes from oldKey to newKey; either may be absent
     // (the row gains or leaves the index).
@@ -80,6 +84,9 @@ public:
     bool empty() const { return pending_.empty(); }
     // Entries gained or lost so far (callers may apply() early to bound memory).
     size_t size() const { return pending_.size(); }
+    // About the memory they take: their bytes and a map node's each.
+    size_t bytes() const { return bytes_; }
+    static constexpr size_t kBytesPerChange = 96;  // a node of pending_ and its string, but for the entry's own bytes
 
     // Writes the index with the changes and its distinct-key count; the delta
     // is empty afterwards and may collect further changes.
@@ -87,6 +94,7 @@ public:
 
 private:
     void note(std::string whole, bool gained);
+    uint32_t firstLeaf(const std::string& key);  // 0 when the tree has no leaf to look in
     bool treeHolds(const std::string& key, RowPointer self, const std::vector<uint64_t>& leaving);
 
     PageFile& file_;
@@ -95,6 +103,8 @@ private:
     size_t realIndex_;
     uint32_t root_, usedPages_;
     std::map<std::string, bool> pending_;  // whole entry -> gained (true) or lost (false)
+    size_t bytes_ = 0;
+    std::vector<uint32_t> ends_;  // where the entries of the page a seek reads end
 };
 
 }  // namespace vantrel::jet

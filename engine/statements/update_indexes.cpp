@@ -15,7 +15,8 @@ size_t UpdateIndexes::State::ByteHash::operator()(const Key& v) const {
     return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(v.data()), v.size()));
 }
 
-UpdateIndexes::UpdateIndexes(PageFile& file, const TableDefData& t) : file_(file), t_(t), l_(Layout::forFormat(file.jet3())) {}
+UpdateIndexes::UpdateIndexes(PageFile& file, const TableDefData& t, size_t maxPendingBytes)
+    : maxPendingBytes_(maxPendingBytes), file_(file), t_(t), l_(Layout::forFormat(file.jet3())) {}
 
 UpdateIndexes::State& UpdateIndexes::state(size_t real) {
     auto it = states_.find(real);
@@ -78,7 +79,16 @@ int UpdateIndexes::State::count(const Key& key) const {
 
 void UpdateIndexes::load(size_t real) {
     State& s = state(real);
+    if (s.loaded || s.delta) return;
+    s.delta = std::make_unique<IndexDelta>(file_, l_, t_, real);
+}
+
+void UpdateIndexes::readWhole(size_t real, State& s) {
     if (s.loaded) return;
+    if (s.delta) {
+        s.delta->apply();  // the pages then hold every change so far
+        s.delta.reset();
+    }
     s.tree = loadIndexTree(file_, l_, t_.realIndexes[real].rootPage);
     s.entries = std::move(s.tree.entries);
     s.byRow.reserve(s.entries.size());
@@ -98,22 +108,55 @@ void UpdateIndexes::load(size_t real) {
     s.loaded = true;
 }
 
-std::optional<UpdateIndexes::Key> UpdateIndexes::keyOf(size_t real, RowPointer row) const {
+bool UpdateIndexes::readWhole(size_t real) const {
+    auto it = states_.find(real);
+    return it != states_.end() && it->second.loaded;
+}
+
+void UpdateIndexes::bound() {
+    if (pendingBytes() <= maxPendingBytes_) return;
+    for (auto& [real, s] : states_)
+        if (s.delta) s.delta->apply();
+}
+
+size_t UpdateIndexes::pendingBytes() const {
+    size_t n = 0;
+    for (const auto& [real, s] : states_)
+        if (s.delta) n += s.delta->bytes();
+    return n;
+}
+
+std::optional<UpdateIndexes::Key> UpdateIndexes::keyOf(size_t real, RowPointer row) {
+    readWhole(real, state(real));
     const State& s = loadedState(real);
     const size_t e = s.entryOf(packed(row));
     if (e == SIZE_MAX) return std::nullopt;
     return keyOfEntry(s.entries.at(e));
 }
 
-bool UpdateIndexes::holds(size_t real, const Key& key, RowPointer self) const {
+bool UpdateIndexes::holds(size_t real, const Key& key, RowPointer self) {
+    if (State& d = state(real); d.delta) return d.delta->holds(key, self);
     const State& s = loadedState(real);
     const size_t e = s.entryOf(packed(self));
     if (e != SIZE_MAX && keyOfEntry(s.entries.at(e)) == key) return false;
     return s.count(key) > 0;
 }
 
-void UpdateIndexes::change(size_t real, RowPointer row, const Key& key) {
+void UpdateIndexes::change(size_t real, RowPointer row, const std::optional<Key>& now, const Key& key) {
     State& s = states_.at(real);
+    if (s.delta) {
+        if (now) {
+            // The row is in the index unless its key is all Null in an index
+            // that ignores Nulls; the index must agree before `now` is used.
+            const bool wasIn = !(s.ignoreNulls && allNull(real, *now));
+            if (s.delta->hasEntry(*now, row) == wasIn) {
+                const bool isIn = !(s.ignoreNulls && allNull(real, key));
+                s.delta->change(row, wasIn ? now : std::nullopt, isIn ? std::optional<Key>(key) : std::nullopt);
+                return;
+            }
+        }
+        readWhole(real, s);
+    }
     std::vector<uint8_t> whole = key;
     auto ptr = entryRowPointer(row);
     whole.insert(whole.end(), ptr.begin(), ptr.end());
@@ -131,8 +174,9 @@ void UpdateIndexes::change(size_t real, RowPointer row, const Key& key) {
 
 void UpdateIndexes::apply() {
     for (auto& [index, s] : states_) {
+        if (s.delta) s.delta->apply();
         if (!s.changed) continue;
-        const size_t real = index;  // a lambda may not capture a structured binding (before C++20's clang)
+        const size_t real = index;  // clang's lambdas do not capture structured bindings
         // A row whose key became all Null leaves an index that ignores Nulls.
         std::vector<EntryView> sorted = s.entries.sorted();
         if (s.ignoreNulls) std::erase_if(sorted, [&](EntryView e) { return allNull(real, keyOfEntry(e)); });

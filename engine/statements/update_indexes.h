@@ -2,22 +2,36 @@
 // asks: the key a row has now, whether another row holds a key, a row's key
 // changing, and writing the changes back at the end of the pass.
 //
-// Invariants: each index is read from its pages at most once per pass, and
-// only when a statement first needs it; until apply() the pages are not
-// touched, and every answer reflects the changes made so far in the pass
-// (a row's key after change() is the new one, and a unique index counts it).
-// Memory: an index's entries, about 12 bytes a row to find a row's entry,
-// 8 more in a unique index to count keys, and the changes.
-// This is the seam where a streaming index module can take over: nothing
-// above it sees how entries are held.
+// Invariants: every answer reflects the changes made so far in the pass (a
+// row's key after change() is the new one, and a unique index counts it),
+// and apply() leaves every index holding exactly the entries the rows'
+// keys call for, whichever of the two ways below held it.
+// - Streamed (the normal way): an index is never read whole. holds() seeks
+//   down the B-tree; the changes wait in an IndexDelta. A change names the
+//   row's old key as the caller computed it from the row's values, and the
+//   old entry is sought first: only a key found in the index (or, for an
+//   all-Null key in an index that ignores Nulls, found absent) is used.
+//   When the pending changes of all streamed indexes pass `maxPendingBytes`,
+//   bound() writes them to the pages at once (the pass goes on over the
+//   changed tree: holds() and the seeks read it as written).
+//   Memory: the pending changes, whatever the index's size.
+// - Read whole (the fallback): an index whose old key cannot be computed
+//   (keyOf() is asked, or a segment cannot be encoded) or whose computed
+//   key is not the one stored is written with its pending changes, read
+//   from its pages once, and held in memory until the end of the pass, as
+//   before streaming existed: about 12 bytes a row to find a row's entry, 8
+//   more in a unique index to count keys, and the entries.
+// Nothing above this class sees which way an index is held.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <unordered_map>
 #include <vector>
 
+#include "index_delta.h"
 #include "index_key.h"
 #include "index_write.h"
 #include "layout.h"
@@ -30,7 +44,10 @@ class UpdateIndexes {
 public:
     using Key = std::vector<uint8_t>;  // an entry without its row pointer
 
-    UpdateIndexes(PageFile& file, const TableDefData& t);
+    // maxPendingBytes: the memory the pending changes of the streamed indexes
+    // together may take (IndexDelta::bytes()) before bound() writes them
+    // early. Each early write rewrites the index, so not much less.
+    UpdateIndexes(PageFile& file, const TableDefData& t, size_t maxPendingBytes = size_t(40) << 20);
 
     // The shape of real index `real` (read from the definition, no pages).
     const std::vector<KeyColumn>& columns(size_t real);
@@ -38,22 +55,33 @@ public:
     // True when every segment of `key` is Null.
     bool allNull(size_t real, const Key& key);
 
-    // Reads the index when not yet read. FormatError when it is damaged.
+    // Makes the index ready for the questions below (reads nothing while
+    // it is streamed). FormatError when it is damaged.
     void load(size_t real);
     // The row's key now; nullopt when the index does not hold the row (an
-    // index that ignores Nulls, or damage: the caller decides).
-    std::optional<Key> keyOf(size_t real, RowPointer row) const;
+    // index that ignores Nulls, or damage: the caller decides). Reads the
+    // index whole from then on.
+    std::optional<Key> keyOf(size_t real, RowPointer row);
     // Unique indexes: whether a row other than `self` holds `key`.
-    bool holds(size_t real, const Key& key, RowPointer self) const;
-    // The row's key becomes `key`.
-    void change(size_t real, RowPointer row, const Key& key);
+    bool holds(size_t real, const Key& key, RowPointer self);
+    // The row's key becomes `key`. `now`: the key the row has now, computed
+    // from its current values (nullopt when that is not possible); it is
+    // checked against the index before it is relied on.
+    void change(size_t real, RowPointer row, const std::optional<Key>& now, const Key& key);
     // Writes every index that changed back to its pages.
     void apply();
+    // Writes the pending changes of the streamed indexes when they take more
+    // than maxPendingBytes (between rows: a failure here is not a statement's).
+    void bound();
+
+    // Whether the index fell back to being read whole (for tests).
+    bool readWhole(size_t real) const;
 
 private:
     struct State {
         std::vector<KeyColumn> cols;
         bool unique = false, ignoreNulls = false, loaded = false, changed = false;
+        std::unique_ptr<IndexDelta> delta;  // while streamed
         IndexTree tree;
         EntryArena entries;  // a changed entry is appended; its old bytes stay where they were
         // Row -> entry: the rows the index held when read, sorted by row, and
@@ -73,6 +101,10 @@ private:
     };
     State& state(size_t real);
     const State& loadedState(size_t real) const;
+    void readWhole(size_t real, State& s);  // the fallback: writes the delta, then reads the index
+    size_t pendingBytes() const;
+
+    const size_t maxPendingBytes_;
 
     PageFile& file_;
     const TableDefData& t_;

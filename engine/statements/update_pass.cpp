@@ -109,6 +109,7 @@ std::vector<UpdateReport> Pass::run() {
             }
         }
         if (changed_) store.replace(where_, owned_);
+        indexes_.bound();
     }
     indexes_.apply();
     for (auto& r : reports) r.movedRows = store.moved();
@@ -167,10 +168,18 @@ void Pass::step(const UpdatePlan& p, UpdateReport& report) {
     if (refusal.empty())
         for (size_t real : p.indexes) indexes_.load(real);
     std::vector<UpdateIndexes::Key> newKeys(p.indexes.size());
+    std::vector<std::optional<UpdateIndexes::Key>> nowKeys(p.indexes.size());
     for (size_t x = 0; x < p.indexes.size() && refusal.empty(); ++x) {
         const size_t real = p.indexes[x];
         const std::vector<KeyColumn>& cols = indexes_.columns(real);
         auto columnOf = [&](const KeyColumn& kc) { return int(kc.column - t_.columns.data()); };
+        // The key the row has now, from its values as the statements so far left them.
+        nowKeys[x].emplace();
+        for (const KeyColumn& kc : cols)
+            if (!encodeSegment(kc, l_.jet3, valueOf(size_t(columnOf(kc))), *nowKeys[x])) {
+                nowKeys[x].reset();
+                break;
+            }
         UpdateIndexes::Key key;
         for (const KeyColumn& kc : cols) {
             if (!encodeSegment(kc, l_.jet3, newValueOf(size_t(columnOf(kc))), key)) {
@@ -229,7 +238,7 @@ void Pass::step(const UpdatePlan& p, UpdateReport& report) {
     // The next statement reads the row as stored, as it would from the page.
     crackWhole();
     changed_ = true;
-    for (size_t x = 0; x < p.indexes.size(); ++x) indexes_.change(p.indexes[x], where_, newKeys[x]);
+    for (size_t x = 0; x < p.indexes.size(); ++x) indexes_.change(p.indexes[x], where_, nowKeys[x], newKeys[x]);
     ++report.affected;
 }
 
