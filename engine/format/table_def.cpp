@@ -19,6 +19,13 @@ int daoTypeOf(uint8_t t) {
     }
 }
 
+bool TableDefData::uniqueIndex(size_t real) const {
+    if (realIndexes[real].flags & 0x01) return true;
+    for (const auto& li : indexes)
+        if (li.realIndex == real && li.kind == 1) return true;
+    return false;
+}
+
 const ColumnDef* TableDefData::columnByNumber(uint16_t n) const {
     for (const auto& c : columns)
         if (c.number == n) return &c;

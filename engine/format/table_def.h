@@ -76,6 +76,9 @@ struct TableDefData {
     uint32_t freePagesPtr = 0;
 
     const ColumnDef* columnByNumber(uint16_t n) const;
+    // Whether real index `real` refuses a key it already holds: its own flag,
+    // or a primary key built on it.
+    bool uniqueIndex(size_t real) const;
 };
 
 // The definition's bytes as one block: the first page whole, then each

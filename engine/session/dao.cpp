@@ -444,8 +444,9 @@ std::vector<StatementResult> Database::ExecuteEach(const std::vector<std::string
         out.resize(i + 1);
         return out;
     };
-    auto oneByOne = [&](size_t from) {
-        for (size_t i = from; i < sql.size(); ++i) {
+    // Runs the statements at `indices` through Execute, in order.
+    auto oneByOne = [&](const std::vector<size_t>& indices) {
+        for (size_t i : indices) {
             try {
                 Execute(sql[i]);
                 out[i].summary = impl_->lastUpdate;
@@ -457,7 +458,9 @@ std::vector<StatementResult> Database::ExecuteEach(const std::vector<std::string
         }
         return out;
     };
-    if (impl_->inTransaction || !impl_->file->writable()) return oneByOne(0);
+    std::vector<size_t> all(sql.size());
+    for (size_t i = 0; i < sql.size(); ++i) all[i] = i;
+    if (impl_->inTransaction || !impl_->file->writable()) return oneByOne(all);
 
     // Parsed first; what does not parse fails on its own, as in Execute.
     std::vector<size_t> which;  // the statements to run, all UPDATEs of one table
@@ -472,7 +475,7 @@ std::vector<StatementResult> Database::ExecuteEach(const std::vector<std::string
             continue;
         }
         auto* up = std::get_if<UpdateStatement>(&st);
-        if (!up || (!which.empty() && upperAscii(up->table) != table)) return oneByOne(0);
+        if (!up || (!which.empty() && upperAscii(up->table) != table)) return oneByOne(all);
         if (which.empty()) table = upperAscii(up->table);
         which.push_back(i);
     }
@@ -506,19 +509,7 @@ std::vector<StatementResult> Database::ExecuteEach(const std::vector<std::string
             impl_->undo();
             return stopAt(which[from], std::current_exception());
         }
-        if (!r.onePass) {
-            for (size_t k = from; k < which.size(); ++k) {
-                try {
-                    Execute(sql[which[k]]);
-                    out[which[k]].summary = impl_->lastUpdate;
-                } catch (...) {
-                    auto e = std::current_exception();
-                    if (concernsFile(e)) return stopAt(which[k], e);
-                    out[which[k]].error = e;
-                }
-            }
-            return out;
-        }
+        if (!r.onePass) return oneByOne(std::vector<size_t>(which.begin() + long(from), which.end()));
         if (r.stoppedAt) {
             impl_->undo();
             for (size_t k = 0; k < *r.stoppedAt; ++k) out[which[from + k]].error = r.errors[k] ? asJet(r.errors[k]) : nullptr;

@@ -33,9 +33,7 @@ public:
         if (any_ && p.rules->refersToItself()) return false;
         std::vector<size_t> uniques;
         for (size_t real : p.indexes) {
-            bool unique = t_.realIndexes[real].flags & 0x01;
-            for (const auto& li : t_.indexes)
-                if (li.realIndex == real && li.kind == 1) unique = true;
+            const bool unique = t_.uniqueIndex(real);
             if (unique && assigned_.count(real)) return false;
             if (unique) uniques.push_back(real);
         }

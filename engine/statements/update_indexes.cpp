@@ -24,9 +24,7 @@ UpdateIndexes::State& UpdateIndexes::state(size_t real) {
     State& s = states_[real];
     const RealIndexDef& rd = t_.realIndexes[real];
     s.cols = keyColumns(t_, rd);
-    s.unique = rd.flags & 0x01;
-    for (const auto& li : t_.indexes)
-        if (li.realIndex == real && li.kind == 1) s.unique = true;
+    s.unique = t_.uniqueIndex(real);
     s.ignoreNulls = rd.flags & 0x02;
     return s;
 }

@@ -6,6 +6,7 @@
 #include "ace_write_rules.h"
 #include "row_layout.h"
 #include "sql_parser.h"
+#include "write_exec.h"
 
 namespace vantrel::jet {
 
@@ -28,11 +29,7 @@ bool UpdatePlan::assigns(int column) const { return std::find(targets.begin(), t
 
 UpdateTable openUpdateTable(PageFile& file, const std::vector<CatalogEntry>& catalog, const std::string& name) {
     UpdateTable out;
-    for (const auto& e : catalog)
-        if (upperAscii(e.name) == upperAscii(name)) out.entry = &e;
-    if (!out.entry)
-        throw JetError(3078, "The Microsoft Jet database engine cannot find the input table or query '" + name +
-                                 "'.  Make sure it exists and that its name is spelled correctly.");
+    out.entry = &tableNamed(catalog, name);
     if (!out.entry->local()) throw JetError(3251, "Operation is not supported for this type of object. (linked table)");
     if (out.entry->attributes != 0) throw JetError(3027, "Cannot update.  Database or object is read-only.");
     out.t = readTableDef(file, out.entry->tdefPage);

@@ -80,9 +80,7 @@ TableWriter::TableWriter(PageFile& file, uint32_t tdefPage)
     for (size_t r = 0; r < t_.realIndexes.size(); ++r) {
         auto ix = std::make_unique<IndexBuf>();
         ix->cols = keyColumns(t_, t_.realIndexes[r]);
-        ix->unique = t_.realIndexes[r].flags & 0x01;
-        for (const auto& li : t_.indexes)
-            if (li.realIndex == r && li.kind == 1) ix->unique = true;
+        ix->unique = t_.uniqueIndex(r);
         ix->ignoreNulls = t_.realIndexes[r].flags & 0x02;
         ix->jet3 = l_.jet3;
         indexes_.push_back(std::move(ix));
