@@ -18,13 +18,20 @@ namespace {
 
 uint64_t packed(RowPointer p) { return (uint64_t(p.page) << 8) | p.row; }
 
-std::string wholeEntry(const std::vector<uint8_t>& key, RowPointer row) {
-    std::string out(key.begin(), key.end());
-    out += char(uint8_t(row.page >> 16));
-    out += char(uint8_t(row.page >> 8));
-    out += char(uint8_t(row.page));
-    out += char(uint8_t(row.row));
-    return out;
+void appendEntry(std::vector<uint8_t>& out, const std::vector<uint8_t>& key, RowPointer row) {
+    out.insert(out.end(), key.begin(), key.end());
+    out.push_back(uint8_t(row.page >> 16));
+    out.push_back(uint8_t(row.page >> 8));
+    out.push_back(uint8_t(row.page));
+    out.push_back(uint8_t(row.row));
+}
+
+size_t hashOf(std::span<const uint8_t> b) {
+    return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
+}
+
+bool same(std::span<const uint8_t> a, std::span<const uint8_t> b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size()) == 0;
 }
 
 RowPointer rowOf(const uint8_t* entry, size_t size) {
@@ -50,10 +57,11 @@ uint32_t childOf(const std::vector<uint8_t>& nodeEntry) {
 // binary-searches a page instead of reading every entry of it.
 class PageEntries {
 public:
-    PageEntries(const Layout& l, Bytes page, std::vector<uint32_t>& ends)
-        : base_(page.data()), first_(l.indexFirstEntryAt), prefixLen_(indexPagePrefixLength(l, page)), ends_(ends) {
-        ends_.clear();
-        size_t start = first_;
+    // Where each entry of an index page ends, from the page's mask.
+    static void parse(const Layout& l, Bytes page, std::vector<uint32_t>& ends) {
+        ends.clear();
+        const size_t first = l.indexFirstEntryAt;
+        size_t start = first;
         const size_t maskBytes = l.indexFirstEntryAt - l.indexMaskAt;
         if (page.size() < l.indexFirstEntryAt) throw FormatError("index page too short");
         const uint8_t* mask = page.data() + l.indexMaskAt;
@@ -69,17 +77,25 @@ public:
             uint8_t b = mask[i];
             while (b) {
                 // A set bit marks where the entry before it ends.
-                const size_t end = first_ + i * 8 + size_t(std::countr_zero(b));
+                const size_t end = first + i * 8 + size_t(std::countr_zero(b));
                 b &= uint8_t(b - 1);
                 if (end <= start || end > page.size()) throw FormatError("index entry bounds out of order");
-                ends_.push_back(uint32_t(end));
+                ends.push_back(uint32_t(end));
                 start = end;
             }
         }
-        if (ends_.size() > 1 && ends_[0] - first_ < prefixLen_) throw FormatError("index prefix longer than the first entry");
+        if (ends.size() > 1 && ends[0] - first < indexPagePrefixLength(l, page)) throw FormatError("index prefix longer than the first entry");
     }
+
+    PageEntries(const Layout& l, Bytes page, const std::vector<uint32_t>& ends)
+        : base_(page.data()), first_(l.indexFirstEntryAt), prefixLen_(indexPagePrefixLength(l, page)), ends_(ends) {}
     size_t size() const { return ends_.size(); }
     size_t length(size_t i) const { return shared(i) + ends_[i] - startOf(i); }
+    void appendTo(size_t i, std::vector<uint8_t>& out) const {
+        const size_t pre = shared(i);
+        out.insert(out.end(), base_ + first_, base_ + first_ + pre);
+        out.insert(out.end(), base_ + startOf(i), base_ + ends_[i]);
+    }
     uint8_t at(size_t i, size_t pos) const {
         return pos < shared(i) ? base_[first_ + pos] : base_[startOf(i) + pos - shared(i)];
     }
@@ -117,7 +133,7 @@ private:
     size_t startOf(size_t i) const { return i ? ends_[i - 1] : first_; }
     const uint8_t* base_;
     size_t first_, prefixLen_;
-    std::vector<uint32_t>& ends_;
+    const std::vector<uint32_t>& ends_;
 };
 
 // The pages of an old tree: its node pages, and its leaves in key order.
@@ -157,23 +173,36 @@ OldPages listPages(PageFile& file, const Layout& l, uint32_t root) {
 // `freed` (its bytes are in memory from then on).
 class OldEntries {
 public:
+    using View = std::span<const uint8_t>;
     OldEntries(PageFile& file, const Layout& l, std::vector<uint32_t> leaves, std::function<void(uint32_t)> freed)
         : file_(file), l_(l), leaves_(std::move(leaves)), freed_(std::move(freed)) {}
 
-    // The next entry, nullptr at the end.
-    const std::string* peek() {
-        while (buffered_.empty() && readNext()) {
+    // The next entry (valid until it is popped), empty at the end.
+    View peek() {
+        while (!read_.empty() && read_.front().head == read_.front().at.size()) read_.pop_front();
+        while (read_.empty() && readNext()) {
+            if (read_.back().at.empty()) read_.pop_back();
         }
-        return buffered_.empty() ? nullptr : &buffered_.front();
+        if (read_.empty()) return {};
+        const Leaf& f = read_.front();
+        return {f.bytes.data() + f.at[f.head].first, f.at[f.head].second};
     }
     void pop() {
-        bytes_ -= buffered_.front().size();
-        buffered_.pop_front();
+        Leaf& f = read_.front();
+        held_ -= f.at[f.head].second;
+        ++f.head;
     }
     // Reads one more leaf ahead, unless a few pages already wait.
-    bool readAhead() { return bytes_ < 2 * size_t(l_.pageSize) && readNext(); }
+    bool readAhead() { return held_ < 2 * size_t(l_.pageSize) && readNext(); }
 
 private:
+    // A leaf's entries; a leaf read ahead never moves the bytes of another.
+    struct Leaf {
+        std::vector<uint8_t> bytes;
+        std::vector<std::pair<uint32_t, uint32_t>> at;  // where each entry starts in bytes, and its length
+        size_t head = 0;
+    };
+
     bool readNext() {
         if (next_ >= leaves_.size()) return false;
         const uint32_t pg = leaves_[next_++];
@@ -183,10 +212,16 @@ private:
             if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
             const uint32_t want = next_ < leaves_.size() ? leaves_[next_] : 0;
             if (pb.u32(l_.indexNextAt) != want) throw FormatError("index leaf chain disagrees with the tree");
-            for (auto& e : indexPageEntries(l_, pb)) {
-                if (e.bytes.size() < 4) throw FormatError("index entry too short");
-                bytes_ += e.bytes.size();
-                buffered_.emplace_back(e.bytes.begin(), e.bytes.end());
+            PageEntries::parse(l_, pb, ends_);
+            const PageEntries entries(l_, pb, ends_);
+            Leaf& leaf = read_.emplace_back();
+            leaf.at.reserve(entries.size());
+            for (size_t i = 0; i < entries.size(); ++i) {
+                const size_t n = entries.length(i);
+                if (n < 4) throw FormatError("index entry too short");
+                leaf.at.emplace_back(uint32_t(leaf.bytes.size()), uint32_t(n));
+                entries.appendTo(i, leaf.bytes);
+                held_ += n;
             }
         }
         freed_(pg);
@@ -198,8 +233,9 @@ private:
     std::vector<uint32_t> leaves_;
     std::function<void(uint32_t)> freed_;
     size_t next_ = 0;
-    std::deque<std::string> buffered_;
-    size_t bytes_ = 0;
+    std::deque<Leaf> read_;  // leaves read, their entries not all taken
+    size_t held_ = 0;
+    std::vector<uint32_t> ends_;
 };
 
 }  // namespace
@@ -211,39 +247,117 @@ IndexDelta::IndexDelta(PageFile& file, const Layout& l, const TableDefData& t, s
     usedPages_ = t.realIndexes[realIndex].usedPages;
 }
 
-void IndexDelta::note(std::string whole, bool gained) {
-    auto it = pending_.find(whole);
-    const size_t cost = whole.size() + kBytesPerChange;
-    if (it == pending_.end()) {
-        pending_.emplace(std::move(whole), gained);
-        bytes_ += cost;
+size_t IndexDelta::findWhole(View w) const {
+    if (byWhole_.empty()) return SIZE_MAX;
+    const size_t mask = byWhole_.size() - 1;
+    for (size_t slot = hashOf(w) & mask;; slot = (slot + 1) & mask) {
+        const uint32_t c = byWhole_[slot];
+        if (c == 0) return SIZE_MAX;
+        if (same(whole(changes_[c - 1]), w)) return c - 1;
+    }
+}
+
+size_t IndexDelta::slotOfKey(View key) const {
+    const size_t mask = byKey_.size() - 1;
+    for (size_t slot = hashOf(key) & mask;; slot = (slot + 1) & mask) {
+        const uint32_t c = byKey_[slot];
+        if (c == 0 || same(keyOf(changes_[c - 1]), key)) return slot;
+    }
+}
+
+void IndexDelta::grow() {
+    const size_t n = std::max<size_t>(64, byWhole_.size() * 2);
+    byWhole_.assign(n, 0);
+    byKey_.assign(n, 0);
+    for (size_t i = 0; i < changes_.size(); ++i) {
+        size_t slot = hashOf(whole(changes_[i])) & (n - 1);
+        while (byWhole_[slot]) slot = (slot + 1) & (n - 1);
+        byWhole_[slot] = uint32_t(i + 1);
+        changes_[i].nextSameKey = 0;
+    }
+    // Chains by key, rebuilt newest first as note() builds them.
+    for (size_t i = 0; i < changes_.size(); ++i) {
+        uint32_t& head = byKey_[slotOfKey(keyOf(changes_[i]))];
+        changes_[i].nextSameKey = head;
+        head = uint32_t(i + 1);
+    }
+}
+
+void IndexDelta::note(View w, bool gained) {
+    const size_t cost = w.size() + kBytesPerChange;
+    if (const size_t found = findWhole(w); found != SIZE_MAX) {
+        Change& c = changes_[found];
+        if (c.live) {
+            if (c.gained == gained) throw std::logic_error(gained ? "an index entry gained twice" : "an index entry lost twice");
+            c.live = false;  // gained and lost again, or the other way round
+            --live_;
+            bytes_ -= cost;
+        } else {
+            c.live = true;
+            c.gained = gained;
+            ++live_;
+            bytes_ += cost;
+        }
         return;
     }
-    if (it->second == gained) throw std::logic_error(gained ? "an index entry gained twice" : "an index entry lost twice");
-    pending_.erase(it);  // gained and lost again, or the other way round
-    bytes_ -= cost;
+    if (w.size() < 4 || arena_.size() + w.size() > UINT32_MAX || changes_.size() + 1 >= UINT32_MAX / 2)
+        throw std::logic_error("an index change out of bounds");
+    if ((changes_.size() + 1) * 2 > byWhole_.size()) grow();
+    Change c{uint32_t(arena_.size()), uint32_t(w.size()), 0, gained, true};
+    arena_.insert(arena_.end(), w.begin(), w.end());
+    changes_.push_back(c);
+    const uint32_t id = uint32_t(changes_.size());
+    const size_t mask = byWhole_.size() - 1;
+    size_t slot = hashOf(w) & mask;
+    while (byWhole_[slot]) slot = (slot + 1) & mask;
+    byWhole_[slot] = id;
+    uint32_t& head = byKey_[slotOfKey(keyOf(changes_.back()))];
+    changes_.back().nextSameKey = head;
+    head = id;
+    ++live_;
+    bytes_ += cost;
 }
 
 void IndexDelta::change(RowPointer row, std::optional<std::vector<uint8_t>> oldKey, std::optional<std::vector<uint8_t>> newKey) {
     if (oldKey && newKey && *oldKey == *newKey) return;
-    if (oldKey) note(wholeEntry(*oldKey, row), false);
-    if (newKey) note(wholeEntry(*newKey, row), true);
+    std::vector<uint8_t> w;
+    if (oldKey) {
+        appendEntry(w, *oldKey, row);
+        note(w, false);
+    }
+    if (newKey) {
+        w.clear();
+        appendEntry(w, *newKey, row);
+        note(w, true);
+    }
+}
+
+const std::vector<uint32_t>& IndexDelta::endsOf(uint32_t page, Bytes bytes) {
+    if (auto it = parsed_.find(page); it != parsed_.end()) return it->second;
+    if (parsedBytes_ > kParsedPagesBytes) {
+        parsed_.clear();
+        parsedBytes_ = 0;
+    }
+    PageEntries::parse(l_, bytes, scratchEnds_);
+    parsedBytes_ += scratchEnds_.size() * 4 + 64;
+    return parsed_.emplace(page, scratchEnds_).first->second;
 }
 
 bool IndexDelta::holds(const std::vector<uint8_t>& key, RowPointer self) {
-    const std::string k(key.begin(), key.end());
+    const View k(key.data(), key.size());
     std::vector<uint64_t> leaving;  // rows whose entry with this key is lost
-    for (auto it = pending_.lower_bound(k); it != pending_.end() && it->first.compare(0, k.size(), k) == 0; ++it) {
-        if (it->first.size() != k.size() + 4) continue;  // a longer key starting with this one
-        const RowPointer rp = rowOf(reinterpret_cast<const uint8_t*>(it->first.data()), it->first.size());
-        if (!it->second) leaving.push_back(packed(rp));
-        else if (packed(rp) != packed(self)) return true;
-    }
+    if (!byKey_.empty())
+        for (uint32_t c = byKey_[slotOfKey(k)]; c != 0; c = changes_[c - 1].nextSameKey) {
+            const Change& ch = changes_[c - 1];
+            if (!ch.live) continue;
+            const RowPointer rp = rowOf(arena_.data() + ch.at, ch.size);
+            if (!ch.gained) leaving.push_back(packed(rp));
+            else if (packed(rp) != packed(self)) return true;
+        }
     return treeHolds(k, self, leaving);
 }
 
-uint32_t IndexDelta::firstLeaf(const std::string& key) {
-    const auto* kb = reinterpret_cast<const uint8_t*>(key.data());
+uint32_t IndexDelta::firstLeaf(View key) {
     // Down to the first leaf that may hold an entry >= key: the first child
     // whose last entry is not below the key, else the tail. 0: none.
     uint32_t pg = root_;
@@ -253,9 +367,9 @@ uint32_t IndexDelta::firstLeaf(const std::string& key) {
         Bytes pb(p->data(), p->size());
         if (pb.u8(0) == kPageIndexLeaf) return pg;
         if (pb.u8(0) != kPageIndexNode) throw FormatError("page " + std::to_string(pg) + " is not an index page");
-        const PageEntries entries(l_, pb, ends_);
+        const PageEntries entries(l_, pb, endsOf(pg, pb));
         uint32_t child = 0;
-        if (const size_t i = entries.lowerBound(kb, key.size(), 4); i < entries.size()) {
+        if (const size_t i = entries.lowerBound(key.data(), key.size(), 4); i < entries.size()) {
             if (entries.length(i) < 8) throw FormatError("index node entry too short");
             child = entries.last4(i);
         }
@@ -266,24 +380,24 @@ uint32_t IndexDelta::firstLeaf(const std::string& key) {
 }
 
 bool IndexDelta::hasEntry(const std::vector<uint8_t>& key, RowPointer row) {
-    const std::string whole = wholeEntry(key, row);
-    if (auto it = pending_.find(whole); it != pending_.end()) return it->second;
-    const auto* wb = reinterpret_cast<const uint8_t*>(whole.data());
-    for (uint32_t pg = firstLeaf(whole), steps = 0; pg != 0; ++steps) {
+    std::vector<uint8_t> w;
+    appendEntry(w, key, row);
+    if (const size_t found = findWhole(w); found != SIZE_MAX && changes_[found].live) return changes_[found].gained;
+    for (uint32_t pg = firstLeaf(w), steps = 0; pg != 0; ++steps) {
         if (steps > file_.pageCount()) throw FormatError("index leaf pages form a cycle");
         PageRef p = file_.page(pg);
         Bytes pb(p->data(), p->size());
         if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
-        const PageEntries entries(l_, pb, ends_);
+        const PageEntries entries(l_, pb, endsOf(pg, pb));
         // The first entry not below the one sought is it, or it is not there.
-        if (const size_t i = entries.lowerBound(wb, whole.size()); i < entries.size()) return entries.compare(i, wb, whole.size()) == 0;
+        if (const size_t i = entries.lowerBound(w.data(), w.size()); i < entries.size()) return entries.compare(i, w.data(), w.size()) == 0;
         pg = pb.u32(l_.indexNextAt);
     }
     return false;
 }
 
-bool IndexDelta::treeHolds(const std::string& key, RowPointer self, const std::vector<uint64_t>& leaving) {
-    const auto* kb = reinterpret_cast<const uint8_t*>(key.data());
+bool IndexDelta::treeHolds(View key, RowPointer self, const std::vector<uint64_t>& leaving) {
+    const uint8_t* kb = key.data();
     uint32_t pg = firstLeaf(key);
     // Along the leaves while the entries start with the key.
     for (uint32_t steps = 0; pg != 0; ++steps) {
@@ -291,7 +405,7 @@ bool IndexDelta::treeHolds(const std::string& key, RowPointer self, const std::v
         PageRef p = file_.page(pg);
         Bytes pb(p->data(), p->size());
         if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
-        const PageEntries entries(l_, pb, ends_);
+        const PageEntries entries(l_, pb, endsOf(pg, pb));
         for (size_t i = entries.lowerBound(kb, key.size()); i < entries.size(); ++i) {
             if (!entries.startsWith(i, kb, key.size())) return false;  // past the key
             if (entries.length(i) != key.size() + 4) continue;  // a longer key starting with this one
@@ -305,7 +419,18 @@ bool IndexDelta::treeHolds(const std::string& key, RowPointer self, const std::v
 }
 
 void IndexDelta::apply() {
-    if (pending_.empty()) return;
+    if (live_ == 0) return;
+    // The page bounds kept for seeks describe the tree being replaced.
+    parsed_.clear();
+    parsedBytes_ = 0;
+    std::vector<uint32_t> order;
+    order.reserve(live_);
+    for (size_t i = 0; i < changes_.size(); ++i)
+        if (changes_[i].live) order.push_back(uint32_t(i));
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        const View x = whole(changes_[a]), y = whole(changes_[b]);
+        return compareBytes(x.data(), x.size(), y.data(), y.size()) < 0;
+    });
     const OldPages old = listPages(file_, l_, root_);
 
     // Pages whose old bytes are in memory or were never needed again, oldest
@@ -334,39 +459,47 @@ void IndexDelta::apply() {
         return n;
     };
     IndexTreeBuilder builder(file_, l_, t_.page, root_, takePage);
-    auto add = [&](const std::string& e) { builder.add({reinterpret_cast<const uint8_t*>(e.data()), e.size()}); };
-    auto missing = [&](const std::string& e) {
-        const RowPointer rp = rowOf(reinterpret_cast<const uint8_t*>(e.data()), e.size());
+    auto missing = [&](View e) {
+        const RowPointer rp = rowOf(e.data(), e.size());
         return FormatError("index " + std::to_string(realIndex_) + " of the table on page " + std::to_string(t_.page) +
                            " has no entry of the row at page " + std::to_string(rp.page) + " slot " + std::to_string(rp.row) +
                            " to remove");
     };
 
-    auto change = pending_.begin();
-    while (const std::string* o = reader.peek()) {
-        while (change != pending_.end() && change->first < *o) {
-            if (!change->second) throw missing(change->first);
-            add(change->first);
-            ++change;
+    size_t next = 0;
+    for (View o = reader.peek(); !o.empty(); o = reader.peek()) {
+        int c = 1;
+        for (; next < order.size(); ++next) {
+            const Change& ch = changes_[order[next]];
+            const View w = whole(ch);
+            c = compareBytes(w.data(), w.size(), o.data(), o.size());
+            if (c >= 0) break;
+            if (!ch.gained) throw missing(w);
+            builder.add(w);
         }
-        if (change != pending_.end() && change->first == *o) {
-            if (change->second) throw FormatError("an index entry to add is already in the index");
-            ++change;  // lost: left out
+        if (next < order.size() && c == 0) {
+            if (changes_[order[next]].gained) throw FormatError("an index entry to add is already in the index");
+            ++next;  // lost: left out
         } else {
-            add(*o);
+            builder.add(o);
         }
         reader.pop();
     }
-    for (; change != pending_.end(); ++change) {
-        if (!change->second) throw missing(change->first);
-        add(change->first);
+    for (; next < order.size(); ++next) {
+        const Change& ch = changes_[order[next]];
+        if (!ch.gained) throw missing(whole(ch));
+        builder.add(whole(ch));
     }
     builder.finish();
     // Pages the smaller tree no longer needs stay the index's, as empty leaves.
     for (const auto* pool : {&leaves, &nodes})
         for (uint32_t n : *pool) initEmptyIndexPage(file_, l_, n, t_.page);
     writeDistinctKeyCount(file_, l_, t_, realIndex_, builder.distinctKeys());
-    pending_.clear();
+    arena_.clear();
+    changes_.clear();
+    byWhole_.clear();
+    byKey_.clear();
+    live_ = 0;
     bytes_ = 0;
 }
 

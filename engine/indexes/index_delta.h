@@ -7,6 +7,13 @@
 //   An entry gained and then lost again (or lost and gained) cancels out;
 //   gaining an entry twice or losing one twice is a caller's mistake
 //   (std::logic_error).
+// - The changes live in one byte arena with two open-addressed tables over
+//   it (by whole entry, by key), so noting a change costs no allocation of
+//   its own; they are sorted once, when apply() merges them.
+// - The entry bounds of an index page read by a seek are kept until apply()
+//   (which is the only writer of this index's pages while the delta lives),
+//   at most kParsedPagesBytes of them: a run of seeks reads the upper levels
+//   of the tree once.
 // - holds() never loads the index: it seeks down the B-tree and reads the
 //   leaves holding the key, overlaying the pending changes. A node entry is
 //   never below the leaf entries of its child (the trees this engine writes
@@ -54,9 +61,10 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <optional>
+#include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "layout.h"
@@ -81,30 +89,47 @@ public:
     // (the row gains or leaves the index).
     void change(RowPointer row, std::optional<std::vector<uint8_t>> oldKey, std::optional<std::vector<uint8_t>> newKey);
 
-    bool empty() const { return pending_.empty(); }
+    bool empty() const { return live_ == 0; }
     // Entries gained or lost so far (callers may apply() early to bound memory).
-    size_t size() const { return pending_.size(); }
-    // About the memory they take: their bytes and a map node's each.
+    size_t size() const { return live_; }
+    // About the memory they take: their bytes and the bookkeeping of each.
     size_t bytes() const { return bytes_; }
-    static constexpr size_t kBytesPerChange = 96;  // a node of pending_ and its string, but for the entry's own bytes
+    static constexpr size_t kBytesPerChange = 40;  // a record and its slots in the two tables, but for the entry's own bytes
+    static constexpr size_t kParsedPagesBytes = size_t(8) << 20;
 
     // Writes the index with the changes and its distinct-key count; the delta
     // is empty afterwards and may collect further changes.
     void apply();
 
 private:
-    void note(std::string whole, bool gained);
-    uint32_t firstLeaf(const std::string& key);  // 0 when the tree has no leaf to look in
-    bool treeHolds(const std::string& key, RowPointer self, const std::vector<uint64_t>& leaving);
+    using View = std::span<const uint8_t>;
+    struct Change {
+        uint32_t at, size;       // the whole entry in arena_
+        uint32_t nextSameKey;    // the next change with the same key, + 1 (0: none)
+        bool gained, live;       // a change cancelled out stays, not live, and is revived when noted again
+    };
+    View whole(const Change& c) const { return {arena_.data() + c.at, c.size}; }
+    View keyOf(const Change& c) const { return {arena_.data() + c.at, c.size - 4}; }
+    void note(View whole, bool gained);
+    size_t findWhole(View whole) const;  // SIZE_MAX when no change names it
+    size_t slotOfKey(View key) const;    // the slot of byKey_ holding the key's chain, or the empty one it goes to
+    void grow();
+    const std::vector<uint32_t>& endsOf(uint32_t page, Bytes bytes);  // a page's entry bounds, parsed once
+    uint32_t firstLeaf(View key);  // 0 when the tree has no leaf to look in
+    bool treeHolds(View key, RowPointer self, const std::vector<uint64_t>& leaving);
 
     PageFile& file_;
     const Layout l_;
     TableDefData t_;
     size_t realIndex_;
     uint32_t root_, usedPages_;
-    std::map<std::string, bool> pending_;  // whole entry -> gained (true) or lost (false)
-    size_t bytes_ = 0;
-    std::vector<uint32_t> ends_;  // where the entries of the page a seek reads end
+    std::vector<uint8_t> arena_;
+    std::vector<Change> changes_;
+    std::vector<uint32_t> byWhole_, byKey_;  // change + 1, 0 empty; a power of two long, at most half full
+    size_t live_ = 0, bytes_ = 0;
+    std::unordered_map<uint32_t, std::vector<uint32_t>> parsed_;  // index page -> where its entries end
+    size_t parsedBytes_ = 0;
+    std::vector<uint32_t> scratchEnds_;
 };
 
 }  // namespace vantrel::jet
