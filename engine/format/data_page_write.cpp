@@ -1,6 +1,7 @@
 #include "data_page_write.h"
 
 #include <algorithm>
+#include <array>
 
 #include <cstring>
 
@@ -17,39 +18,44 @@ void put16(uint8_t* p, uint16_t v) {
     p[1] = uint8_t(v >> 8);
 }
 
-struct Segment {
-    uint16_t flags;
-    std::vector<uint8_t> bytes;
-};
+constexpr size_t kMaxPage = 4096;
 
-// Lays the rows out again from the end of the page down; false when they do not fit.
-bool repack(PageFile& file, const Layout& l, uint32_t page, const std::vector<Segment>& rows) {
-    size_t total = l.dataSlotsAt + 2 * rows.size();
-    for (const auto& r : rows) total += r.bytes.size();
-    if (total > l.pageSize || rows.size() > kMaxSlots) return false;
+// Lays the rows out again from the end of the page down, in slot order, with
+// slot `changed` (which may be the one past the last, a new slot) holding
+// `row` with `flags`; the other slots keep their bytes and flags. `slots`:
+// how many the page has afterwards. False (page unchanged) when they do not fit.
+bool repack(PageFile& file, const Layout& l, uint32_t page, unsigned slots, unsigned changed, const std::vector<uint8_t>& row,
+            uint16_t flags) {
+    if (l.pageSize > kMaxPage) throw FormatError("page size " + std::to_string(l.pageSize) + " is not supported");
+    std::array<uint8_t, kMaxPage> old;
+    {
+        PageRef p = file.page(page);
+        std::memcpy(old.data(), p->data(), l.pageSize);
+    }
+    const Bytes ob(old.data(), l.pageSize);
+    const unsigned oldCount = slotCount(l, ob);
+    auto slot = [&](unsigned i) -> std::pair<Bytes, uint16_t> {
+        if (i == changed) return {Bytes(row.data(), row.size()), flags};
+        if (i >= oldCount) throw FormatError("row " + std::to_string(i) + " of " + std::to_string(oldCount));
+        const RowSlot s = slotAt(l, ob, i);
+        const uint16_t f = uint16_t((s.deleted ? kSlotDeleted : 0) | (s.pointer ? kSlotPointer : 0));
+        return {s.valid ? ob.sub(s.start, size_t(s.end - s.start)) : Bytes(), f};
+    };
+    size_t total = l.dataSlotsAt + 2 * size_t(slots);
+    for (unsigned i = 0; i < slots; ++i) total += slot(i).first.size();
+    if (total > l.pageSize || slots > kMaxSlots) return false;
     PageBuf& pg = file.modify(page);
     size_t pos = l.pageSize;
-    put16(pg.data() + l.dataRowCountAt, uint16_t(rows.size()));
-    for (size_t i = 0; i < rows.size(); ++i) {
-        pos -= rows[i].bytes.size();
-        if (!rows[i].bytes.empty()) std::memcpy(pg.data() + pos, rows[i].bytes.data(), rows[i].bytes.size());
-        put16(pg.data() + l.dataSlotsAt + 2 * i, uint16_t(pos | rows[i].flags));
+    put16(pg.data() + l.dataRowCountAt, uint16_t(slots));
+    for (unsigned i = 0; i < slots; ++i) {
+        const auto [bytes, f] = slot(i);
+        pos -= bytes.size();
+        if (bytes.size()) std::memcpy(pg.data() + pos, bytes.data(), bytes.size());
+        put16(pg.data() + l.dataSlotsAt + 2 * i, uint16_t(pos | f));
     }
-    const size_t slotsEnd = l.dataSlotsAt + 2 * rows.size();
+    const size_t slotsEnd = l.dataSlotsAt + 2 * size_t(slots);
     put16(pg.data() + 2, uint16_t(pos - slotsEnd));
     return true;
-}
-
-std::vector<Segment> segmentsOf(const Layout& l, Bytes pb) {
-    std::vector<Segment> rows;
-    const unsigned count = slotCount(l, pb);
-    for (unsigned i = 0; i < count; ++i) {
-        RowSlot s = slotAt(l, pb, i);
-        Segment seg{uint16_t((s.deleted ? kSlotDeleted : 0) | (s.pointer ? kSlotPointer : 0)), {}};
-        if (s.valid) seg.bytes.assign(pb.data() + s.start, pb.data() + s.end);
-        rows.push_back(std::move(seg));
-    }
-    return rows;
 }
 
 }  // namespace
@@ -79,18 +85,17 @@ bool putRowInPage(PageFile& file, const Layout& l, uint32_t page, unsigned slot,
         if (newFlags != oldFlags) put16(pg.data() + l.dataSlotsAt + 2 * slot, uint16_t(s.start | newFlags));
         return true;
     }
-    std::vector<Segment> rows = segmentsOf(l, pb);
-    rows[slot] = {newFlags, row};
-    return repack(file, l, page, rows);
+    return repack(file, l, page, slotCount(l, pb), slot, row, newFlags);
 }
 
 int addRowToPage(PageFile& file, const Layout& l, uint32_t page, const std::vector<uint8_t>& row, uint16_t flags) {
-    PageRef p = file.page(page);
-    Bytes pb(p->data(), p->size());
-    std::vector<Segment> rows = segmentsOf(l, pb);
-    rows.push_back({flags, row});
-    if (!repack(file, l, page, rows)) return -1;
-    return int(rows.size() - 1);
+    unsigned count;
+    {
+        PageRef p = file.page(page);
+        count = slotCount(l, Bytes(p->data(), p->size()));
+    }
+    if (!repack(file, l, page, count + 1, count, row, flags)) return -1;
+    return int(count);
 }
 
 void markRowDeleted(PageFile& file, const Layout& l, uint32_t page, unsigned slot) {
