@@ -188,6 +188,27 @@ TEST_F(UpdateBatch, AFailureFoundLaterInTheScanClearsTheStatementsItMisled) {
     EXPECT_EQ("T affected 1", r.results[2]);
 }
 
+TEST_F(UpdateBatch, ARowThatWouldGrowTooLongIsRefusedAndLeftAsItWas) {
+    // Eight texts of 255 two-byte characters do not fit a Jet4 row: the
+    // eighth statement is refused on that row, and the statements after it
+    // (a smaller text, a number, a Null) see the row without the eighth text.
+    std::string wide;
+    for (int i = 0; i < 255; ++i) wide += "\u4E2D";
+    std::vector<std::string> build = {"CREATE TABLE T (ID LONG, N LONG, C1 TEXT(255), C2 TEXT(255), C3 TEXT(255), C4 TEXT(255), "
+                                      "C5 TEXT(255), C6 TEXT(255), C7 TEXT(255), C8 TEXT(255), C9 TEXT(255))",
+                                      "INSERT INTO T (ID, C1) VALUES (1, 'a')", "INSERT INTO T (ID) VALUES (2)"};
+    std::vector<std::string> sql;
+    for (int c = 1; c <= 8; ++c) sql.push_back("update T set C" + std::to_string(c) + "='" + wide + "' where ID=1 or ID=2");
+    sql.push_back("update T set C9='short' where C8 is null");
+    sql.push_back("update T set N=C9 & '' where not (C9 is null)");  // refused: no conversion, not too long
+    sql.push_back("update T set C1=Null where ID=2");
+    sql.push_back("update T set C8='" + wide + "' where ID=2");
+    Outcome r = expectSameAsOneByOne(build, sql);
+    EXPECT_EQ("T affected 0; row too long 2", r.results[7]);
+    EXPECT_EQ("T affected 2", r.results[8]);
+    EXPECT_EQ("T affected 1", r.results[11]);
+}
+
 TEST_F(UpdateBatch, NullFillOfAShopMatchesOneByOne) {
     expectSameAsOneByOne(shopStatements(), fillAll("Customers", {{"ID", true},
                                                                  {"[Name]", true},

@@ -6,6 +6,11 @@ namespace vantrel::jet {
 
 RowParts splitRow(const Layout& l, const TableDefData& t, Bytes row) {
     RowParts p;
+    splitRow(l, t, row, p);
+    return p;
+}
+
+void splitRow(const Layout& l, const TableDefData& t, Bytes row, RowParts& p) {
     p.columnCount = l.jet3 ? row.u8(0) : row.u16(0);
     const size_t maskLen = (size_t(p.columnCount) + 7) / 8;
     if (maskLen + l.rowCountSize > row.size()) throw FormatError("row too short for its null mask");
@@ -13,21 +18,23 @@ RowParts splitRow(const Layout& l, const TableDefData& t, Bytes row) {
     p.nullMask.assign(mask.data(), mask.data() + maskLen);
     p.hasVarTable = t.varColumns > 0;
     size_t fixedEnd = row.size() - maskLen;
+    size_t varCount = 0;
     if (p.hasVarTable) {
-        std::vector<uint32_t> offs;
+        std::vector<uint32_t>& offs = p.offsets;
         variableOffsets(l, row, maskLen, offs);
-        const size_t varCount = offs.size() - 1;
+        varCount = offs.size() - 1;
+        if (p.vars.size() < varCount) p.vars.resize(varCount);
         for (size_t i = 0; i < varCount; ++i) {
             if (offs[i + 1] < offs[i] || offs[i + 1] > row.size()) throw FormatError("variable column offsets out of order");
             Bytes v = row.sub(offs[i], offs[i + 1] - offs[i]);
-            p.vars.emplace_back(v.data(), v.data() + v.size());
+            p.vars[i].assign(v.data(), v.data() + v.size());
         }
         fixedEnd = offs[0];
     }
+    p.vars.resize(varCount);  // shrinking keeps the storage of those left
     if (fixedEnd < l.rowCountSize) throw FormatError("row fixed area out of bounds");
     Bytes fixed = row.sub(l.rowCountSize, fixedEnd - l.rowCountSize);
     p.fixed.assign(fixed.data(), fixed.data() + fixed.size());
-    return p;
 }
 
 void setColumnBytes(RowParts& p, const ColumnDef& c, const std::vector<uint8_t>& value) {
@@ -47,8 +54,23 @@ void setColumnBytes(RowParts& p, const ColumnDef& c, const std::vector<uint8_t>&
     }
 }
 
-std::vector<uint8_t> joinRow(const Layout& l, const RowParts& p) {
+std::vector<uint8_t> joinRow(const Layout& l, const RowParts& parts) {
+    RowParts copy = parts;
     std::vector<uint8_t> out;
+    joinRow(l, copy, out);
+    return out;
+}
+
+std::optional<size_t> joinedSize(const Layout& l, const RowParts& p) {
+    if (l.jet3) return std::nullopt;
+    size_t n = 2 + p.fixed.size() + (size_t(p.columnCount) + 7) / 8;
+    for (const auto& v : p.vars) n += v.size();
+    if (p.hasVarTable) n += 2 + 2 * p.vars.size() + 2;
+    return n;
+}
+
+void joinRow(const Layout& l, RowParts& p, std::vector<uint8_t>& out) {
+    out.clear();
     const size_t maskLen = (size_t(p.columnCount) + 7) / 8;
     if (l.jet3) {
         if (p.columnCount > 255) throw FormatError("too many columns for a Jet3 row");
@@ -58,7 +80,8 @@ std::vector<uint8_t> joinRow(const Layout& l, const RowParts& p) {
         out.push_back(uint8_t(p.columnCount >> 8));
     }
     out.insert(out.end(), p.fixed.begin(), p.fixed.end());
-    std::vector<uint32_t> offs;
+    std::vector<uint32_t>& offs = p.offsets;
+    offs.clear();
     for (const auto& v : p.vars) {
         offs.push_back(uint32_t(out.size()));
         out.insert(out.end(), v.begin(), v.end());
@@ -98,9 +121,9 @@ std::vector<uint8_t> joinRow(const Layout& l, const RowParts& p) {
             out.push_back(uint8_t(p.vars.size() >> 8));
         }
     }
-    std::vector<uint8_t> mask = p.nullMask;
-    mask.resize(maskLen, 0);
-    out.insert(out.end(), mask.begin(), mask.end());
+    const size_t have = std::min(maskLen, p.nullMask.size());
+    out.insert(out.end(), p.nullMask.begin(), p.nullMask.begin() + long(have));
+    out.resize(out.size() + (maskLen - have), 0);
     if (out.size() > maxRowSize(l)) throw FormatError("row of " + std::to_string(out.size()) + " bytes does not fit a page");
     if (l.jet3 && p.hasVarTable) {
         // Jet3 offsets go through the jump table: read the row back to be sure
@@ -111,7 +134,6 @@ std::vector<uint8_t> joinRow(const Layout& l, const RowParts& p) {
         want.push_back(eod);
         if (back != want) throw FormatError("the Jet3 offset table cannot express this row");
     }
-    return out;
 }
 
 }  // namespace vantrel::jet

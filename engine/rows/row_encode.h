@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "bytes.h"
@@ -18,13 +19,23 @@ struct RowParts {
     std::vector<std::vector<uint8_t>> vars;   // variable-width entries by index
     bool hasVarTable = false;
     std::vector<uint8_t> nullMask;            // one bit per column number, 1 = has a value
+    std::vector<uint32_t> offsets;            // working storage of splitRow/joinRow, kept for reuse
 };
 
 RowParts splitRow(const Layout& l, const TableDefData& t, Bytes row);
+// The same into `into`, reusing its storage (a caller taking many rows apart
+// keeps one RowParts).
+void splitRow(const Layout& l, const TableDefData& t, Bytes row, RowParts& into);
 
 // The stored form. FormatError when the pieces cannot be stored (a Jet3 row
 // whose offsets the jump table cannot express, a row over the size limit).
 std::vector<uint8_t> joinRow(const Layout& l, const RowParts& parts);
+// The same into `out` (replaced), reusing its storage and the parts' working storage.
+void joinRow(const Layout& l, RowParts& parts, std::vector<uint8_t>& out);
+
+// The length joinRow would give, without building the row: Jet4 rows only
+// (nullopt for Jet3, whose jump table only a build settles).
+std::optional<size_t> joinedSize(const Layout& l, const RowParts& parts);
 
 // Gives column c the stored bytes `value` (not Null).
 void setColumnBytes(RowParts& parts, const ColumnDef& c, const std::vector<uint8_t>& value);

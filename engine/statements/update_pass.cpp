@@ -16,6 +16,27 @@ namespace vantrel::jet {
 
 namespace {
 
+// Column c as a stored row built from `p` would hold it (as crackRow reads it).
+ColumnSlice sliceOf(const RowParts& p, const ColumnDef& c) {
+    ColumnSlice s;
+    if (c.number >= p.columnCount || c.number / 8 >= p.nullMask.size()) return s;
+    const bool bit = p.nullMask[c.number / 8] & (1u << (c.number % 8));
+    if (c.type == kBool) {
+        s.present = bit;
+        return s;
+    }
+    if (!bit) return s;
+    if (c.fixed()) {
+        if (p.fixed.size() < size_t(c.fixedOffset) + c.length) throw FormatError("row fixed area out of bounds");
+        s.data = Bytes(p.fixed.data() + c.fixedOffset, c.length);
+    } else {
+        if (c.varIndex >= p.vars.size()) return s;
+        s.data = Bytes(p.vars[c.varIndex].data(), p.vars[c.varIndex].size());
+    }
+    s.present = true;
+    return s;
+}
+
 class Pass {
 public:
     Pass(PageFile& file, const UpdateTable& table, const std::vector<const UpdatePlan*>& plans, double today)
@@ -68,13 +89,18 @@ private:
     const Layout l_;
     UpdateIndexes indexes_;
 
-    // The row being worked on, as the statements so far left it.
+    // The row being worked on, as the statements so far left it: its bytes
+    // on the page, cracked; once a statement changes it, its pieces, and the
+    // changed columns' values decoded from them (decoded_ is set for those,
+    // so the slices of the page are not read for them again).
     RowPointer where_;
-    Bytes view_;                  // its stored form: the page's bytes, or owned_ once changed
-    std::vector<uint8_t> owned_;
+    Bytes view_;
     CrackedRow cracked_;
     bool whole_ = false;          // cracked_ holds every column (else only the conditions')
     bool changed_ = false;
+    bool split_ = false;          // parts_ holds the row
+    RowParts parts_, backup_;     // the row's pieces, and as they were before the statement at work
+    std::vector<uint8_t> owned_, joined_;  // the stored form, built once a row; a Jet3 trial build
     std::vector<Variant> values_;
     std::vector<bool> decoded_;
 };
@@ -101,6 +127,7 @@ std::vector<UpdateReport> Pass::run() {
         std::fill(decoded_.begin(), decoded_.end(), false);
         whole_ = allWanted;
         changed_ = false;
+        split_ = false;
         for (size_t s = 0; s < plans_.size(); ++s) {
             try {
                 step(*plans_[s], reports[s]);
@@ -108,7 +135,10 @@ std::vector<UpdateReport> Pass::run() {
                 throw StatementFailure{s, std::current_exception()};
             }
         }
-        if (changed_) store.replace(where_, owned_);
+        if (changed_) {
+            joinRow(l_, parts_, owned_);
+            store.replace(where_, owned_);
+        }
         indexes_.bound();
     }
     indexes_.apply();
@@ -213,30 +243,46 @@ void Pass::step(const UpdatePlan& p, UpdateReport& report) {
         return;
     }
 
-    // Apply, in memory: the row (written once all statements had it), its index entries.
-    RowParts parts = splitRow(l_, t_, view_);
+    // Apply, in memory: the row's pieces (stored once all statements had
+    // them), the changed columns' values as the next statement reads them,
+    // the index entries.
+    if (!split_) {
+        splitRow(l_, t_, view_, parts_);
+        split_ = true;
+    }
+    backup_ = parts_;
     for (size_t a = 0; a < targets.size(); ++a) {
         const ColumnDef& c = t_.columns[size_t(targets[a])];
         if (newValues[a].value.isNull()) {
-            if (c.number < parts.columnCount) parts.nullMask[c.number / 8] &= uint8_t(~(1u << (c.number % 8)));
-            if (!c.fixed() && c.varIndex < parts.vars.size()) parts.vars[c.varIndex].clear();
+            if (c.number < parts_.columnCount) parts_.nullMask[c.number / 8] &= uint8_t(~(1u << (c.number % 8)));
+            if (!c.fixed() && c.varIndex < parts_.vars.size()) parts_.vars[c.varIndex].clear();
         } else if (c.type == kBool && !newValues[a].value.boolValue()) {
-            if (c.number < parts.columnCount) parts.nullMask[c.number / 8] &= uint8_t(~(1u << (c.number % 8)));
+            if (c.number < parts_.columnCount) parts_.nullMask[c.number / 8] &= uint8_t(~(1u << (c.number % 8)));
         } else {
-            setColumnBytes(parts, c, newValues[a].stored);
+            setColumnBytes(parts_, c, newValues[a].stored);
         }
     }
-    std::vector<uint8_t> row;
-    try {
-        row = joinRow(l_, parts);
-    } catch (const FormatError&) {
+    bool fits = true;
+    if (const std::optional<size_t> size = joinedSize(l_, parts_)) {
+        fits = *size <= maxRowSize(l_);
+    } else {
+        try {
+            joinRow(l_, parts_, joined_);
+        } catch (const FormatError&) {
+            fits = false;
+        }
+    }
+    if (!fits) {
+        parts_ = backup_;
         ++report.refused["row too long"];
         return;
     }
-    owned_ = std::move(row);
-    view_ = Bytes(owned_.data(), owned_.size());
-    // The next statement reads the row as stored, as it would from the page.
-    crackWhole();
+    // The next statement reads the changed columns as they will be stored.
+    for (int target : targets) {
+        const size_t i = size_t(target);
+        values_[i] = decodeValue(file_, l_, t_.columns[i], sliceOf(parts_, t_.columns[i]));
+        decoded_[i] = true;
+    }
     changed_ = true;
     for (size_t x = 0; x < p.indexes.size(); ++x) indexes_.change(p.indexes[x], where_, nowKeys[x], newKeys[x]);
     ++report.affected;
