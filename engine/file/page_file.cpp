@@ -251,8 +251,12 @@ void PageFile::spill() {
         // first time go to the journal, then the checksums of the bytes that
         // will replace them; the journal is synced before the database is
         // touched. Consecutive pages are read and written in runs.
+        std::vector<uint32_t> order;
+        order.reserve(dirty_.size());
+        for (const auto& [n, buf] : dirty_) order.push_back(n);
+        std::sort(order.begin(), order.end());
         std::vector<uint32_t> fresh;
-        for (const auto& [n, buf] : dirty_)
+        for (uint32_t n : order)
             if (n < committedPages_ && !journaled_.count(n)) fresh.push_back(n);
         std::vector<uint8_t> raw;
         for (size_t i = 0; i < fresh.size();) {
@@ -270,8 +274,8 @@ void PageFile::spill() {
         // The pages as they will be on disk (encoded).
         std::map<uint32_t, PageBuf> encoded;
         std::map<uint32_t, const uint8_t*> announced;
-        for (const auto& [n, buf] : dirty_) {
-            PageBuf& e = encoded.emplace(n, *buf).first->second;
+        for (uint32_t n : order) {
+            PageBuf& e = encoded.emplace(n, *dirty_.at(n)).first->second;
             decode(n, e);  // RC4 is its own inverse
             if (n < committedPages_) announced.emplace(n, e.data());
         }

@@ -33,6 +33,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "bytes.h"
@@ -123,8 +124,8 @@ private:
 
     std::function<void(uint32_t)> beforeWrite_;
     size_t maxDirty_;
-    std::map<uint32_t, std::shared_ptr<PageBuf>> dirty_;
-    std::set<uint32_t> journaled_;
+    std::unordered_map<uint32_t, std::shared_ptr<PageBuf>> dirty_;  // asked on every page(): hashed; spill() sorts
+    std::unordered_set<uint32_t> journaled_;
     std::unique_ptr<Journal> journal_;
     uint32_t committedPages_ = 0;  // page count when the transaction began
     std::list<std::pair<uint32_t, PageRef>> lru_;
