@@ -1,6 +1,7 @@
 #include "update_pass.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "expr_eval.h"
 #include "index_key.h"
@@ -47,7 +48,17 @@ public:
     std::vector<UpdateReport> run();
 
 private:
-    void step(const UpdatePlan& p, UpdateReport& report);
+    void step(size_t statement, const UpdatePlan& p, UpdateReport& report);
+
+    // A statement's new values, converted and checked against their
+    // columns' own rules: the values are constants, so this is done once,
+    // when the first row reaches it.
+    struct Prepared {
+        std::vector<Converted> values;
+        std::string refusal;  // the first column rule the values break, or ""
+    };
+    const Prepared& prepare(size_t statement, const UpdatePlan& p);
+    std::vector<std::optional<Prepared>> prepared_;
     const Variant& valueOf(size_t i) {
         if (!decoded_[i]) {
             values_[i] = decodeValue(file_, l_, t_.columns[i], cracked_.columns[i]);
@@ -138,7 +149,7 @@ std::vector<UpdateReport> Pass::run() {
         split_ = false;
         for (size_t s = 0; s < plans_.size(); ++s) {
             try {
-                step(*plans_[s], reports[s]);
+                step(s, *plans_[s], reports[s]);
             } catch (...) {
                 throw StatementFailure{s, std::current_exception()};
             }
@@ -159,7 +170,36 @@ bool isNullTest(const Expr* e) {
     return e && e->kind == Expr::Kind::IsNull && e->args.size() == 1 && e->args[0]->kind == Expr::Kind::Column && e->args[0]->column >= 0;
 }
 
-void Pass::step(const UpdatePlan& p, UpdateReport& report) {
+const Pass::Prepared& Pass::prepare(size_t statement, const UpdatePlan& p) {
+    if (prepared_.size() <= statement) prepared_.resize(plans_.size());
+    if (prepared_[statement]) return *prepared_[statement];
+    const uint16_t codePage = file_.header().codePage;
+    Prepared out;
+    out.values.resize(p.targets.size());
+    for (size_t a = 0; a < p.targets.size() && out.refusal.empty(); ++a) {
+        const ColumnDef& c = t_.columns[size_t(p.targets[a])];
+        const ColumnProperties* cp = p.properties[a];
+        const Variant& lit = p.values[a];
+        Converted& v = out.values[a];
+        if (lit.isNull()) {
+            if (c.type == kBool || !(c.flags & kColNullable) || (cp && cp->required.value_or(false))) out.refusal = "required";
+            v = Converted{};
+            v.ok = true;
+            continue;
+        }
+        v = convertForColumn(c, lit, l_.jet3, codePage);
+        if (!v.ok) {
+            out.refusal = v.refusal;
+        } else if (v.needsLongValue) {
+            out.refusal = "value too long";
+        } else if ((c.type == kText || c.type == kMemo) && v.value.str().empty() && cp && cp->allowZeroLength == false) {
+            out.refusal = "AllowZeroLength";
+        }
+    }
+    return prepared_[statement].emplace(std::move(out));
+}
+
+void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
     if (isNullTest(p.where.get()) && isNull(size_t(p.where->args[0]->column)) == p.where->negate) return;
     EvalContext ctx;
     ctx.today = today_;
@@ -169,30 +209,9 @@ void Pass::step(const UpdatePlan& p, UpdateReport& report) {
     if (!whole_) crackWhole();
 
     const std::vector<int>& targets = p.targets;
-    const uint16_t codePage = file_.header().codePage;
-    std::vector<Converted> newValues(targets.size());
-
-    // New values, converted and checked against the column's own rules.
-    std::string refusal;
-    for (size_t a = 0; a < targets.size() && refusal.empty(); ++a) {
-        const ColumnDef& c = t_.columns[size_t(targets[a])];
-        const ColumnProperties* cp = p.properties[a];
-        const Variant& lit = p.values[a];
-        if (lit.isNull()) {
-            if (c.type == kBool || !(c.flags & kColNullable) || (cp && cp->required.value_or(false))) refusal = "required";
-            newValues[a] = Converted{};
-            newValues[a].ok = true;
-            continue;
-        }
-        newValues[a] = convertForColumn(c, lit, l_.jet3, codePage);
-        if (!newValues[a].ok) {
-            refusal = newValues[a].refusal;
-        } else if (newValues[a].needsLongValue) {
-            refusal = "value too long";
-        } else if ((c.type == kText || c.type == kMemo) && newValues[a].value.str().empty() && cp && cp->allowZeroLength == false) {
-            refusal = "AllowZeroLength";
-        }
-    }
+    const Prepared& prepared = prepare(statement, p);
+    const std::vector<Converted>& newValues = prepared.values;
+    std::string refusal = prepared.refusal;
     auto newValueOf = [&](size_t col) -> Variant {
         for (size_t a = 0; a < targets.size(); ++a)
             if (size_t(targets[a]) == col) return newValues[a].value;
