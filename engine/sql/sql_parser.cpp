@@ -39,6 +39,7 @@ bool isWordChar(const std::string& s, size_t i) { return nameCharLength(s, i, fa
 
 std::vector<Token> tokenize(const std::string& s) {
     std::vector<Token> out;
+    out.reserve(s.size() / 4 + 2);
     size_t i = 0;
     while (i < s.size()) {
         unsigned char c = s[i];
@@ -81,16 +82,16 @@ std::vector<Token> tokenize(const std::string& s) {
             std::string text;
             size_t j = i + 1;
             for (;;) {
-                if (j >= s.size()) throw ParseError{};
-                if (s[j] == char(c)) {
-                    if (j + 1 < s.size() && s[j + 1] == char(c)) {
-                        text += char(c);
-                        j += 2;
-                        continue;
-                    }
-                    break;
+                const size_t q = s.find(char(c), j);
+                if (q == std::string::npos) throw ParseError{};
+                text.append(s, j, q - j);
+                if (q + 1 < s.size() && s[q + 1] == char(c)) {
+                    text += char(c);
+                    j = q + 2;
+                    continue;
                 }
-                text += s[j++];
+                j = q;
+                break;
             }
             out.push_back({Token::Type::String, text});
             i = j + 1;
@@ -104,7 +105,7 @@ std::vector<Token> tokenize(const std::string& s) {
             std::string sym(1, char(c));
             for (const char* t : twoChar)
                 if (s.compare(i, 2, t) == 0) sym = t;
-            if (std::string("=<>(),;-+*.&").find(char(c)) == std::string::npos) throw ParseError{};
+            if (c == 0 || !std::strchr("=<>(),;-+*.&", c)) throw ParseError{};
             out.push_back({Token::Type::Symbol, sym});
             i += sym.size();
         }
@@ -191,7 +192,7 @@ public:
     Parser(std::vector<Token> toks, bool implicitField) : t_(std::move(toks)), implicit_(implicitField) {}
 
     const Token& peek(size_t k = 0) const { return t_[std::min(pos_ + k, t_.size() - 1)]; }
-    Token next() { return t_[std::min(pos_++, t_.size() - 1)]; }
+    const Token& next() { return t_[std::min(pos_++, t_.size() - 1)]; }
     bool atWord(const char* w) const { return peek().type == Token::Type::Word && iequals(peek().text, w); }
     bool atSymbol(const char* s) const { return peek().type == Token::Type::Symbol && peek().text == s; }
     void expectWord(const char* w) {
