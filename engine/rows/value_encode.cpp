@@ -1,5 +1,6 @@
 #include "value_encode.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -88,13 +89,18 @@ bool parseGuid(std::string s, uint8_t raw[16]) {
 // back the same), as magnitude and scale. False for non-finite values.
 bool decimalOf(double d, uint128& mag, bool& neg, int& scale) {
     if (!std::isfinite(d)) return false;
+    // to_chars with a precision writes what printf's %.*e writes, without
+    // the locale and format parsing; from_chars reads as strtod does.
     char buf[64];
+    size_t len = 0;
     for (int digits = 15; digits <= 17; ++digits) {
-        std::snprintf(buf, sizeof buf, "%.*e", digits - 1, d);
-        if (std::strtod(buf, nullptr) == d) break;
+        len = size_t(std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific, digits - 1).ptr - buf);
+        double back = 0;
+        std::from_chars(buf, buf + len, back);
+        if (back == d) break;
     }
     // buf: [-]D.DDDDe[+-]XX
-    std::string s(buf);
+    std::string s(buf, len);
     neg = s[0] == '-';
     if (neg) s.erase(0, 1);
     const size_t e = s.find('e');
