@@ -93,7 +93,7 @@ std::vector<Token> tokenize(const std::string& s) {
                 j = q;
                 break;
             }
-            out.push_back({Token::Type::String, text});
+            out.push_back({Token::Type::String, std::move(text)});
             i = j + 1;
         } else if (c == '#') {
             size_t j = s.find('#', i + 1);
@@ -193,6 +193,8 @@ public:
 
     const Token& peek(size_t k = 0) const { return t_[std::min(pos_ + k, t_.size() - 1)]; }
     const Token& next() { return t_[std::min(pos_++, t_.size() - 1)]; }
+    // The next token, to be taken over: the parser never goes back.
+    Token& take() { return t_[std::min(pos_++, t_.size() - 1)]; }
     bool atWord(const char* w) const { return peek().type == Token::Type::Word && iequals(peek().text, w); }
     bool atSymbol(const char* s) const { return peek().type == Token::Type::Symbol && peek().text == s; }
     void expectWord(const char* w) {
@@ -225,7 +227,7 @@ public:
             auto piece = textPiece();
             if (!piece) {
                 if (peek().type != Token::Type::String) throw ParseError{};
-                piece = Variant::text(next().text);
+                piece = Variant::text(std::move(take().text));
             }
             text += piece->str();
         }
@@ -257,7 +259,7 @@ public:
         const Token& tok = peek();
         switch (tok.type) {
             case Token::Type::Number: ++pos_; return parseNumber(tok.text, negative);
-            case Token::Type::String: ++pos_; return Variant::text(tok.text);
+            case Token::Type::String: return Variant::text(std::move(take().text));
             case Token::Type::Date: ++pos_; return parseDate(tok.text);
             case Token::Type::Hex: {
                 ++pos_;
