@@ -1,6 +1,7 @@
 #include "page_file.h"
 
 #include <algorithm>
+#include <deque>
 #include <cstring>
 
 #include "io_error.h"
@@ -271,19 +272,28 @@ void PageFile::spill() {
             }
             i = j;
         }
-        // The pages as they will be on disk (encoded).
-        std::map<uint32_t, PageBuf> encoded;
+        // The pages as they will be on disk: encoded copies when the file
+        // is encoded, else the changed pages themselves.
+        std::vector<std::pair<uint32_t, const PageBuf*>> onDisk;
+        onDisk.reserve(order.size());
+        std::deque<PageBuf> encoded;
         std::map<uint32_t, const uint8_t*> announced;
         for (uint32_t n : order) {
-            PageBuf& e = encoded.emplace(n, *dirty_.at(n)).first->second;
-            decode(n, e);  // RC4 is its own inverse
-            if (n < committedPages_) announced.emplace(n, e.data());
+            const PageBuf* buf = dirty_.at(n).get();
+            if (header_.encodingKey != 0) {
+                encoded.push_back(*buf);
+                decode(n, encoded.back());  // RC4 is its own inverse
+                buf = &encoded.back();
+            }
+            onDisk.emplace_back(n, buf);
+            if (n < committedPages_) announced.emplace(n, buf->data());
         }
         journal_->batch(announced, pageCount_);
         journal_->sync();
         std::vector<const PageBuf*> run;
         uint32_t runFirst = 0;
-        for (const auto& [n, buf] : encoded) {
+        for (const auto& [n, pagePtr] : onDisk) {
+            const PageBuf& buf = *pagePtr;
             if (!run.empty() && (n != runFirst + run.size() || run.size() == kRunPages)) {
                 writeRun(runFirst, run);
                 run.clear();
