@@ -1,5 +1,7 @@
 #include "sql_split.h"
 
+#include <algorithm>
+#include <cstring>
 #include <sstream>
 
 #include "error.h"
@@ -9,14 +11,35 @@ namespace vantrel {
 
 namespace {
 bool blank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+JetError tooLong(int line) {
+    return JetError(3360, "Query is too complex. (the statement starting at line " + std::to_string(line) + " is too long)");
+}
 }  // namespace
 
 const size_t SqlReader::kDefaultMaxLength = jet::kMaxStatementLength;
 
+bool SqlReader::fill() {
+    if (pos_ < end_) return true;
+    const std::streamsize n = in_.sgetn(buf_.data(), std::streamsize(buf_.size()));
+    pos_ = 0;
+    end_ = n > 0 ? size_t(n) : 0;
+    return end_ > 0;
+}
+
 int SqlReader::get() {
-    const int c = in_.sbumpc();
+    if (!fill()) return EOF;
+    const char c = buf_[pos_++];
     if (c == '\n') ++line_;
-    return c;
+    return static_cast<unsigned char>(c);
+}
+
+void SqlReader::copyQuoted(char close, std::string& out) {
+    const char* from = buf_.data() + pos_;
+    const char* to = static_cast<const char*>(std::memchr(from, close, end_ - pos_));
+    if (!to) to = buf_.data() + end_;
+    line_ += int(std::count(from, to, '\n'));
+    out.append(from, to);
+    pos_ = size_t(to - buf_.data());
 }
 
 bool SqlReader::next(SqlStatement& out) {
@@ -38,6 +61,8 @@ bool SqlReader::next(SqlStatement& out) {
         if (quote) {
             out.text += char(c);
             if ((quote == '[' && c == ']') || (quote != '[' && c == quote)) quote = 0;
+            else copyQuoted(quote == '[' ? ']' : quote, out.text);
+            if (out.text.size() > maxLength_) throw tooLong(out.line);
             continue;
         }
         if (c == '\'' || c == '"' || c == '[' || c == '#') quote = char(c);
@@ -47,7 +72,7 @@ bool SqlReader::next(SqlStatement& out) {
         out.text += char(c);
         // Longer than any statement the engine takes: refused here, before
         // an unclosed parenthesis draws the rest of the input into memory.
-        if (out.text.size() > maxLength_) throw JetError(3360, "Query is too complex. (the statement starting at line " + std::to_string(out.line) + " is too long)");
+        if (out.text.size() > maxLength_) throw tooLong(out.line);
     }
     while (!out.text.empty() && blank(static_cast<unsigned char>(out.text.back()))) out.text.pop_back();
     return !out.text.empty();

@@ -27,8 +27,14 @@ public:
 
 private:
     int get();
-    int peek() { return in_.sgetc(); }
+    int peek() { return fill() ? static_cast<unsigned char>(buf_[pos_]) : EOF; }
+    bool fill();  // false at the end of the input
+    // Copies the rest of a quoted piece up to (not including) `close`, or to
+    // the end of what is read ahead.
+    void copyQuoted(char close, std::string& out);
     std::streambuf& in_;
+    std::vector<char> buf_ = std::vector<char>(size_t(64) << 10);  // read ahead of the statement being cut
+    size_t pos_ = 0, end_ = 0;
     int line_ = 1;
     size_t maxLength_;
 };

@@ -147,32 +147,38 @@ TEST(Limits, NumbersBeyondADoubleAreOverflowNotInfinity) {
 }
 
 namespace {
-// Endless input: one statement that opens a parenthesis and never closes it.
+// Endless input: one statement that opens a parenthesis (or a quote) and
+// never closes it.
 class Endless : public std::streambuf {
 public:
+    explicit Endless(std::string start = "DELETE FROM T WHERE (") : start_(std::move(start)) {}
     size_t given = 0;
 
 protected:
     int_type underflow() override {
-        static const std::string start = "DELETE FROM T WHERE (", more = "A=1 OR\n";
-        chunk_ = given == 0 ? start : more;
+        static const std::string more = "A=1 OR\n";
+        chunk_ = given == 0 ? start_ : more;
         given += chunk_.size();
         setg(chunk_.data(), chunk_.data(), chunk_.data() + chunk_.size());
         return traits_type::to_int_type(chunk_[0]);
     }
 
 private:
-    std::string chunk_;
+    std::string start_, chunk_;
 };
 }  // namespace
 
 TEST(Limits, AScriptStatementIsReadNoFurtherThanTheLengthLimit) {
-    Endless source;
-    std::istream in(&source);
-    SqlReader reader(in, 100000);
-    SqlStatement s;
-    EXPECT_EQ(3360, jetErrorOf([&] { reader.next(s); }));
-    EXPECT_LT(source.given, 100100u);
+    // The reader reads ahead in blocks of 64 KiB: no further than one block
+    // past the limit, whether a parenthesis or a quote is left open.
+    for (const char* start : {"DELETE FROM T WHERE (", "INSERT INTO T VALUES ('", "INSERT INTO [T"}) {
+        Endless source(start);
+        std::istream in(&source);
+        SqlReader reader(in, 100000);
+        SqlStatement s;
+        EXPECT_EQ(3360, jetErrorOf([&] { reader.next(s); })) << start;
+        EXPECT_LT(source.given, 100000u + 65536u + 100u) << start;
+    }
     EXPECT_EQ(jet::kMaxStatementLength, SqlReader::kDefaultMaxLength);
 }
 
