@@ -414,10 +414,14 @@ void Database::Execute(const std::string& sql) {
         UpdateReport r = guarded(impl_->path, [&]() -> UpdateReport {
             if (auto* ins = std::get_if<InsertStatement>(&st)) return executeInsert(impl_->catalog, *ins, writers, now);
             if (auto* del = std::get_if<DeleteStatement>(&st)) return executeDelete(file, impl_->catalog, std::move(*del), writers, now);
+            if (auto* up = std::get_if<UpdateStatement>(&st)) {
+                // The rules kept for new rows may hold keys this statement changes.
+                writers.forgetRules();
+                return executeUpdate(file, impl_->catalog, std::move(*up), writers, now);
+            }
             // The other statements read indexes and definitions from the pages: bring them up to date first.
             writers.flush();
             writers.clear();
-            if (auto* up = std::get_if<UpdateStatement>(&st)) return executeUpdate(file, impl_->catalog, std::move(*up), now);
             if (auto* ct = std::get_if<CreateTableStatement>(&st)) executeCreateTable(file, impl_->catalog, *ct, now);
             if (auto* ci = std::get_if<CreateIndexStatement>(&st)) executeCreateIndex(file, impl_->catalog, *ci);
             if (auto* sp = std::get_if<SetPropertyStatement>(&st)) executeSetProperty(file, impl_->catalog, *sp);
@@ -498,11 +502,9 @@ std::vector<StatementResult> Database::ExecuteEach(const std::vector<std::string
         UpdateBatchResult r;
         try {
             r = guarded(impl_->path, [&] {
-                if (impl_->writers) {
-                    impl_->writers->flush();
-                    impl_->writers->clear();
-                }
-                return executeUpdateBatch(file, impl_->catalog, std::move(rest), oleNow());
+                if (!impl_->writers) impl_->writers = std::make_unique<WriterSet>(file);
+                impl_->writers->forgetRules();
+                return executeUpdateBatch(file, impl_->catalog, std::move(rest), *impl_->writers, oleNow());
             });
         } catch (...) {
             // Undoing or flushing failed: the file, before the run's first statement.

@@ -1,4 +1,4 @@
-#include "update_indexes.h"
+#include "table_indexes.h"
 
 #include <algorithm>
 #include <functional>
@@ -8,17 +8,17 @@ namespace vantrel::jet {
 
 namespace {
 uint64_t packed(RowPointer p) { return (uint64_t(p.page) << 8) | p.row; }
-UpdateIndexes::Key keyOfEntry(EntryView entry) { return {entry.begin(), entry.end() - 4}; }
+TableIndexes::Key keyOfEntry(EntryView entry) { return {entry.begin(), entry.end() - 4}; }
 }  // namespace
 
-size_t UpdateIndexes::State::ByteHash::operator()(const Key& v) const {
+size_t TableIndexes::State::ByteHash::operator()(const Key& v) const {
     return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(v.data()), v.size()));
 }
 
-UpdateIndexes::UpdateIndexes(PageFile& file, const TableDefData& t, size_t maxPendingBytes)
+TableIndexes::TableIndexes(PageFile& file, const TableDefData& t, size_t maxPendingBytes)
     : maxPendingBytes_(maxPendingBytes), file_(file), t_(t), l_(Layout::forFormat(file.jet3())) {}
 
-UpdateIndexes::State& UpdateIndexes::state(size_t real) {
+TableIndexes::State& TableIndexes::state(size_t real) {
     auto it = states_.find(real);
     if (it != states_.end()) return it->second;
     State& s = states_[real];
@@ -29,16 +29,16 @@ UpdateIndexes::State& UpdateIndexes::state(size_t real) {
     return s;
 }
 
-const UpdateIndexes::State& UpdateIndexes::loadedState(size_t real) const {
+const TableIndexes::State& TableIndexes::loadedState(size_t real) const {
     auto it = states_.find(real);
     if (it == states_.end() || !it->second.loaded) throw std::logic_error("an index was asked before it was read");
     return it->second;
 }
 
-const std::vector<KeyColumn>& UpdateIndexes::columns(size_t real) { return state(real).cols; }
-bool UpdateIndexes::unique(size_t real) { return state(real).unique; }
+const std::vector<KeyColumn>& TableIndexes::columns(size_t real) { return state(real).cols; }
+bool TableIndexes::unique(size_t real) { return state(real).unique; }
 
-bool UpdateIndexes::allNull(size_t real, const Key& key) {
+bool TableIndexes::allNull(size_t real, const Key& key) {
     const State& s = state(real);
     Bytes b(key.data(), key.size());
     size_t at = 0;
@@ -57,14 +57,14 @@ bool keyLess(std::span<const uint8_t> a, std::span<const uint8_t> b) {
 std::span<const uint8_t> keyPart(const EntryArena& arena, EntryArena::Ref r) { return {arena.bytes.data() + r.offset, r.length - 4u}; }
 }  // namespace
 
-size_t UpdateIndexes::State::entryOf(uint64_t row) const {
+size_t TableIndexes::State::entryOf(uint64_t row) const {
     auto it = std::lower_bound(byRow.begin(), byRow.end(), std::pair<uint64_t, uint32_t>{row, 0});
-    if (it != byRow.end() && it->first == row) return it->second;
+    if (it != byRow.end() && it->first == row && entries.refs[it->second].length != 0) return it->second;
     auto g = gained.find(row);
     return g == gained.end() ? SIZE_MAX : g->second;
 }
 
-int UpdateIndexes::State::count(const Key& key) const {
+int TableIndexes::State::count(const Key& key) const {
     const std::span<const uint8_t> k(key.data(), key.size());
     auto lo = std::lower_bound(byKey.begin(), byKey.end(), k,
                                [&](EntryArena::Ref r, std::span<const uint8_t> v) { return keyLess(keyPart(entries, r), v); });
@@ -75,13 +75,13 @@ int UpdateIndexes::State::count(const Key& key) const {
     return n;
 }
 
-void UpdateIndexes::load(size_t real) {
+void TableIndexes::load(size_t real) {
     State& s = state(real);
     if (s.loaded || s.delta) return;
     s.delta = std::make_unique<IndexDelta>(file_, l_, t_, real);
 }
 
-void UpdateIndexes::readWhole(size_t real, State& s) {
+void TableIndexes::readWhole(size_t real, State& s) {
     if (s.loaded) return;
     if (s.delta) {
         s.delta->apply();  // the pages then hold every change so far
@@ -106,25 +106,25 @@ void UpdateIndexes::readWhole(size_t real, State& s) {
     s.loaded = true;
 }
 
-bool UpdateIndexes::readWhole(size_t real) const {
+bool TableIndexes::readWhole(size_t real) const {
     auto it = states_.find(real);
     return it != states_.end() && it->second.loaded;
 }
 
-void UpdateIndexes::bound() {
+void TableIndexes::bound() {
     if (pendingBytes() <= maxPendingBytes_) return;
     for (auto& [real, s] : states_)
         if (s.delta) s.delta->apply();
 }
 
-size_t UpdateIndexes::pendingBytes() const {
+size_t TableIndexes::pendingBytes() const {
     size_t n = 0;
     for (const auto& [real, s] : states_)
         if (s.delta) n += s.delta->bytes();
     return n;
 }
 
-std::optional<UpdateIndexes::Key> UpdateIndexes::keyOf(size_t real, RowPointer row) {
+std::optional<TableIndexes::Key> TableIndexes::keyOf(size_t real, RowPointer row) {
     readWhole(real, state(real));
     const State& s = loadedState(real);
     const size_t e = s.entryOf(packed(row));
@@ -132,7 +132,7 @@ std::optional<UpdateIndexes::Key> UpdateIndexes::keyOf(size_t real, RowPointer r
     return keyOfEntry(s.entries.at(e));
 }
 
-bool UpdateIndexes::holds(size_t real, const Key& key, RowPointer self) {
+bool TableIndexes::holds(size_t real, const Key& key, RowPointer self) {
     if (State& d = state(real); d.delta) return d.delta->holds(key, self);
     const State& s = loadedState(real);
     const size_t e = s.entryOf(packed(self));
@@ -140,18 +140,22 @@ bool UpdateIndexes::holds(size_t real, const Key& key, RowPointer self) {
     return s.count(key) > 0;
 }
 
-void UpdateIndexes::change(size_t real, RowPointer row, const std::optional<Key>& now, const Key& key) {
+bool TableIndexes::verified(size_t real, State& s, RowPointer row, const std::optional<Key>& now, bool& wasIn) {
+    if (!now) return false;
+    // The row is in the index unless its key is all Null in an index that
+    // ignores Nulls; the index must agree before `now` is used.
+    wasIn = !(s.ignoreNulls && allNull(real, *now));
+    return s.delta->hasEntry(*now, row) == wasIn;
+}
+
+void TableIndexes::change(size_t real, RowPointer row, const std::optional<Key>& now, const Key& key) {
     State& s = states_.at(real);
     if (s.delta) {
-        if (now) {
-            // The row is in the index unless its key is all Null in an index
-            // that ignores Nulls; the index must agree before `now` is used.
-            const bool wasIn = !(s.ignoreNulls && allNull(real, *now));
-            if (s.delta->hasEntry(*now, row) == wasIn) {
-                const bool isIn = !(s.ignoreNulls && allNull(real, key));
-                s.delta->change(row, wasIn ? now : std::nullopt, isIn ? std::optional<Key>(key) : std::nullopt);
-                return;
-            }
+        bool wasIn = false;
+        if (verified(real, s, row, now, wasIn)) {
+            const bool isIn = !(s.ignoreNulls && allNull(real, key));
+            s.delta->change(row, wasIn ? now : std::nullopt, isIn ? std::optional<Key>(key) : std::nullopt);
+            return;
         }
         readWhole(real, s);
     }
@@ -164,23 +168,57 @@ void UpdateIndexes::change(size_t real, RowPointer row, const std::optional<Key>
         s.entries.replace(e, whole);
     } else {
         // An index that ignores Nulls gains the row once it has a value.
-        s.gained.emplace(packed(row), s.entries.add(whole));
+        s.gained[packed(row)] = s.entries.add(whole);
     }
     if (s.unique) ++s.keyDelta[key];
     s.changed = true;
 }
 
-void UpdateIndexes::apply() {
+void TableIndexes::gain(size_t real, RowPointer row, const Key& key) {
+    State& s = states_.at(real);
+    if (s.delta) {
+        if (!(s.ignoreNulls && allNull(real, key))) s.delta->change(row, std::nullopt, key);
+        return;
+    }
+    if (s.entryOf(packed(row)) != SIZE_MAX) throw std::logic_error("a new row is already in an index");
+    change(real, row, std::nullopt, key);
+}
+
+void TableIndexes::lose(size_t real, RowPointer row, const std::optional<Key>& now) {
+    State& s = states_.at(real);
+    if (s.delta) {
+        bool wasIn = false;
+        if (verified(real, s, row, now, wasIn)) {
+            if (wasIn) s.delta->change(row, now, std::nullopt);
+            return;
+        }
+        readWhole(real, s);
+    }
+    const size_t e = s.entryOf(packed(row));
+    if (e == SIZE_MAX) {
+        // Absent is right only for an all-Null key in an index that ignores Nulls.
+        if (s.ignoreNulls && now && allNull(real, *now)) return;
+        throw FormatError("a row is missing from an index");
+    }
+    if (s.unique) --s.keyDelta[keyOfEntry(s.entries.at(e))];
+    s.entries.refs[e] = {0, 0};  // apply() leaves it out
+    s.gained.erase(packed(row));
+    s.changed = true;
+}
+
+void TableIndexes::apply() {
     for (auto& [index, s] : states_) {
         if (s.delta) s.delta->apply();
         if (!s.changed) continue;
         const size_t real = index;  // clang's lambdas do not capture structured bindings
         // A row whose key became all Null leaves an index that ignores Nulls.
         std::vector<EntryView> sorted = s.entries.sorted();
-        if (s.ignoreNulls) std::erase_if(sorted, [&](EntryView e) { return allNull(real, keyOfEntry(e)); });
+        std::erase_if(sorted, [&](EntryView e) { return e.size() == 0 || (s.ignoreNulls && allNull(real, keyOfEntry(e))); });
         writeIndexTree(file_, l_, t_, real, s.tree, sorted);
         writeDistinctKeyCount(file_, l_, t_, real, sorted);
     }
+    // The pages hold everything now; a whole index read before is stale.
+    states_.clear();
 }
 
 }  // namespace vantrel::jet
