@@ -146,3 +146,31 @@ TEST(OneWritePath, InsertsPastTheEarlyWriteBoundKeepEveryIndexRight) {
     Database db = openWritable(path);
     EXPECT_EQ(2701, db.TableDefs().Item("T").RecordCount());
 }
+
+// An index found empty is filled in memory; changing or deleting a row then
+// writes what it holds and streams from there, in the same transaction.
+TEST(OneWritePath, ATableFilledFromEmptyTakesUpdatesAndDeletesInTheSameTransaction) {
+    TempDir dir;
+    const auto path = tableT(dir / "t.mdb", 0);
+    {
+        Database db = openWritable(path);
+        db.BeginTrans();
+        for (int i = 1; i <= 5; ++i)
+            db.Execute("INSERT INTO T VALUES (" + std::to_string(i) + ", 'u" + std::to_string(i) + "', " + std::to_string(i % 2) + ")");
+        db.Execute("INSERT INTO T VALUES (6, 'u5', 0)");
+        EXPECT_EQ(1, refused(db, "unique index"));
+        db.Execute("UPDATE T SET U = 'u1' WHERE ID = 2");
+        EXPECT_EQ(1, refused(db, "unique index"));
+        db.Execute("UPDATE T SET U = 'v' WHERE ID = 2");
+        EXPECT_EQ(1, db.RecordsAffected());
+        db.Execute("DELETE FROM T WHERE ID = 1");
+        db.Execute("INSERT INTO T VALUES (1, 'u2', 1)");
+        EXPECT_EQ(1, db.RecordsAffected());
+        db.Execute("INSERT INTO T VALUES (7, 'v', 1)");
+        EXPECT_EQ(1, refused(db, "unique index"));
+        db.CommitTrans();
+        EXPECT_EQ((std::map<int, std::string>{{1, "u2"}, {2, "v"}, {3, "u3"}, {4, "u4"}, {5, "u5"}}), uById(db));
+        db.Close();
+    }
+    EXPECT_EQ(std::vector<std::string>{}, indexProblems(path));
+}

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <functional>
 #include <string_view>
+#include <unordered_set>
+
+#include "index_walk.h"
 
 namespace vantrel::jet {
 
@@ -10,6 +13,30 @@ namespace {
 uint64_t packed(RowPointer p) { return (uint64_t(p.page) << 8) | p.row; }
 TableIndexes::Key keyOfEntry(EntryView entry) { return {entry.begin(), entry.end() - 4}; }
 }  // namespace
+
+// The entries of an index being filled: whole entries in arrival order and,
+// in a unique index, the entries whose key is not all Null, found by key.
+struct TableIndexes::State::Fill {
+    struct KeyHash {
+        using is_transparent = void;
+        const EntryArena* arena;
+        size_t operator()(std::string_view k) const { return std::hash<std::string_view>()(k); }
+        size_t operator()(uint32_t i) const { return (*this)(keyText(arena->at(i))); }
+    };
+    struct KeyEqual {
+        using is_transparent = void;
+        const EntryArena* arena;
+        std::string_view key(uint32_t i) const { return keyText(arena->at(i)); }
+        std::string_view key(std::string_view k) const { return k; }
+        template <class A, class B>
+        bool operator()(const A& a, const B& b) const { return key(a) == key(b); }
+    };
+    static std::string_view keyText(EntryView e) { return {reinterpret_cast<const char*>(e.data()), e.size() - 4}; }
+
+    EntryArena entries;
+    std::unordered_multiset<uint32_t, KeyHash, KeyEqual> keys{16, KeyHash{&entries}, KeyEqual{&entries}};
+    size_t bytes() const { return entries.bytes.size() + entries.refs.size() * 8 + keys.size() * 24; }
+};
 
 size_t TableIndexes::State::ByteHash::operator()(const Key& v) const {
     return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(v.data()), v.size()));
@@ -77,12 +104,33 @@ int TableIndexes::State::count(const Key& key) const {
 
 void TableIndexes::load(size_t real) {
     State& s = state(real);
-    if (s.loaded || s.delta) return;
+    if (s.loaded || s.delta || s.fill) return;
+    const uint32_t root = t_.realIndexes[real].rootPage;
+    PageRef p = file_.page(root);
+    const Bytes pb(p->data(), p->size());
+    if (pb.u8(0) == kPageIndexLeaf && indexPageEntries(l_, pb).empty()) {
+        s.tree = loadIndexTree(file_, l_, root);
+        s.fill = std::make_shared<State::Fill>();
+        return;
+    }
     s.delta = std::make_unique<IndexDelta>(file_, l_, t_, real);
+}
+
+void TableIndexes::endFill(size_t real, State& s, bool streamOn) {
+    if (!s.fill) return;
+    std::shared_ptr<State::Fill> fill = std::move(s.fill);
+    if (!fill->entries.refs.empty()) {
+        const std::vector<EntryView> sorted = fill->entries.sorted();
+        writeIndexTree(file_, l_, t_, real, s.tree, sorted);
+        writeDistinctKeyCount(file_, l_, t_, real, sorted);
+    }
+    s.tree = IndexTree{};
+    if (streamOn) s.delta = std::make_unique<IndexDelta>(file_, l_, t_, real);
 }
 
 void TableIndexes::readWhole(size_t real, State& s) {
     if (s.loaded) return;
+    endFill(real, s);
     if (s.delta) {
         s.delta->apply();  // the pages then hold every change so far
         s.delta.reset();
@@ -113,14 +161,18 @@ bool TableIndexes::readWhole(size_t real) const {
 
 void TableIndexes::bound() {
     if (pendingBytes() <= maxPendingBytes_) return;
-    for (auto& [real, s] : states_)
-        if (s.delta) s.delta->apply();
+    for (auto& [real, s] : states_) {
+        if (s.fill) endFill(real, s);
+        else if (s.delta) s.delta->apply();
+    }
 }
 
 size_t TableIndexes::pendingBytes() const {
     size_t n = 0;
-    for (const auto& [real, s] : states_)
+    for (const auto& [real, s] : states_) {
         if (s.delta) n += s.delta->bytes();
+        if (s.fill) n += s.fill->bytes();
+    }
     return n;
 }
 
@@ -133,7 +185,18 @@ std::optional<TableIndexes::Key> TableIndexes::keyOf(size_t real, RowPointer row
 }
 
 bool TableIndexes::holds(size_t real, const Key& key, RowPointer self) {
-    if (State& d = state(real); d.delta) return d.delta->holds(key, self);
+    if (State& d = state(real); d.fill) {
+        const std::string_view k(reinterpret_cast<const char*>(key.data()), key.size());
+        const std::vector<uint8_t> me = entryRowPointer(self);
+        auto [a, b] = d.fill->keys.equal_range(k);
+        for (; a != b; ++a) {
+            const EntryView e = d.fill->entries.at(*a);
+            if (!std::equal(me.begin(), me.end(), e.end() - 4)) return true;
+        }
+        return false;
+    } else if (d.delta) {
+        return d.delta->holds(key, self);
+    }
     const State& s = loadedState(real);
     const size_t e = s.entryOf(packed(self));
     if (e != SIZE_MAX && keyOfEntry(s.entries.at(e)) == key) return false;
@@ -150,6 +213,7 @@ bool TableIndexes::verified(size_t real, State& s, RowPointer row, const std::op
 
 void TableIndexes::change(size_t real, RowPointer row, const std::optional<Key>& now, const Key& key) {
     State& s = states_.at(real);
+    endFill(real, s);
     if (s.delta) {
         bool wasIn = false;
         if (verified(real, s, row, now, wasIn)) {
@@ -176,6 +240,15 @@ void TableIndexes::change(size_t real, RowPointer row, const std::optional<Key>&
 
 void TableIndexes::gain(size_t real, RowPointer row, const Key& key) {
     State& s = states_.at(real);
+    if (s.fill) {
+        if (s.ignoreNulls && allNull(real, key)) return;
+        std::vector<uint8_t> whole = key;
+        const std::vector<uint8_t> ptr = entryRowPointer(row);
+        whole.insert(whole.end(), ptr.begin(), ptr.end());
+        const size_t e = s.fill->entries.add(whole);
+        if (s.unique && !allNull(real, key)) s.fill->keys.insert(uint32_t(e));
+        return;
+    }
     if (s.delta) {
         if (!(s.ignoreNulls && allNull(real, key))) s.delta->change(row, std::nullopt, key);
         return;
@@ -186,6 +259,7 @@ void TableIndexes::gain(size_t real, RowPointer row, const Key& key) {
 
 void TableIndexes::lose(size_t real, RowPointer row, const std::optional<Key>& now) {
     State& s = states_.at(real);
+    endFill(real, s);
     if (s.delta) {
         bool wasIn = false;
         if (verified(real, s, row, now, wasIn)) {
@@ -208,6 +282,7 @@ void TableIndexes::lose(size_t real, RowPointer row, const std::optional<Key>& n
 
 void TableIndexes::apply() {
     for (auto& [index, s] : states_) {
+        endFill(index, s, false);
         if (s.delta) s.delta->apply();
         if (!s.changed) continue;
         const size_t real = index;  // clang's lambdas do not capture structured bindings

@@ -24,8 +24,15 @@
 //   from its pages once, and held in memory until apply(), as before
 //   streaming existed: about 12 bytes a row to find a row's entry, 8 more in
 //   a unique index to count keys, and the entries.
-// apply() writes everything and forgets both: the next question starts over
-// from the pages. Nothing above this class sees which way an index is held.
+// - Filled (an index found empty when first asked, as in a table being
+//   loaded): the new rows' entries are appended in memory and a unique
+//   index's keys hashed, as cheap as an insert can be; apply() sorts and
+//   writes them as a new tree. Once the pending memory passes the bound, or
+//   a row's entry is to change or go, the entries are written as they are
+//   and the index is streamed from then on.
+// apply() writes everything and forgets all three: the next question starts
+// over from the pages. Nothing above this class sees which way an index is
+// held.
 #pragma once
 
 #include <cstdint>
@@ -106,6 +113,8 @@ private:
             size_t operator()(const Key& v) const;
         };
         std::unordered_map<Key, int, ByteHash> keyDelta;
+        struct Fill;
+        std::shared_ptr<Fill> fill;  // while filled
         // The entry holding the row, or SIZE_MAX (a lost entry's length is 0).
         size_t entryOf(uint64_t row) const;
         int count(const Key& key) const;
@@ -117,6 +126,9 @@ private:
     // index that ignores Nulls), so that it may be named as the old key.
     bool verified(size_t real, State& s, RowPointer row, const std::optional<Key>& now, bool& wasIn);
     size_t pendingBytes() const;
+    // Filled: writes the entries as the index's tree; streamed from then on
+    // unless `streamOn` is false (the end of the work).
+    void endFill(size_t real, State& s, bool streamOn = true);
 
     const size_t maxPendingBytes_;
 
