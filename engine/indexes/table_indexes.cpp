@@ -111,6 +111,7 @@ void TableIndexes::load(size_t real) {
     if (pb.u8(0) == kPageIndexLeaf && indexPageEntries(l_, pb).empty()) {
         s.tree = loadIndexTree(file_, l_, root);
         s.fill = std::make_shared<State::Fill>();
+        s.startedEmpty = true;
         return;
     }
     s.delta = std::make_unique<IndexDelta>(file_, l_, t_, real);
@@ -184,8 +185,14 @@ std::optional<TableIndexes::Key> TableIndexes::keyOf(size_t real, RowPointer row
     return keyOfEntry(s.entries.at(e));
 }
 
+void TableIndexes::State::gave(const Key& key) {
+    if (startedEmpty && keyLess(greatest, key)) greatest = key;
+}
+
 bool TableIndexes::holds(size_t real, const Key& key, RowPointer self) {
-    if (State& d = state(real); d.fill) {
+    if (State& d = state(real); d.startedEmpty && keyLess(d.greatest, key)) {
+        return false;
+    } else if (d.fill) {
         const std::string_view k(reinterpret_cast<const char*>(key.data()), key.size());
         const std::vector<uint8_t> me = entryRowPointer(self);
         auto [a, b] = d.fill->keys.equal_range(k);
@@ -218,11 +225,13 @@ void TableIndexes::change(size_t real, RowPointer row, const std::optional<Key>&
         bool wasIn = false;
         if (verified(real, s, row, now, wasIn)) {
             const bool isIn = !(s.ignoreNulls && allNull(real, key));
+            s.gave(key);
             s.delta->change(row, wasIn ? now : std::nullopt, isIn ? std::optional<Key>(key) : std::nullopt);
             return;
         }
         readWhole(real, s);
     }
+    s.gave(key);
     std::vector<uint8_t> whole = key;
     auto ptr = entryRowPointer(row);
     whole.insert(whole.end(), ptr.begin(), ptr.end());
@@ -240,6 +249,7 @@ void TableIndexes::change(size_t real, RowPointer row, const std::optional<Key>&
 
 void TableIndexes::gain(size_t real, RowPointer row, const Key& key) {
     State& s = states_.at(real);
+    s.gave(key);
     if (s.fill) {
         if (s.ignoreNulls && allNull(real, key)) return;
         std::vector<uint8_t> whole = key;

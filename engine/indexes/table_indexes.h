@@ -115,6 +115,12 @@ private:
         std::unordered_map<Key, int, ByteHash> keyDelta;
         struct Fill;
         std::shared_ptr<Fill> fill;  // while filled
+        // An index that was empty when first asked: no key above the
+        // greatest one given to it since can be held (saves unique checks of
+        // a table loaded in key order a seek each).
+        bool startedEmpty = false;
+        Key greatest;
+        void gave(const Key& key);
         // The entry holding the row, or SIZE_MAX (a lost entry's length is 0).
         size_t entryOf(uint64_t row) const;
         int count(const Key& key) const;
