@@ -159,6 +159,13 @@ TEST(OneWritePath, ATableFilledFromEmptyTakesUpdatesAndDeletesInTheSameTransacti
             db.Execute("INSERT INTO T VALUES (" + std::to_string(i) + ", 'u" + std::to_string(i) + "', " + std::to_string(i % 2) + ")");
         db.Execute("INSERT INTO T VALUES (6, 'u5', 0)");
         EXPECT_EQ(1, refused(db, "unique index"));
+        // Keys out of order from here on.
+        db.Execute("INSERT INTO T VALUES (0, 'a', 0)");
+        EXPECT_EQ(1, db.RecordsAffected());
+        db.Execute("INSERT INTO T VALUES (8, 'u3', 0)");
+        EXPECT_EQ(1, refused(db, "unique index"));
+        db.Execute("INSERT INTO T VALUES (3, 'w', 0)");
+        EXPECT_EQ(1, refused(db, "unique index"));
         db.Execute("UPDATE T SET U = 'u1' WHERE ID = 2");
         EXPECT_EQ(1, refused(db, "unique index"));
         db.Execute("UPDATE T SET U = 'v' WHERE ID = 2");
@@ -169,7 +176,7 @@ TEST(OneWritePath, ATableFilledFromEmptyTakesUpdatesAndDeletesInTheSameTransacti
         db.Execute("INSERT INTO T VALUES (7, 'v', 1)");
         EXPECT_EQ(1, refused(db, "unique index"));
         db.CommitTrans();
-        EXPECT_EQ((std::map<int, std::string>{{1, "u2"}, {2, "v"}, {3, "u3"}, {4, "u4"}, {5, "u5"}}), uById(db));
+        EXPECT_EQ((std::map<int, std::string>{{0, "a"}, {1, "u2"}, {2, "v"}, {3, "u3"}, {4, "u4"}, {5, "u5"}}), uById(db));
         db.Close();
     }
     EXPECT_EQ(std::vector<std::string>{}, indexProblems(path));

@@ -15,7 +15,9 @@ TableIndexes::Key keyOfEntry(EntryView entry) { return {entry.begin(), entry.end
 }  // namespace
 
 // The entries of an index being filled: whole entries in arrival order and,
-// in a unique index, the entries whose key is not all Null, found by key.
+// in a unique index, the entries whose key is not all Null, found by key:
+// by a binary search while every key came above the one before (a table
+// loaded in key order), else through a hash set built when one did not.
 struct TableIndexes::State::Fill {
     struct KeyHash {
         using is_transparent = void;
@@ -34,6 +36,7 @@ struct TableIndexes::State::Fill {
     static std::string_view keyText(EntryView e) { return {reinterpret_cast<const char*>(e.data()), e.size() - 4}; }
 
     EntryArena entries;
+    bool inOrder = true;  // every key above the one before: `keys` is not kept
     std::unordered_multiset<uint32_t, KeyHash, KeyEqual> keys{16, KeyHash{&entries}, KeyEqual{&entries}};
     size_t bytes() const { return entries.bytes.size() + entries.refs.size() * 8 + keys.size() * 24; }
 };
@@ -195,11 +198,23 @@ bool TableIndexes::holds(size_t real, const Key& key, RowPointer self) {
     } else if (d.fill) {
         const std::string_view k(reinterpret_cast<const char*>(key.data()), key.size());
         const std::vector<uint8_t> me = entryRowPointer(self);
-        auto [a, b] = d.fill->keys.equal_range(k);
-        for (; a != b; ++a) {
-            const EntryView e = d.fill->entries.at(*a);
-            if (!std::equal(me.begin(), me.end(), e.end() - 4)) return true;
+        const State::Fill& f = *d.fill;
+        auto other = [&](size_t i) {
+            const EntryView e = f.entries.at(i);
+            return !std::equal(me.begin(), me.end(), e.end() - 4);
+        };
+        if (f.inOrder) {
+            size_t lo = 0, hi = f.entries.size();
+            while (lo < hi) {
+                const size_t mid = lo + (hi - lo) / 2;
+                if (State::Fill::keyText(f.entries.at(mid)) < k) lo = mid + 1;
+                else hi = mid;
+            }
+            return lo < f.entries.size() && State::Fill::keyText(f.entries.at(lo)) == k && other(lo);
         }
+        auto [a, b] = f.keys.equal_range(k);
+        for (; a != b; ++a)
+            if (other(*a)) return true;
         return false;
     } else if (d.delta) {
         return d.delta->holds(key, self);
@@ -255,8 +270,18 @@ void TableIndexes::gain(size_t real, RowPointer row, const Key& key) {
         std::vector<uint8_t> whole = key;
         const std::vector<uint8_t> ptr = entryRowPointer(row);
         whole.insert(whole.end(), ptr.begin(), ptr.end());
-        const size_t e = s.fill->entries.add(whole);
-        if (s.unique && !allNull(real, key)) s.fill->keys.insert(uint32_t(e));
+        State::Fill& f = *s.fill;
+        const size_t e = f.entries.add(whole);
+        if (!s.unique) return;
+        if (f.inOrder && (e == 0 || State::Fill::keyText(f.entries.at(e - 1)) < State::Fill::keyText(f.entries.at(e)))) return;
+        if (f.inOrder) {
+            // Out of order: the keys so far go into the hash set.
+            f.inOrder = false;
+            f.keys.reserve(e + 1);
+            for (size_t i = 0; i < e; ++i)
+                if (!allNull(real, keyOfEntry(f.entries.at(i)))) f.keys.insert(uint32_t(i));
+        }
+        if (!allNull(real, key)) f.keys.insert(uint32_t(e));
         return;
     }
     if (s.delta) {
