@@ -1,9 +1,7 @@
 #include "table_writer.h"
 
 #include <algorithm>
-#include <string_view>
-#include <unordered_map>
-#include <unordered_set>
+#include <optional>
 
 #include "data_page.h"
 #include "data_page_write.h"
@@ -40,11 +38,11 @@ TableWriter::TableWriter(PageFile& file, uint32_t tdefPage, size_t maxPendingByt
 
 TableWriter::~TableWriter() = default;
 
-bool TableWriter::keyFor(size_t x, const std::vector<Variant>& values, TableIndexes::Key& key) {
+const KeyColumn* TableWriter::keyFor(size_t x, const std::vector<Variant>& values, TableIndexes::Key& key) {
     key.clear();
     for (const KeyColumn& kc : indexes_.columns(x))
-        if (!encodeSegment(kc, l_.jet3, values[size_t(kc.column - t_.columns.data())], key)) return false;
-    return true;
+        if (!encodeSegment(kc, l_.jet3, values[size_t(kc.column - t_.columns.data())], key)) return &kc;
+    return nullptr;
 }
 
 bool TableWriter::allNull(size_t x, const std::vector<Variant>& values) {
@@ -117,17 +115,9 @@ std::string TableWriter::insert(std::vector<Variant> values, const std::vector<b
     std::vector<TableIndexes::Key> keys(indexCount);
     for (size_t x = 0; x < indexCount; ++x) {
         indexes_.load(x);
-        if (!keyFor(x, values, keys[x])) {
-            const KeyColumn* bad = nullptr;
-            TableIndexes::Key k;
-            for (const KeyColumn& kc : indexes_.columns(x))
-                if (!encodeSegment(kc, l_.jet3, values[size_t(kc.column - t_.columns.data())], k)) {
-                    bad = &kc;
-                    break;
-                }
+        if (const KeyColumn* bad = keyFor(x, values, keys[x]))
             throw JetError(3251, "Operation is not supported for this type of object. (this engine cannot place the value of " +
-                                     (bad ? bad->column->name : std::string("a column")) + " in the sort order of its index)");
-        }
+                                     bad->column->name + " in the sort order of its index)");
         if (indexes_.unique(x) && !allNull(x, values) && indexes_.holds(x, keys[x], kNoRow)) return "unique index";
     }
 
@@ -215,7 +205,7 @@ void TableWriter::remove(RowPointer where) {
     for (size_t x = 0; x < t_.realIndexes.size(); ++x) {
         indexes_.load(x);
         std::optional<TableIndexes::Key> now(std::in_place);
-        if (!keyFor(x, values, *now)) now.reset();
+        if (keyFor(x, values, *now)) now.reset();
         indexes_.lose(x, where, now);
     }
     for (size_t i = 0; i < t_.columns.size(); ++i)

@@ -15,7 +15,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "index_key.h"
@@ -66,9 +65,9 @@ public:
     std::function<std::string(const std::vector<Variant>& row)> check;
 
 private:
-    // The key of real index `x` for these values; false when a segment
-    // cannot be encoded.
-    bool keyFor(size_t x, const std::vector<Variant>& values, TableIndexes::Key& key);
+    // The key of real index `x` for these values: null, or the column whose
+    // value cannot be placed in the index's sort order.
+    const KeyColumn* keyFor(size_t x, const std::vector<Variant>& values, TableIndexes::Key& key);
     bool allNull(size_t x, const std::vector<Variant>& values);
     uint32_t pageWithRoom(size_t size);
     std::vector<uint8_t> buildRow(const std::vector<Variant>& values, std::vector<std::vector<uint8_t>>* longData,
