@@ -191,7 +191,7 @@ public:
     Parser(std::vector<Token> toks, bool implicitField) : t_(std::move(toks)), implicit_(implicitField) {}
 
     const Token& peek(size_t k = 0) const { return t_[std::min(pos_ + k, t_.size() - 1)]; }
-    Token next() { return t_[std::min(pos_++, t_.size() - 1)]; }
+    const Token& next() { return t_[std::min(pos_++, t_.size() - 1)]; }
     bool atWord(const char* w) const { return peek().type == Token::Type::Word && iequals(peek().text, w); }
     bool atSymbol(const char* s) const { return peek().type == Token::Type::Symbol && peek().text == s; }
     void expectWord(const char* w) {
@@ -206,7 +206,7 @@ public:
 
     // A table or column name: plain (not reserved) or in brackets.
     std::string identifier() {
-        Token tok = next();
+        const Token& tok = next();
         if (tok.type == Token::Type::Bracketed) return tok.text;
         if (tok.type == Token::Type::Word && !isReservedWord(tok.text)) return tok.text;
         throw ParseError{};
