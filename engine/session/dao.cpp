@@ -4,21 +4,14 @@
 
 #include "catalog.h"
 #include "db_create.h"
-#include "ddl_exec.h"
-#include "write_exec.h"
 #include "header.h"
-#include "local_time.h"
 #include "page_file.h"
 #include "properties.h"
 #include "row_layout.h"
 #include "table_def.h"
 #include "table_scan.h"
-#include "sql_parser.h"
-#include "update_batch.h"
-#include "update_exec.h"
+#include "session.h"
 #include "value_decode.h"
-
-#include <ctime>
 
 namespace vantrel {
 
@@ -26,26 +19,23 @@ using namespace jet;
 
 struct DatabaseImpl {
     std::string path;
-    std::unique_ptr<PageFile> file;
+    std::unique_ptr<Session> session;  // the file, the catalog, the transaction, the writers
     Layout layout = Layout::forFormat(false);
-    std::vector<CatalogEntry> catalog;
     std::vector<std::shared_ptr<const TableDefImpl>> defs;  // parsed on first use
     bool open = true;
     UpdateSummary lastUpdate;
-    std::unique_ptr<WriterSet> writers;  // the open transaction's table writers
-    bool inTransaction = false;
 
     void checkOpen() const {
         if (!open) throw err::objectClosed();
     }
+    PageFile& file() const { return session->file(); }
+    const std::vector<CatalogEntry>& catalog() const { return session->catalog(); }
     std::shared_ptr<const TableDefImpl> def(size_t entry);
-    // Writes the pending index changes and makes every change durable.
-    void commit();
-    // Undoes every change since the last commit and reads the catalog again.
-    // When undoing fails, the journal stays behind and the next open rolls it
-    // back; `report` passes that failure on.
-    void undo(bool report = false);
-    void reloadCatalog();
+    // Definitions may have changed on disk (after any statement, commit or undo).
+    void forgetDefs() {
+        defs.clear();
+        defs.resize(catalog().size());
+    }
 };
 
 struct TableDefImpl {
@@ -137,51 +127,15 @@ bool sameName(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-void DatabaseImpl::reloadCatalog() {
-    try {
-        catalog = readTableCatalog(*file);
-    } catch (...) {
-        return;
-    }
-    defs.clear();
-    defs.resize(catalog.size());
-}
-
-void DatabaseImpl::commit() {
-    guarded(path, [&] {
-        if (writers) writers->flush();
-        file->commit();
-    });
-    if (writers) writers->clear();
-    for (auto& d : defs) d.reset();
-}
-
-void DatabaseImpl::undo(bool report) {
-    inTransaction = false;
-    if (writers) writers->clear();
-    try {
-        file->abort();
-    } catch (...) {
-        // A broken file refuses the reload too; the error that broke it is the one to report.
-        try {
-            reloadCatalog();
-        } catch (...) {
-        }
-        if (report) throw;
-        return;
-    }
-    reloadCatalog();
-}
-
 std::shared_ptr<const TableDefImpl> DatabaseImpl::def(size_t i) {
     checkOpen();
     if (!defs[i]) {
         auto t = std::make_shared<TableDefImpl>();
-        t->entry = catalog[i];
-        t->jet3 = file->jet3();
+        t->entry = catalog()[i];
+        t->jet3 = file().jet3();
         if (t->entry.local()) {
-            t->data = guarded(path, [&] { return readTableDef(*file, t->entry.tdefPage); });
-            t->props = guarded(path, [&] { return readTableProperties(*file, t->entry); });
+            t->data = guarded(path, [&] { return readTableDef(file(), t->entry.tdefPage); });
+            t->props = guarded(path, [&] { return readTableProperties(file(), t->entry); });
         }
         defs[i] = std::move(t);
     }
@@ -262,7 +216,7 @@ void Field::ReadValue(Variant& into) const {
     if (rs_->eof) throw err::noCurrentRecord();
     DatabaseImpl& db = *rs_->db;
     const size_t i = size_t(column_);
-    guarded(db.path, [&] { decodeValueInto(*db.file, db.layout, table_->data.columns[i], rs_->row.columns[i], into); });
+    guarded(db.path, [&] { decodeValueInto(db.file(), db.layout, table_->data.columns[i], rs_->row.columns[i], into); });
 }
 
 // ---- Index
@@ -290,8 +244,8 @@ Collection<Field> Index::Fields() const {
 
 // ---- TableDef
 
-const std::string& TableDef::Name() const { return db_->catalog[entry_].name; }
-int32_t TableDef::Attributes() const { return db_->catalog[entry_].attributes; }
+const std::string& TableDef::Name() const { return db_->catalog()[entry_].name; }
+int32_t TableDef::Attributes() const { return db_->catalog()[entry_].attributes; }
 std::string TableDef::ValidationRule() const { return db_->def(entry_)->props.validationRule; }
 std::string TableDef::ValidationText() const { return db_->def(entry_)->props.validationText; }
 
@@ -351,7 +305,7 @@ const std::string& Database::Name() const {
 
 std::string Database::Version() const {
     openOrThrow(impl_);
-    switch (impl_->file->header().format) {
+    switch (impl_->file().header().format) {
         case Format::Jet3: return "3.0";
         case Format::Jet4: return "4.0";
         default: return "12.0";
@@ -362,19 +316,19 @@ bool Database::IsOpen() const { return impl_ && impl_->open; }
 Collection<TableDef> Database::TableDefs() const {
     openOrThrow(impl_);
     std::vector<TableDef> out;
-    for (size_t i = 0; i < impl_->catalog.size(); ++i) out.push_back(FieldAccess::makeTable(impl_, i));
+    for (size_t i = 0; i < impl_->catalog().size(); ++i) out.push_back(FieldAccess::makeTable(impl_, i));
     return Collection<TableDef>(std::move(out));
 }
 
 namespace {
 Recordset openTable(const std::shared_ptr<DatabaseImpl>& db, size_t entry) {
     db->checkOpen();
-    if (!db->catalog[entry].local()) throw JetError(3219, "Invalid operation.");
+    if (!db->catalog()[entry].local()) throw JetError(3219, "Invalid operation.");
     auto r = std::make_shared<RecordsetImpl>();
     r->db = db;
     r->table = db->def(entry);
     guarded(db->path, [&] {
-        r->scan = std::make_unique<TableScan>(*db->file, r->table->data, r->table->entry.name);
+        r->scan = std::make_unique<TableScan>(db->file(), r->table->data, r->table->entry.name);
         r->eof = !r->scan->next();
         if (!r->eof) crackRow(db->layout, r->table->data, r->scan->row().bytes, r->row);
     });
@@ -386,182 +340,79 @@ Recordset TableDef::OpenRecordset() const { return openTable(db_, entry_); }
 
 Recordset Database::OpenRecordset(const std::string& name) const {
     openOrThrow(impl_);
-    for (size_t i = 0; i < impl_->catalog.size(); ++i)
-        if (sameName(impl_->catalog[i].name, name)) return openTable(impl_, i);
+    for (size_t i = 0; i < impl_->catalog().size(); ++i)
+        if (sameName(impl_->catalog()[i].name, name)) return openTable(impl_, i);
     throw JetError(3078, "The Microsoft Jet database engine cannot find the input table or query '" + name +
                              "'.  Make sure it exists and that its name is spelled correctly.");
 }
 
 namespace {
-
-// Now, as an OLE date in local time.
-double oleNow() {
-    std::time_t t = std::time(nullptr);
-    const std::tm tm = platform::LocalTime(t);
-    return oleDay(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) + (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec) / 86400.0;
-}
+UpdateSummary summaryOf(const UpdateReport& r) { return UpdateSummary{r.table, r.affected, r.refused}; }
 }  // namespace
 
 void Database::Execute(const std::string& sql) {
     openOrThrow(impl_);
-    Statement st = parseStatement(sql);
-    if (!impl_->file->writable()) throw JetError(3027, "Cannot update.  Database or object is read-only.");
-    PageFile& file = *impl_->file;
-    if (!impl_->writers) impl_->writers = std::make_unique<WriterSet>(file);
-    WriterSet& writers = *impl_->writers;
-    const double now = oleNow();
     try {
-        UpdateReport r = guarded(impl_->path, [&]() -> UpdateReport {
-            if (auto* ins = std::get_if<InsertStatement>(&st)) return executeInsert(impl_->catalog, *ins, writers, now);
-            if (auto* del = std::get_if<DeleteStatement>(&st)) return executeDelete(file, impl_->catalog, std::move(*del), writers, now);
-            // The other statements read indexes and definitions from the pages: bring them up to date first.
-            writers.flush();
-            writers.clear();
-            if (auto* up = std::get_if<UpdateStatement>(&st)) return executeUpdate(file, impl_->catalog, std::move(*up), now);
-            if (auto* ct = std::get_if<CreateTableStatement>(&st)) executeCreateTable(file, impl_->catalog, *ct, now);
-            if (auto* ci = std::get_if<CreateIndexStatement>(&st)) executeCreateIndex(file, impl_->catalog, *ci);
-            if (auto* sp = std::get_if<SetPropertyStatement>(&st)) executeSetProperty(file, impl_->catalog, *sp);
-            impl_->catalog = readTableCatalog(file);
-            return UpdateReport{};
-        });
-        if (!impl_->inTransaction) impl_->commit();
-        impl_->lastUpdate = UpdateSummary{r.table, r.affected, r.refused};
+        impl_->lastUpdate = summaryOf(impl_->session->execute(sql));
     } catch (...) {
-        impl_->undo();
+        impl_->forgetDefs();
         throw;
     }
-    // Table definitions may have changed on disk.
-    for (auto& d : impl_->defs) d.reset();
-    impl_->defs.resize(impl_->catalog.size());
+    impl_->forgetDefs();
 }
 
 std::vector<StatementResult> Database::ExecuteEach(const std::vector<std::string>& sql) {
     openOrThrow(impl_);
-    std::vector<StatementResult> out(sql.size());
-    // A file error ends the batch at statement i.
-    auto stopAt = [&](size_t i, std::exception_ptr e) {
-        out[i].error = std::move(e);
-        out.resize(i + 1);
-        return out;
-    };
-    // Runs the statements at `indices` through Execute, in order.
-    auto oneByOne = [&](const std::vector<size_t>& indices) {
-        for (size_t i : indices) {
-            try {
-                Execute(sql[i]);
-                out[i].summary = impl_->lastUpdate;
-            } catch (...) {
-                auto e = std::current_exception();
-                if (concernsFile(e)) return stopAt(i, e);
-                out[i].error = e;
-            }
-        }
-        return out;
-    };
-    std::vector<size_t> all(sql.size());
-    for (size_t i = 0; i < sql.size(); ++i) all[i] = i;
-    if (impl_->inTransaction || !impl_->file->writable()) return oneByOne(all);
-
-    // Parsed first; what does not parse fails on its own, as in Execute.
-    std::vector<size_t> which;  // the statements to run, all UPDATEs of one table
-    std::string table;
-    auto parsedUpdate = [&](size_t i) { return std::get<UpdateStatement>(parseStatement(sql[i])); };
-    for (size_t i = 0; i < sql.size(); ++i) {
-        Statement st;
-        try {
-            st = parseStatement(sql[i]);
-        } catch (...) {
-            out[i].error = std::current_exception();
-            continue;
-        }
-        auto* up = std::get_if<UpdateStatement>(&st);
-        if (!up || (!which.empty() && upperAscii(up->table) != table)) return oneByOne(all);
-        if (which.empty()) table = upperAscii(up->table);
-        which.push_back(i);
+    std::vector<Session::Result> results;
+    try {
+        results = impl_->session->executeEach(sql);
+    } catch (...) {
+        impl_->forgetDefs();
+        throw;
     }
-    // Damage found below the object model is Jet's 3049, as Execute reports it.
-    auto asJet = [&](std::exception_ptr e) -> std::exception_ptr {
-        try {
-            std::rethrow_exception(e);
-        } catch (const FormatError& f) {
-            return std::make_exception_ptr(err::damaged(impl_->path, f.what()));
-        } catch (...) {
-            return e;
+    impl_->forgetDefs();
+    std::vector<StatementResult> out(results.size());
+    for (size_t i = 0; i < results.size(); ++i) {
+        out[i].error = results[i].error;
+        if (results[i].report) {
+            out[i].summary = summaryOf(*results[i].report);
+            impl_->lastUpdate = out[i].summary;
         }
-    };
-
-    // Run after run of statements that can share a scan, each committed.
-    PageFile& file = *impl_->file;
-    for (size_t from = 0; from < which.size();) {
-        std::vector<UpdateStatement> rest;
-        for (size_t k = from; k < which.size(); ++k) rest.push_back(parsedUpdate(which[k]));
-        UpdateBatchResult r;
-        try {
-            r = guarded(impl_->path, [&] {
-                if (impl_->writers) {
-                    impl_->writers->flush();
-                    impl_->writers->clear();
-                }
-                return executeUpdateBatch(file, impl_->catalog, std::move(rest), oleNow());
-            });
-        } catch (...) {
-            // Undoing or flushing failed: the file, before the run's first statement.
-            impl_->undo();
-            return stopAt(which[from], std::current_exception());
-        }
-        if (!r.onePass) return oneByOne(std::vector<size_t>(which.begin() + long(from), which.end()));
-        if (r.stoppedAt) {
-            impl_->undo();
-            for (size_t k = 0; k < *r.stoppedAt; ++k) out[which[from + k]].error = r.errors[k] ? asJet(r.errors[k]) : nullptr;
-            return stopAt(which[from + *r.stoppedAt], asJet(r.errors[*r.stoppedAt]));
-        }
-        try {
-            impl_->commit();
-        } catch (...) {
-            impl_->undo();
-            size_t first = 0;
-            while (first + 1 < r.handled && r.errors[first]) ++first;
-            for (size_t k = 0; k < first; ++k) out[which[from + k]].error = r.errors[k];
-            return stopAt(which[from + first], std::current_exception());
-        }
-        for (size_t k = 0; k < r.handled; ++k) {
-            StatementResult& o = out[which[from + k]];
-            if (r.errors[k]) {
-                o.error = asJet(r.errors[k]);
-            } else {
-                const UpdateReport& u = r.reports[k];
-                o.summary = UpdateSummary{u.table, u.affected, u.refused};
-                impl_->lastUpdate = o.summary;
-            }
-        }
-        for (auto& d : impl_->defs) d.reset();
-        from += r.handled;
     }
     return out;
 }
 
 void Database::BeginTrans() {
     openOrThrow(impl_);
-    if (impl_->inTransaction) throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
-    impl_->inTransaction = true;
+    if (impl_->session->inTransaction())
+        throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
+    impl_->session->begin();
 }
 
 void Database::CommitTrans() {
     openOrThrow(impl_);
-    if (!impl_->inTransaction) throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
-    impl_->inTransaction = false;
+    if (!impl_->session->inTransaction())
+        throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
     try {
-        impl_->commit();
+        impl_->session->commitTransaction();
     } catch (...) {
-        impl_->undo();
+        impl_->forgetDefs();
         throw;
     }
+    impl_->forgetDefs();
 }
 
 void Database::Rollback() {
     openOrThrow(impl_);
-    if (!impl_->inTransaction) throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
-    impl_->undo(true);
+    if (!impl_->session->inTransaction())
+        throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
+    try {
+        impl_->session->rollback();
+    } catch (...) {
+        impl_->forgetDefs();
+        throw;
+    }
+    impl_->forgetDefs();
 }
 
 long Database::RecordsAffected() const { return impl_->lastUpdate.affected; }
@@ -569,12 +420,9 @@ const UpdateSummary& Database::LastUpdate() const { return impl_->lastUpdate; }
 
 void Database::Close() {
     if (!impl_ || !impl_->open) return;
-    // An open transaction ends undone, as in DAO.
-    if (impl_->inTransaction) impl_->undo();
-    impl_->writers.reset();
+    impl_->session->close();
     impl_->open = false;
     impl_->defs.clear();
-    impl_->file.reset();
 }
 
 // ---- Workspace and DBEngine
@@ -587,11 +435,11 @@ Database Workspace::OpenDatabase(const std::string& path, bool exclusive, bool r
     opt.writable = !readOnly;
     opt.beforeWrite = writeHook_;
     opt.env = env_.get();
-    impl->file = std::make_unique<PageFile>(path, opt);
-    if (!passwordMatches(impl->file->header(), passwordFromConnect(connect))) throw err::badPassword();
-    impl->layout = Layout::forFormat(impl->file->jet3());
-    impl->catalog = guarded(path, [&] { return readTableCatalog(*impl->file); });
-    impl->defs.resize(impl->catalog.size());
+    auto file = std::make_unique<PageFile>(path, opt);
+    if (!passwordMatches(file->header(), passwordFromConnect(connect))) throw err::badPassword();
+    impl->layout = Layout::forFormat(file->jet3());
+    impl->session = std::make_unique<Session>(path, std::move(file));
+    impl->defs.resize(impl->catalog().size());
     return FieldAccess::makeDatabase(std::move(impl));
 }
 

@@ -209,7 +209,7 @@ public:
 
     // A table or column name: plain (not reserved) or in brackets.
     std::string identifier() {
-        Token tok = next();
+        const Token& tok = next();
         if (tok.type == Token::Type::Bracketed) return tok.text;
         if (tok.type == Token::Type::Word && !isReservedWord(tok.text)) return tok.text;
         throw ParseError{};

@@ -5,6 +5,7 @@
 #include "properties.h"
 #include "update_pass.h"
 #include "update_plan.h"
+#include "write_exec.h"
 
 namespace vantrel::jet {
 
@@ -54,7 +55,7 @@ constexpr int kMaxScans = 8;
 }  // namespace
 
 UpdateBatchResult executeUpdateBatch(PageFile& file, const std::vector<CatalogEntry>& catalog, std::vector<UpdateStatement> statements,
-                                     double today) {
+                                     WriterSet& writers, double today) {
     const size_t n = statements.size();
     UpdateBatchResult out;
     out.reports.resize(n);
@@ -115,13 +116,14 @@ UpdateBatchResult executeUpdateBatch(PageFile& file, const std::vector<CatalogEn
             }
         if (run.empty()) return out;  // no statement reads a row
         try {
-            std::vector<UpdateReport> reports = runUpdatePass(file, *table, run, today);
+            std::vector<UpdateReport> reports = runUpdatePass(file, writers.writer(*table->entry), *table, run, today);
             for (size_t k = 0; k < active.size(); ++k) out.reports[active[k]] = std::move(reports[k]);
             return out;
         } catch (const StatementFailure& f) {
             const size_t i = active[f.statement];
             if (concernsFile(f.error)) return stop(i, f.error);
             file.abort();
+            writers.clear();  // they knew the pages just undone
             if (scans + 1 >= kMaxScans) {
                 out = UpdateBatchResult{};
                 out.onePass = false;
@@ -140,6 +142,7 @@ UpdateBatchResult executeUpdateBatch(PageFile& file, const std::vector<CatalogEn
             auto e = std::current_exception();
             if (concernsFile(e)) return stop(active.empty() ? 0 : active.front(), e);
             file.abort();
+            writers.clear();  // they knew the pages just undone
             out = UpdateBatchResult{};
             out.onePass = false;
             return out;

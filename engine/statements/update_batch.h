@@ -76,10 +76,13 @@ struct UpdateBatchResult {
     std::optional<size_t> stoppedAt;
 };
 
-// `statements` all name one table. Changes the pages through `file`; the
-// caller commits or aborts. `today` is the date the rules see for all of them.
+class WriterSet;
+
+// `statements` all name one table. Changes the rows through the table's
+// writer in `writers` (dropped whenever a scan is undone); the caller
+// commits or aborts. `today` is the date the rules see for all of them.
 UpdateBatchResult executeUpdateBatch(PageFile& file, const std::vector<CatalogEntry>& catalog, std::vector<UpdateStatement> statements,
-                                     double today);
+                                     WriterSet& writers, double today);
 
 // True when the error concerns the file rather than one statement.
 bool concernsFile(const std::exception_ptr& error);

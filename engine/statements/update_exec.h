@@ -22,7 +22,11 @@ struct UpdateReport {
     unsigned movedRows = 0;
 };
 
-// Changes the pages through `file`; the caller commits or aborts.
-UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& catalog, UpdateStatement st, double today);
+class WriterSet;
+
+// Changes the rows through the table's writer in `writers`; the caller
+// commits or aborts (and then drops the writers).
+UpdateReport executeUpdate(PageFile& file, const std::vector<CatalogEntry>& catalog, UpdateStatement st, WriterSet& writers,
+                           double today);
 
 }  // namespace vantrel::jet

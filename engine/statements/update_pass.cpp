@@ -8,9 +8,7 @@
 #include "long_value.h"
 #include "row_encode.h"
 #include "row_layout.h"
-#include "row_store.h"
 #include "table_scan.h"
-#include "update_indexes.h"
 #include "value_decode.h"
 #include "value_encode.h"
 
@@ -41,9 +39,9 @@ ColumnSlice sliceOf(const RowParts& p, const ColumnDef& c) {
 
 class Pass {
 public:
-    Pass(PageFile& file, const UpdateTable& table, const std::vector<const UpdatePlan*>& plans, double today)
-        : file_(file), table_(table), t_(table.t), plans_(plans), today_(today), l_(Layout::forFormat(file.jet3())),
-          indexes_(file, table.t), values_(t_.columns.size()), decoded_(t_.columns.size()) {}
+    Pass(PageFile& file, TableWriter& writer, const UpdateTable& table, const std::vector<const UpdatePlan*>& plans, double today)
+        : file_(file), table_(table), t_(writer.table()), plans_(plans), today_(today), l_(Layout::forFormat(file.jet3())),
+          writer_(writer), indexes_(writer.indexes()), values_(t_.columns.size()), decoded_(t_.columns.size()) {}
 
     std::vector<UpdateReport> run();
 
@@ -106,7 +104,8 @@ private:
     const std::vector<const UpdatePlan*>& plans_;
     const double today_;
     const Layout l_;
-    UpdateIndexes indexes_;
+    TableWriter& writer_;
+    TableIndexes& indexes_;  // the writer's: changes reach the pages when it flushes
 
     // The row being worked on, as the statements so far left it: its bytes
     // on the page, cracked; once a statement changes it, its pieces, and the
@@ -137,7 +136,7 @@ std::vector<UpdateReport> Pass::run() {
     // A batch whose conditions read every column (a null-fill) cracks each row once.
     const bool allWanted = std::find(wanted.begin(), wanted.end(), false) == wanted.end();
 
-    RowStore store(file_, t_);
+    unsigned moved = 0;
     TableScan scan(file_, t_, table_.entry->name);
     while (scan.next()) {
         where_ = scan.where();
@@ -156,12 +155,11 @@ std::vector<UpdateReport> Pass::run() {
         }
         if (changed_) {
             joinRow(l_, parts_, owned_);
-            store.replace(where_, owned_);
+            if (writer_.replace(where_, owned_)) ++moved;
         }
         indexes_.bound();
     }
-    indexes_.apply();
-    for (auto& r : reports) r.movedRows = store.moved();
+    for (auto& r : reports) r.movedRows = moved;
     return reports;
 }
 
@@ -224,8 +222,8 @@ void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
     // null-fill find no Null in an indexed column and never need it.
     if (refusal.empty())
         for (size_t real : p.indexes) indexes_.load(real);
-    std::vector<UpdateIndexes::Key> newKeys(p.indexes.size());
-    std::vector<std::optional<UpdateIndexes::Key>> nowKeys(p.indexes.size());
+    std::vector<TableIndexes::Key> newKeys(p.indexes.size());
+    std::vector<std::optional<TableIndexes::Key>> nowKeys(p.indexes.size());
     for (size_t x = 0; x < p.indexes.size() && refusal.empty(); ++x) {
         const size_t real = p.indexes[x];
         const std::vector<KeyColumn>& cols = indexes_.columns(real);
@@ -237,7 +235,7 @@ void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
                 nowKeys[x].reset();
                 break;
             }
-        UpdateIndexes::Key key;
+        TableIndexes::Key key;
         for (const KeyColumn& kc : cols) {
             if (!encodeSegment(kc, l_.jet3, newValueOf(size_t(columnOf(kc))), key)) {
                 // Keep an unchanged column's segment as the index has it.
@@ -250,7 +248,7 @@ void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
         }
         if (key.empty()) {
             // Rebuild from the row's entry: replace only the changed columns' segments.
-            std::optional<UpdateIndexes::Key> old = indexes_.keyOf(real, where_);
+            std::optional<TableIndexes::Key> old = indexes_.keyOf(real, where_);
             if (!old) throw FormatError("a row is missing from an index");
             Bytes ob(old->data(), old->size());
             size_t at = 0;
@@ -317,9 +315,9 @@ void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
 
 }  // namespace
 
-std::vector<UpdateReport> runUpdatePass(PageFile& file, const UpdateTable& table, const std::vector<const UpdatePlan*>& plans,
-                                        double today) {
-    return Pass(file, table, plans, today).run();
+std::vector<UpdateReport> runUpdatePass(PageFile& file, TableWriter& writer, const UpdateTable& table,
+                                        const std::vector<const UpdatePlan*>& plans, double today) {
+    return Pass(file, writer, table, plans, today).run();
 }
 
 }  // namespace vantrel::jet

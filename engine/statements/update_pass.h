@@ -8,7 +8,9 @@
 // fail-on-error option; with several it equals running them one after the
 // other only under the conditions update_batch.h checks first.
 //
-// Changes the pages through `file`; the caller commits or aborts. A failure
+// Rows and index entries change through the table's writer (its index
+// cache keeps the changes until it flushes); the caller commits or aborts,
+// and drops the writers when it aborts. A failure
 // while a statement works on a row is raised as StatementFailure naming the
 // statement (its index in `plans`); a failure outside any statement (the
 // scan, writing a row or an index) is raised as it is.
@@ -17,6 +19,7 @@
 #include <exception>
 #include <vector>
 
+#include "table_writer.h"
 #include "update_exec.h"
 #include "update_plan.h"
 
@@ -27,7 +30,7 @@ struct StatementFailure {
     std::exception_ptr error;
 };
 
-std::vector<UpdateReport> runUpdatePass(PageFile& file, const UpdateTable& table, const std::vector<const UpdatePlan*>& plans,
-                                        double today);
+std::vector<UpdateReport> runUpdatePass(PageFile& file, TableWriter& writer, const UpdateTable& table,
+                                        const std::vector<const UpdatePlan*>& plans, double today);
 
 }  // namespace vantrel::jet

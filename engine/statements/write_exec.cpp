@@ -44,35 +44,52 @@ const CatalogEntry& tableNamed(const std::vector<CatalogEntry>& catalog, const s
                              "'.  Make sure it exists and that its name is spelled correctly.");
 }
 
-TableWriter& WriterSet::get(const CatalogEntry& table, const std::vector<CatalogEntry>& catalog, const Plan** plan) {
+TableWriter& WriterSet::writer(const CatalogEntry& table) {
     auto found = writers_.find(table.tdefPage);
     if (found == writers_.end()) {
-        // Built whole before it is kept: a failure leaves no writer without its rules.
         Entry e;
         e.writer = std::make_unique<TableWriter>(file_, table.tdefPage);
-        TableWriter& w = *e.writer;
-        const auto& cols = w.table().columns;
-        const TableProperties props = readTableProperties(file_, table);
-        e.plan.defaults.resize(cols.size());
-        for (size_t i = 0; i < cols.size(); ++i) {
-            e.plan.columns.emplace(upperAscii(cols[i].name), i);
-            const ColumnProperties* cp = props.column(cols[i].name);
-            if (!cp) continue;
-            if (cp->required.value_or(false) && cols[i].type != kBool) w.required[i] = true;
-            if (cp->allowZeroLength == false) w.allowZeroLength[i] = false;
-            if (cp->hasDefault) e.plan.defaults[i] = ColumnDefault(cols[i].name, cp->defaultValue);
-        }
-        try {
-            e.plan.rules = std::make_unique<RowRules>(file_, catalog, table, w.table(), props, std::vector<int>{}, true);
-        } catch (const JetError& err) {
-            if (err.Number != 3251) throw;
-            e.plan.unsupported = err.Description;  // a rule this engine cannot check: no row goes in unchecked
-        }
-        e.plan.referenced = enforcedSide(file_, catalog, table.name, false);
         found = writers_.emplace(table.tdefPage, std::move(e)).first;
     }
-    if (plan) *plan = &found->second.plan;
     return *found->second.writer;
+}
+
+void WriterSet::forgetRules() {
+    for (auto& [page, e] : writers_) e.plan.reset();
+}
+
+TableWriter& WriterSet::get(const CatalogEntry& table, const std::vector<CatalogEntry>& catalog, const Plan** plan) {
+    TableWriter& w = writer(table);
+    Entry& entry = writers_.at(table.tdefPage);
+    if (!entry.plan) {
+        // Built whole before it is kept: a failure leaves no writer without its rules.
+        auto p = std::make_unique<Plan>();
+        const auto& cols = w.table().columns;
+        const TableProperties props = readTableProperties(file_, table);
+        std::vector<bool> required(cols.size()), allowZeroLength(cols.size(), true);
+        p->defaults.resize(cols.size());
+        for (size_t i = 0; i < cols.size(); ++i) {
+            required[i] = !(cols[i].flags & kColNullable) && cols[i].type != kBool;
+            p->columns.emplace(upperAscii(cols[i].name), i);
+            const ColumnProperties* cp = props.column(cols[i].name);
+            if (!cp) continue;
+            if (cp->required.value_or(false) && cols[i].type != kBool) required[i] = true;
+            if (cp->allowZeroLength == false) allowZeroLength[i] = false;
+            if (cp->hasDefault) p->defaults[i] = ColumnDefault(cols[i].name, cp->defaultValue);
+        }
+        try {
+            p->rules = std::make_unique<RowRules>(file_, catalog, table, w.table(), props, std::vector<int>{}, true);
+        } catch (const JetError& err) {
+            if (err.Number != 3251) throw;
+            p->unsupported = err.Description;  // a rule this engine cannot check: no row goes in unchecked
+        }
+        p->referenced = enforcedSide(file_, catalog, table.name, false);
+        w.required = std::move(required);
+        w.allowZeroLength = std::move(allowZeroLength);
+        entry.plan = std::move(p);
+    }
+    if (plan) *plan = entry.plan.get();
+    return w;
 }
 
 void WriterSet::flush() {
@@ -81,7 +98,7 @@ void WriterSet::flush() {
 
 void WriterSet::noteInserted(const CatalogEntry& table, const std::vector<Variant>& row) {
     for (auto& [page, e] : writers_)
-        if (e.plan.rules) e.plan.rules->noteInserted(table.name, row);
+        if (e.plan && e.plan->rules) e.plan->rules->noteInserted(table.name, row);
 }
 
 UpdateReport executeInsert(const std::vector<CatalogEntry>& catalog, const InsertStatement& st, WriterSet& writers, double today) {

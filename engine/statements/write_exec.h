@@ -20,8 +20,9 @@
 
 namespace vantrel::jet {
 
-// The table writers of one transaction: a table's index changes collect in
-// its writer and are written once, at flush().
+// The table writers of one transaction, one per table, used by INSERT,
+// DELETE and UPDATE alike: a table's index changes collect in its writer and
+// are written once, at flush(). Dropped (clear()) at every commit and undo.
 class WriterSet {
 public:
     // What a statement needs to know of a table beyond its writer, read once.
@@ -33,8 +34,14 @@ public:
         bool referenced = false;          // other tables' rows refer to this one's (enforced)
     };
     explicit WriterSet(PageFile& file) : file_(file) {}
-    // The writer of a local table, with the rules its catalog entry declares.
+    // The writer of a local table, with the rules its catalog entry declares
+    // for new rows (read on the first call after forgetRules()).
     TableWriter& get(const CatalogEntry& table, const std::vector<CatalogEntry>& catalog, const Plan** plan = nullptr);
+    // The writer alone (UPDATE brings its own rules).
+    TableWriter& writer(const CatalogEntry& table);
+    // Drops the rules read for new rows (they hold other tables' keys, which
+    // an UPDATE may change); the writers and their pending changes stay.
+    void forgetRules();
     void flush();
     // Forgets the writers (after flush, or when the transaction is undone).
     void clear() { writers_.clear(); }
@@ -46,7 +53,7 @@ private:
     PageFile& file_;
     struct Entry {
         std::unique_ptr<TableWriter> writer;
-        Plan plan;
+        std::unique_ptr<Plan> plan;  // null until an INSERT or DELETE asks
     };
     std::map<uint32_t, Entry> writers_;
 };

@@ -12,9 +12,9 @@
 //   - The keys of a relationship's other side are read once, at construction;
 //     rows added later in the same unit of work reach them through
 //     noteInserted(). Nothing else may change the other side meanwhile: the
-//     database object drops its table writers, and with them these rules, at
-//     every commit, undo, UPDATE and definition change, and a referenced
-//     table refuses DELETE.
+//     session drops these rules before every UPDATE (WriterSet::forgetRules)
+//     and the table writers with them at every commit, undo and definition
+//     change, and a referenced table refuses DELETE.
 #pragma once
 
 #include <functional>

@@ -1,9 +1,7 @@
 #include "table_writer.h"
 
 #include <algorithm>
-#include <string_view>
-#include <unordered_map>
-#include <unordered_set>
+#include <optional>
 
 #include "data_page.h"
 #include "data_page_write.h"
@@ -19,72 +17,18 @@ namespace vantrel::jet {
 
 namespace {
 
-uint64_t packed(RowPointer p) { return (uint64_t(p.page) << 8) | p.row; }
-
-std::string_view keyOf(EntryView e) { return {reinterpret_cast<const char*>(e.data()), e.size() - 4}; }
-
-// Unique indexes remember their keys by entry number: hashing and comparing
-// look at the key bytes in the arena, and a new key can be looked up as text.
-struct ArenaKeyHash {
-    using is_transparent = void;
-    const EntryArena* arena;
-    size_t operator()(std::string_view k) const { return std::hash<std::string_view>()(k); }
-    size_t operator()(uint32_t i) const { return (*this)(keyOf(arena->at(i))); }
-};
-struct ArenaKeyEqual {
-    using is_transparent = void;
-    const EntryArena* arena;
-    std::string_view key(uint32_t i) const { return keyOf(arena->at(i)); }
-    std::string_view key(std::string_view k) const { return k; }
-    template <class A, class B>
-    bool operator()(const A& a, const B& b) const { return key(a) == key(b); }
-};
-
 void put32(PageBuf& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
 }
 
+// No row lives on page 0 (the header): a pointer no entry names.
+constexpr RowPointer kNoRow{0, 0};
+
 }  // namespace
 
-struct TableWriter::IndexBuf {
-    std::vector<KeyColumn> cols;
-    bool unique = false, ignoreNulls = false, jet3 = false;
-    bool isLoaded = false, changed = false;
-    IndexTree tree;
-    EntryArena entries;
-    std::vector<bool> dead;
-    // Unique indexes: the live entries with a key that is not all Null.
-    std::unordered_multiset<uint32_t, ArenaKeyHash, ArenaKeyEqual> keys{16, ArenaKeyHash{&entries}, ArenaKeyEqual{&entries}};
-    std::unordered_map<uint64_t, size_t> byRow;  // built for the first delete
-    bool byRowBuilt = false;
-
-    // Whether an entry's key has only Null segments (such keys repeat freely).
-    bool allNullEntry(EntryView e) const {
-        Bytes b(e.data(), e.size() - 4);
-        size_t at = 0;
-        for (size_t c = 0; c < cols.size(); ++c) {
-            const size_t len = c + 1 == cols.size() ? b.size() - at : segmentLength(cols[c], jet3, b, at);
-            if (!(len == 1 && segmentIsNull(cols[c], b.u8(at)))) return false;
-            at += len;
-        }
-        return true;
-    }
-
-    bool allNull(const std::vector<Variant>& values, const TableDefData& t) const {
-        return std::all_of(cols.begin(), cols.end(), [&](const KeyColumn& k) { return values[size_t(k.column - t.columns.data())].isNull(); });
-    }
-};
-
-TableWriter::TableWriter(PageFile& file, uint32_t tdefPage)
-    : file_(file), l_(Layout::forFormat(file.jet3())), t_(readTableDef(file, tdefPage)), longValues_(file, l_) {
-    for (size_t r = 0; r < t_.realIndexes.size(); ++r) {
-        auto ix = std::make_unique<IndexBuf>();
-        ix->cols = keyColumns(t_, t_.realIndexes[r]);
-        ix->unique = t_.uniqueIndex(r);
-        ix->ignoreNulls = t_.realIndexes[r].flags & 0x02;
-        ix->jet3 = l_.jet3;
-        indexes_.push_back(std::move(ix));
-    }
+TableWriter::TableWriter(PageFile& file, uint32_t tdefPage, size_t maxPendingBytes)
+    : file_(file), l_(Layout::forFormat(file.jet3())), t_(readTableDef(file, tdefPage)), indexes_(file, t_, maxPendingBytes),
+      longValues_(file, l_) {
     autoNumber_ = Bytes(file_.page(t_.page)->data(), l_.pageSize).u32(l_.tdefAutoNumberAt);
     for (const auto& c : t_.columns) {
         required.push_back(!(c.flags & kColNullable) && c.type != kBool);
@@ -94,23 +38,16 @@ TableWriter::TableWriter(PageFile& file, uint32_t tdefPage)
 
 TableWriter::~TableWriter() = default;
 
-TableWriter::IndexBuf& TableWriter::loaded(size_t i) {
-    IndexBuf& ix = *indexes_[i];
-    if (ix.isLoaded) return ix;
-    ix.tree = loadIndexTree(file_, l_, t_.realIndexes[i].rootPage);
-    ix.entries = std::move(ix.tree.entries);
-    ix.tree.entries = EntryArena{};
-    ix.dead.assign(ix.entries.size(), false);
-    ix.keys.clear();
-    if (ix.unique) {
-        ix.keys.reserve(ix.entries.size());
-        for (size_t e = 0; e < ix.entries.size(); ++e)
-            if (!ix.allNullEntry(ix.entries.at(e))) ix.keys.insert(uint32_t(e));
-    }
-    ix.byRow.clear();
-    ix.byRowBuilt = false;
-    ix.isLoaded = true;
-    return ix;
+const KeyColumn* TableWriter::keyFor(size_t x, const std::vector<Variant>& values, TableIndexes::Key& key) {
+    key.clear();
+    for (const KeyColumn& kc : indexes_.columns(x))
+        if (!encodeSegment(kc, l_.jet3, values[size_t(kc.column - t_.columns.data())], key)) return &kc;
+    return nullptr;
+}
+
+bool TableWriter::allNull(size_t x, const std::vector<Variant>& values) {
+    const auto& cols = indexes_.columns(x);
+    return std::all_of(cols.begin(), cols.end(), [&](const KeyColumn& k) { return values[size_t(k.column - t_.columns.data())].isNull(); });
 }
 
 uint32_t TableWriter::pageWithRoom(size_t size) {
@@ -174,20 +111,14 @@ std::string TableWriter::insert(std::vector<Variant> values, const std::vector<b
         if (std::string why = check(values); !why.empty()) return why;
 
     // Index entries; a unique index refuses a key it already holds.
-    std::vector<std::vector<uint8_t>> keys(indexes_.size());
-    std::vector<bool> skip(indexes_.size(), false);
-    for (size_t x = 0; x < indexes_.size(); ++x) {
-        IndexBuf& ix = loaded(x);
-        const bool allNull = ix.allNull(values, t_);
-        skip[x] = ix.ignoreNulls && allNull;
-        for (const KeyColumn& kc : ix.cols)
-            if (!encodeSegment(kc, l_.jet3, values[size_t(kc.column - t_.columns.data())], keys[x]))
-                throw JetError(3251, "Operation is not supported for this type of object. (this engine cannot place the value of " +
-                                         kc.column->name + " in the sort order of its index)");
-        if (ix.unique && !allNull) {
-            const std::string_view k(reinterpret_cast<const char*>(keys[x].data()), keys[x].size());
-            if (ix.keys.find(k) != ix.keys.end()) return "unique index";
-        }
+    const size_t indexCount = t_.realIndexes.size();
+    std::vector<TableIndexes::Key> keys(indexCount);
+    for (size_t x = 0; x < indexCount; ++x) {
+        indexes_.load(x);
+        if (const KeyColumn* bad = keyFor(x, values, keys[x]))
+            throw JetError(3251, "Operation is not supported for this type of object. (this engine cannot place the value of " +
+                                     bad->column->name + " in the sort order of its index)");
+        if (indexes_.unique(x) && !allNull(x, values) && indexes_.holds(x, keys[x], kNoRow)) return "unique index";
     }
 
     // The row itself; long values move out of it when they or it are too long.
@@ -247,20 +178,11 @@ std::string TableWriter::insert(std::vector<Variant> values, const std::vector<b
         if (slot < 0) throw FormatError("a row does not fit an empty page");
     }
     const RowPointer where{page, uint16_t(slot)};
-    const std::vector<uint8_t> ptr = entryRowPointer(where);
-    for (size_t x = 0; x < indexes_.size(); ++x) {
-        if (skip[x]) continue;
-        IndexBuf& ix = *indexes_[x];
-        keys[x].insert(keys[x].end(), ptr.begin(), ptr.end());
-        const size_t e = ix.entries.add(keys[x]);
-        if (ix.unique && !ix.allNull(values, t_)) ix.keys.insert(uint32_t(e));
-        ix.dead.push_back(false);
-        if (ix.byRowBuilt) ix.byRow.emplace(packed(where), e);
-        ix.changed = true;
-    }
+    for (size_t x = 0; x < indexCount; ++x) indexes_.gain(x, where, keys[x]);
     autoNumber_ = autoNumber;
     ++rowDelta_;
     dirty_ = true;
+    indexes_.bound();
     return {};
 }
 
@@ -273,39 +195,18 @@ void TableWriter::remove(RowPointer where) {
     crackRow(l_, t_, rb.bytes, cracked);
     // The values of indexed columns only: long values elsewhere need not be read.
     std::vector<Variant> values(t_.columns.size());
-    for (const auto& ix : indexes_)
-        for (const KeyColumn& kc : ix->cols) {
+    for (const auto& rx : t_.realIndexes)
+        for (const KeyColumn& kc : keyColumns(t_, rx)) {
             const size_t i = size_t(kc.column - t_.columns.data());
             values[i] = decodeValue(file_, l_, t_.columns[i], cracked.columns[i]);
         }
 
-    for (size_t x = 0; x < indexes_.size(); ++x) {
-        IndexBuf& ix = loaded(x);
-        if (!ix.byRowBuilt) {
-            ix.byRow.reserve(ix.entries.size());
-            for (size_t e = 0; e < ix.entries.size(); ++e) {
-                if (ix.dead[e]) continue;
-                const EntryView v = ix.entries.at(e);
-                ix.byRow[packed({Bytes(v.data(), v.size()).be24(v.size() - 4), v.back()})] = e;
-            }
-            ix.byRowBuilt = true;
-        }
-        auto it = ix.byRow.find(packed(where));
-        if (it == ix.byRow.end()) {
-            if (ix.ignoreNulls && ix.allNull(values, t_)) continue;
-            throw FormatError("a row is missing from an index");
-        }
-        if (ix.unique) {
-            auto [a, b] = ix.keys.equal_range(uint32_t(it->second));
-            for (; a != b; ++a)
-                if (*a == it->second) {
-                    ix.keys.erase(a);
-                    break;
-                }
-        }
-        ix.dead[it->second] = true;
-        ix.byRow.erase(it);
-        ix.changed = true;
+    // Each entry leaves under the key the row's values give, once the index confirms it.
+    for (size_t x = 0; x < t_.realIndexes.size(); ++x) {
+        indexes_.load(x);
+        std::optional<TableIndexes::Key> now(std::in_place);
+        if (keyFor(x, values, *now)) now.reset();
+        indexes_.lose(x, where, now);
     }
     for (size_t i = 0; i < t_.columns.size(); ++i)
         if (t_.columns[i].longValue() && cracked.columns[i].present && cracked.columns[i].data.size() >= 12)
@@ -317,35 +218,18 @@ void TableWriter::remove(RowPointer where) {
     markRowDeleted(file_, l_, where.page, where.row);
     --rowDelta_;
     dirty_ = true;
+    indexes_.bound();
+}
+
+bool TableWriter::replace(RowPointer where, const std::vector<uint8_t>& row) {
+    if (!store_) store_ = std::make_unique<RowStore>(file_, t_);
+    const unsigned before = store_->moved();
+    store_->replace(where, row);
+    return store_->moved() != before;
 }
 
 void TableWriter::flush() {
-    for (size_t x = 0; x < indexes_.size(); ++x) {
-        IndexBuf& ix = *indexes_[x];
-        if (!ix.isLoaded || !ix.changed) continue;
-        std::vector<EntryView> sorted;
-        sorted.reserve(ix.entries.size());
-        {
-            std::vector<size_t> order;
-            order.reserve(ix.entries.size());
-            for (size_t e = 0; e < ix.entries.size(); ++e)
-                if (!ix.dead[e]) order.push_back(e);
-            std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-                const EntryView x1 = ix.entries.at(a), x2 = ix.entries.at(b);
-                return std::lexicographical_compare(x1.begin(), x1.end(), x2.begin(), x2.end());
-            });
-            for (size_t e : order) sorted.push_back(ix.entries.at(e));
-        }
-        writeIndexTree(file_, l_, t_, x, ix.tree, sorted);
-        writeDistinctKeyCount(file_, l_, t_, x, sorted);
-        // The tree's pages changed: read it again if more changes come.
-        auto fresh = std::make_unique<IndexBuf>();
-        fresh->cols = ix.cols;
-        fresh->unique = ix.unique;
-        fresh->ignoreNulls = ix.ignoreNulls;
-        fresh->jet3 = ix.jet3;
-        indexes_[x] = std::move(fresh);
-    }
+    indexes_.apply();
     if (dirty_) {
         PageBuf& def = file_.modify(t_.page);
         const uint32_t rows = Bytes(def.data(), def.size()).u32(l_.tdefRowCountAt);

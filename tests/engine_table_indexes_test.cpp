@@ -1,4 +1,4 @@
-// UpdateIndexes streams the changes of an index (IndexDelta, seeks down the
+// TableIndexes streams the changes of an index (IndexDelta, seeks down the
 // tree) and falls back to reading the index whole when the old key its
 // caller names cannot be computed or is not the one the index stores. The
 // same random run of key changes and unique checks goes through every way:
@@ -19,13 +19,13 @@
 #include "catalog.h"
 #include "index_key.h"
 #include "index_walk.h"
-#include "update_indexes.h"
+#include "table_indexes.h"
 #include "write_helpers.h"
 
 using namespace vantrel;
 using namespace vantrel::test;
 using jet::RowPointer;
-using Key = jet::UpdateIndexes::Key;
+using Key = jet::TableIndexes::Key;
 
 namespace {
 
@@ -105,7 +105,7 @@ Result run(const std::filesystem::path& db, Way way, size_t maxPendingBytes) {
     const jet::TableDefData t = tableR(f);
     const size_t n = indexOn(t, "N"), u = indexOn(t, "U");
 
-    jet::UpdateIndexes ix(f, t, maxPendingBytes);
+    jet::TableIndexes ix(f, t, maxPendingBytes);
     ix.load(n);
     ix.load(u);
     const jet::KeyColumn kn = ix.columns(n).at(0), ku = ix.columns(u).at(0);
@@ -185,7 +185,7 @@ Result run(const std::filesystem::path& db, Way way, size_t maxPendingBytes) {
     return out;
 }
 
-class UpdateIndexesWays : public ::testing::Test {
+class TableIndexesWays : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = new TempDir;
@@ -204,8 +204,8 @@ protected:
     static std::filesystem::path* master_;
     TempDir tmp_;
 };
-TempDir* UpdateIndexesWays::dir_ = nullptr;
-std::filesystem::path* UpdateIndexesWays::master_ = nullptr;
+TempDir* TableIndexesWays::dir_ = nullptr;
+std::filesystem::path* TableIndexesWays::master_ = nullptr;
 
 void expectSame(const Result& a, const Result& b) {
     EXPECT_EQ(a.answers, b.answers);
@@ -217,7 +217,7 @@ void expectSame(const Result& a, const Result& b) {
 
 }  // namespace
 
-TEST_F(UpdateIndexesWays, StreamedWithEarlyWritesEqualsReadingWhole) {
+TEST_F(TableIndexesWays, StreamedWithEarlyWritesEqualsReadingWhole) {
     const Result whole = run(copy("whole.mdb"), Way::Unknown, size_t(1) << 30);
     EXPECT_TRUE(whole.wholeN);
     EXPECT_TRUE(whole.wholeU);
@@ -238,7 +238,7 @@ TEST_F(UpdateIndexesWays, StreamedWithEarlyWritesEqualsReadingWhole) {
     expectSame(early, whole);
 }
 
-TEST_F(UpdateIndexesWays, OldKeyNotStoredFallsBackToReadingWhole) {
+TEST_F(TableIndexesWays, OldKeyNotStoredFallsBackToReadingWhole) {
     const Result whole = run(copy("whole.mdb"), Way::Unknown, size_t(1) << 30);
     // The first change names a key the index does not hold for the row: the
     // index is read whole from then on and nothing is lost or doubled.

@@ -1,27 +1,38 @@
-// The indexes one UPDATE pass changes, behind the few questions the pass
-// asks: the key a row has now, whether another row holds a key, a row's key
-// changing, and writing the changes back at the end of the pass.
+// The indexes of one table as its writer keeps them while statements add,
+// change and delete rows (INSERT, UPDATE, DELETE: one cache per table),
+// behind the few questions they ask: the key a row has now, whether another
+// row holds a key, a row gaining, changing or losing its key, and writing
+// the changes back.
 //
-// Invariants: every answer reflects the changes made so far in the pass (a
-// row's key after change() is the new one, and a unique index counts it),
-// and apply() leaves every index holding exactly the entries the rows'
-// keys call for, whichever of the two ways below held it.
+// Invariants: every answer reflects the changes made so far (a row's key
+// after change() is the new one, and a unique index counts it), and apply()
+// leaves every index holding exactly the entries the rows' keys call for,
+// whichever of the two ways below held it.
 // - Streamed (the normal way): an index is never read whole. holds() seeks
-//   down the B-tree; the changes wait in an IndexDelta. A change names the
-//   row's old key as the caller computed it from the row's values, and the
-//   old entry is sought first: only a key found in the index (or, for an
-//   all-Null key in an index that ignores Nulls, found absent) is used.
+//   down the B-tree; the changes wait in an IndexDelta. A change or a loss
+//   names the row's old key as the caller computed it from the row's values,
+//   and the old entry is sought first: only a key found in the index (or,
+//   for an all-Null key in an index that ignores Nulls, found absent) is
+//   used. A new row's entry (gain()) is simply added.
 //   When the pending changes of all streamed indexes pass `maxPendingBytes`,
-//   bound() writes them to the pages at once (the pass goes on over the
+//   bound() writes them to the pages at once (the work goes on over the
 //   changed tree: holds() and the seeks read it as written).
 //   Memory: the pending changes, whatever the index's size.
 // - Read whole (the fallback): an index whose old key cannot be computed
 //   (keyOf() is asked, or a segment cannot be encoded) or whose computed
 //   key is not the one stored is written with its pending changes, read
-//   from its pages once, and held in memory until the end of the pass, as
-//   before streaming existed: about 12 bytes a row to find a row's entry, 8
-//   more in a unique index to count keys, and the entries.
-// Nothing above this class sees which way an index is held.
+//   from its pages once, and held in memory until apply(), as before
+//   streaming existed: about 12 bytes a row to find a row's entry, 8 more in
+//   a unique index to count keys, and the entries.
+// - Filled (an index found empty when first asked, as in a table being
+//   loaded): the new rows' entries are appended in memory and a unique
+//   index's keys hashed, as cheap as an insert can be; apply() sorts and
+//   writes them as a new tree. Once the pending memory passes the bound, or
+//   a row's entry is to change or go, the entries are written as they are
+//   and the index is streamed from then on.
+// apply() writes everything and forgets all three: the next question starts
+// over from the pages. Nothing above this class sees which way an index is
+// held.
 #pragma once
 
 #include <cstdint>
@@ -40,14 +51,14 @@
 
 namespace vantrel::jet {
 
-class UpdateIndexes {
+class TableIndexes {
 public:
     using Key = std::vector<uint8_t>;  // an entry without its row pointer
 
     // maxPendingBytes: the memory the pending changes of the streamed indexes
     // together may take (IndexDelta::bytes()) before bound() writes them
     // early. Each early write rewrites the index, so not much less.
-    UpdateIndexes(PageFile& file, const TableDefData& t, size_t maxPendingBytes = size_t(40) << 20);
+    TableIndexes(PageFile& file, const TableDefData& t, size_t maxPendingBytes = size_t(40) << 20);
 
     // The shape of real index `real` (read from the definition, no pages).
     const std::vector<KeyColumn>& columns(size_t real);
@@ -68,7 +79,14 @@ public:
     // from its current values (nullopt when that is not possible); it is
     // checked against the index before it is relied on.
     void change(size_t real, RowPointer row, const std::optional<Key>& now, const Key& key);
-    // Writes every index that changed back to its pages.
+    // A new row, not in the index yet, gets `key` (an index that ignores
+    // Nulls leaves an all-Null key out).
+    void gain(size_t real, RowPointer row, const Key& key);
+    // The row leaves the index; `now` as for change(). FormatError when the
+    // index lacks a row it should hold.
+    void lose(size_t real, RowPointer row, const std::optional<Key>& now);
+    // Writes every index that changed back to its pages; the indexes are
+    // then read afresh.
     void apply();
     // Writes the pending changes of the streamed indexes when they take more
     // than maxPendingBytes (between rows: a failure here is not a statement's).
@@ -95,14 +113,28 @@ private:
             size_t operator()(const Key& v) const;
         };
         std::unordered_map<Key, int, ByteHash> keyDelta;
-        // The entry holding the row, or SIZE_MAX.
+        struct Fill;
+        std::shared_ptr<Fill> fill;  // while filled
+        // An index that was empty when first asked: no key above the
+        // greatest one given to it since can be held (saves unique checks of
+        // a table loaded in key order a seek each).
+        bool startedEmpty = false;
+        Key greatest;
+        void gave(const Key& key);
+        // The entry holding the row, or SIZE_MAX (a lost entry's length is 0).
         size_t entryOf(uint64_t row) const;
         int count(const Key& key) const;
     };
     State& state(size_t real);
     const State& loadedState(size_t real) const;
     void readWhole(size_t real, State& s);  // the fallback: writes the delta, then reads the index
+    // Streamed: whether `now` is the row's entry (absent when all Null in an
+    // index that ignores Nulls), so that it may be named as the old key.
+    bool verified(size_t real, State& s, RowPointer row, const std::optional<Key>& now, bool& wasIn);
     size_t pendingBytes() const;
+    // Filled: writes the entries as the index's tree; streamed from then on
+    // unless `streamOn` is false (the end of the work).
+    void endFill(size_t real, State& s, bool streamOn = true);
 
     const size_t maxPendingBytes_;
 
