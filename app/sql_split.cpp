@@ -33,6 +33,19 @@ int SqlReader::get() {
     return static_cast<unsigned char>(c);
 }
 
+void SqlReader::copyPlain(std::string& out) {
+    // Up to the next character the cutting looks at: a quote, a bracket, a
+    // parenthesis, a semicolon or the end of a line.
+    size_t to = pos_;
+    while (to < end_) {
+        const char ch = buf_[to];
+        if (ch == '\'' || ch == '"' || ch == '[' || ch == '#' || ch == '(' || ch == ')' || ch == ';' || ch == '\n') break;
+        ++to;
+    }
+    out.append(buf_.data() + pos_, buf_.data() + to);
+    pos_ = to;
+}
+
 void SqlReader::copyQuoted(char close, std::string& out) {
     const char* from = buf_.data() + pos_;
     const char* to = static_cast<const char*>(std::memchr(from, close, end_ - pos_));
@@ -70,6 +83,7 @@ bool SqlReader::next(SqlStatement& out) {
         if (c == ')' && depth > 0) --depth;
         if ((c == ';' || c == '\n') && depth == 0) break;
         out.text += char(c);
+        if (!quote) copyPlain(out.text);
         // Longer than any statement the engine takes: refused here, before
         // an unclosed parenthesis draws the rest of the input into memory.
         if (out.text.size() > maxLength_) throw tooLong(out.line);

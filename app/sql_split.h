@@ -32,6 +32,9 @@ private:
     // Copies the rest of a quoted piece up to (not including) `close`, or to
     // the end of what is read ahead.
     void copyQuoted(char close, std::string& out);
+    // Copies the characters that cannot end or open anything, up to the next
+    // one that may, or to the end of what is read ahead.
+    void copyPlain(std::string& out);
     std::streambuf& in_;
     std::vector<char> buf_ = std::vector<char>(size_t(64) << 10);  // read ahead of the statement being cut
     size_t pos_ = 0, end_ = 0;

@@ -20,7 +20,9 @@ Converted refuse(const char* why) {
 }
 
 void putLE(std::vector<uint8_t>& out, uint64_t v, size_t n) {
-    for (size_t i = 0; i < n; ++i) out.push_back(uint8_t(v >> (8 * i)));
+    const size_t at = out.size();
+    out.resize(at + n);
+    for (size_t i = 0; i < n; ++i) out[at + i] = uint8_t(v >> (8 * i));
 }
 
 bool textToNumber(const std::string& s, double& d) {
@@ -288,9 +290,11 @@ Converted convertForColumn(const ColumnDef& c, const Variant& v, bool jet3, uint
                 if (codePage != 1252 && codePage != 0 && !text.empty()) return refuse("type does not convert");
                 if (!encode1252(text, bytes)) return refuse("type does not convert");
             } else {
-                for (char16_t u : utf8ToUtf16(text)) {
-                    bytes.push_back(uint8_t(u));
-                    bytes.push_back(uint8_t(u >> 8));
+                const std::u16string units = utf8ToUtf16(text);
+                bytes.resize(2 * units.size());
+                for (size_t i = 0; i < units.size(); ++i) {
+                    bytes[2 * i] = uint8_t(units[i]);
+                    bytes[2 * i + 1] = uint8_t(units[i] >> 8);
                 }
             }
             if (c.type == kText) {
@@ -305,10 +309,10 @@ Converted convertForColumn(const ColumnDef& c, const Variant& v, bool jet3, uint
                         if (unit == 2) bytes.push_back(0);
                     }
                 }
-                r.value = Variant::text(text);
+                r.value = Variant::text(std::move(text));
                 r.stored = std::move(bytes);
             } else {
-                r.value = Variant::text(text);
+                r.value = Variant::text(std::move(text));
                 if (bytes.size() > kMemoInlineLimit) {
                     r.needsLongValue = true;
                     r.longData = std::move(bytes);
