@@ -47,7 +47,18 @@ std::vector<Token> tokenize(const std::string& s) {
             ++i;
         } else if (isWordStart(s, i)) {
             size_t j = i;
-            while (size_t n = nameCharLength(s, j, false)) j += n;
+            for (;;) {
+                // ASCII letters, digits and '_' continue a name; other ASCII ends it.
+                const unsigned char ch = static_cast<unsigned char>(j < s.size() ? s[j] : 0);
+                if (ch != 0 && ch < 0x80) {
+                    if (!(std::isalnum(ch) || ch == '_')) break;
+                    ++j;
+                } else if (size_t n = nameCharLength(s, j, false)) {
+                    j += n;
+                } else {
+                    break;
+                }
+            }
             out.push_back({Token::Type::Word, s.substr(i, j - i)});
             i = j;
         } else if (c == '0' && i + 1 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
@@ -114,11 +125,14 @@ std::vector<Token> tokenize(const std::string& s) {
     return out;
 }
 
+// Keywords are ASCII: only a-z need folding (a byte past ASCII never equals one).
+char upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
+
 bool iequals(const std::string& a, const char* b) {
     size_t n = std::strlen(b);
     if (a.size() != n) return false;
     for (size_t i = 0; i < n; ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
+        if (upper(a[i]) != upper(b[i])) return false;
     return true;
 }
 

@@ -42,9 +42,11 @@ constexpr std::array<std::string_view, 247> kReserved = {
 }  // namespace
 
 bool isReservedWord(const std::string& word) {
-    std::string upper(word);
-    for (auto& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return std::binary_search(kReserved.begin(), kReserved.end(), std::string_view(upper));
+    // Every reserved word is ASCII and at most 20 letters: fold only a-z.
+    char upper[24];
+    if (word.size() > 20) return false;
+    for (size_t i = 0; i < word.size(); ++i) upper[i] = word[i] >= 'a' && word[i] <= 'z' ? char(word[i] - 'a' + 'A') : word[i];
+    return std::binary_search(kReserved.begin(), kReserved.end(), std::string_view(upper, word.size()));
 }
 
 size_t reservedWordCount() { return kReserved.size(); }
