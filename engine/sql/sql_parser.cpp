@@ -112,13 +112,12 @@ std::vector<Token> tokenize(const std::string& s) {
             out.push_back({Token::Type::Date, s.substr(i + 1, j - i - 1)});
             i = j + 1;
         } else {
-            static const char* twoChar[] = {"<>", "<=", ">="};
-            std::string sym(1, char(c));
-            for (const char* t : twoChar)
-                if (s.compare(i, 2, t) == 0) sym = t;
             if (c == 0 || !std::strchr("=<>(),;-+*.&", c)) throw ParseError{};
-            out.push_back({Token::Type::Symbol, sym});
-            i += sym.size();
+            // Two-character symbols: <> <= >=.
+            const char after = i + 1 < s.size() ? s[i + 1] : 0;
+            const size_t len = (c == '<' && (after == '>' || after == '=')) || (c == '>' && after == '=') ? 2 : 1;
+            out.push_back({Token::Type::Symbol, s.substr(i, len)});
+            i += len;
         }
     }
     out.push_back({Token::Type::End, ""});
