@@ -102,7 +102,7 @@ std::string TableWriter::insert(std::vector<Variant> values, const std::vector<b
         }
         conv[i] = convertForColumn(c, values[i], l_.jet3, codePage);
         if (!conv[i].ok) return conv[i].refusal;
-        values[i] = conv[i].value;
+        values[i] = std::move(conv[i].value);
         if ((c.type == kText || c.type == kMemo) && values[i].str().empty() && !allowZeroLength[i]) return "AllowZeroLength";
         if ((c.flags & kColAutoLong) && c.type == kLong && given[i] && values[i].asInt() > int64_t(autoNumber))
             autoNumber = uint32_t(values[i].asInt());
@@ -159,7 +159,7 @@ std::string TableWriter::insert(std::vector<Variant> values, const std::vector<b
             setColumnBytes(parts, c, conv[i].stored);
         }
         try {
-            row = joinRow(l_, parts);
+            joinRow(l_, parts, row);
         } catch (const FormatError&) {
             row.clear();
         }
