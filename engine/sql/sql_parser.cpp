@@ -1,6 +1,7 @@
 #include "sql_parser.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -239,7 +240,11 @@ Variant parseNumber(const std::string& text, bool negative) {
             return Variant::decimal(mag, negative, uint8_t(scale));
         }
     }
-    double d = std::strtod(text.c_str(), nullptr);
+    // from_chars reads as strtod does in the C locale (whatever locale the
+    // program runs in); out of range it leaves the reading to strtod, which
+    // gives the infinity or the tiny value.
+    double d = 0;
+    if (std::from_chars(text.data(), text.data() + text.size(), d).ec != std::errc()) d = std::strtod(text.c_str(), nullptr);
     // Beyond a Double's range: Jet's Overflow, never an infinity stored.
     if (!std::isfinite(d)) throw err::overflow();
     return Variant::dbl(negative ? -d : d);
