@@ -11,7 +11,8 @@
 namespace vantrel::jet {
 
 std::string upperAscii(std::string s) {
-    for (auto& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+    for (auto& c : s)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
     return s;
 }
 

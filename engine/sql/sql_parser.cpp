@@ -44,7 +44,7 @@ std::vector<Token> tokenize(const std::string& s) {
     size_t i = 0;
     while (i < s.size()) {
         unsigned char c = s[i];
-        if (std::isspace(c)) {
+        if (c == ' ' || std::isspace(c)) {
             ++i;
         } else if (isWordStart(s, i)) {
             size_t j = i;
@@ -52,7 +52,7 @@ std::vector<Token> tokenize(const std::string& s) {
                 // ASCII letters, digits and '_' continue a name; other ASCII ends it.
                 const unsigned char ch = static_cast<unsigned char>(j < s.size() ? s[j] : 0);
                 if (ch != 0 && ch < 0x80) {
-                    if (!(std::isalnum(ch) || ch == '_')) break;
+                    if (!((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '_')) break;
                     ++j;
                 } else if (size_t n = nameCharLength(s, j, false)) {
                     j += n;
