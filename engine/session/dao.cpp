@@ -11,6 +11,7 @@
 #include "table_def.h"
 #include "table_scan.h"
 #include "session.h"
+#include "damage_guard.h"
 #include "value_decode.h"
 
 namespace vantrel {
@@ -108,16 +109,6 @@ void openOrThrow(const std::shared_ptr<Impl>& impl) {
 }  // namespace
 
 namespace {
-
-// Damage found below the object model surfaces as Jet's error 3049.
-template <class F>
-auto guarded(const std::string& path, F&& f) -> decltype(f()) {
-    try {
-        return f();
-    } catch (const FormatError& e) {
-        throw err::damaged(path, e.what());
-    }
-}
 
 bool sameName(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {

@@ -2,26 +2,13 @@
 
 #include <ctime>
 
+#include "damage_guard.h"
 #include "ddl_exec.h"
 #include "local_time.h"
 #include "sql_parser.h"
 #include "update_batch.h"
 
 namespace vantrel::jet {
-
-namespace {
-
-// Damage found below the session surfaces as Jet's error 3049.
-template <class F>
-auto guarded(const std::string& path, F&& f) -> decltype(f()) {
-    try {
-        return f();
-    } catch (const FormatError& e) {
-        throw err::damaged(path, e.what());
-    }
-}
-
-}  // namespace
 
 double oleNow() {
     std::time_t t = std::time(nullptr);
