@@ -323,7 +323,8 @@ void TableIndexes::apply() {
         const size_t real = index;  // clang's lambdas do not capture structured bindings
         // A row whose key became all Null leaves an index that ignores Nulls.
         std::vector<EntryView> sorted = s.entries.sorted();
-        std::erase_if(sorted, [&](EntryView e) { return e.size() == 0 || (s.ignoreNulls && allNull(real, keyOfEntry(e))); });
+        const bool ignoreNulls = s.ignoreNulls;
+        std::erase_if(sorted, [&](EntryView e) { return e.size() == 0 || (ignoreNulls && allNull(real, keyOfEntry(e))); });
         writeIndexTree(file_, l_, t_, real, s.tree, sorted);
         writeDistinctKeyCount(file_, l_, t_, real, sorted);
     }
