@@ -136,6 +136,8 @@ struct RowPointer {
     uint32_t page = 0;
     uint16_t row = 0;
     static RowPointer fromPacked(uint32_t v) { return {v >> 8, uint16_t(v & 0xFF)}; }
+    // The row as one number (page, then slot): for maps and sorting in memory.
+    uint64_t packed() const { return (uint64_t(page) << 8) | row; }
 };
 
 }  // namespace vantrel::jet

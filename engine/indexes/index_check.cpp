@@ -17,7 +17,6 @@
 namespace vantrel::jet {
 
 namespace {
-uint64_t packed(RowPointer p) { return (uint64_t(p.page) << 8) | p.row; }
 
 // Why the engine cannot form a key of this column's values.
 std::string keyGap(const KeyColumn& k, bool jet3) {
@@ -57,13 +56,13 @@ std::vector<std::string> checkIndexes(PageFile& file, const TableDefData& t, std
                 std::vector<uint8_t> k(key.data(), key.data() + key.size());
                 if (!previous.empty() && k < previous) problems.push_back(name + ": entries out of key order");
                 previous = k;
-                const size_t slot = rows.slot(packed(rp));
+                const size_t slot = rows.slot(rp.packed());
                 if (slot == LiveRows::npos) {
                     problems.push_back(name + ": entry for a row that does not exist (page " + std::to_string(rp.page) + ", row " + std::to_string(rp.row) + ")");
                     return;
                 }
                 if (seen[slot] < 255) ++seen[slot];
-                const std::vector<Variant>& rowValues = rows.values(packed(rp));
+                const std::vector<Variant>& rowValues = rows.values(rp.packed());
                 size_t at = 0;
                 for (size_t c = 0; c < cols.size(); ++c) {
                     const KeyColumn& kc = cols[c];

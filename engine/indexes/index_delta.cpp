@@ -16,7 +16,6 @@ namespace vantrel::jet {
 
 namespace {
 
-uint64_t packed(RowPointer p) { return (uint64_t(p.page) << 8) | p.row; }
 
 void appendEntry(std::vector<uint8_t>& out, const std::vector<uint8_t>& key, RowPointer row) {
     out.insert(out.end(), key.begin(), key.end());
@@ -351,8 +350,8 @@ bool IndexDelta::holds(const std::vector<uint8_t>& key, RowPointer self) {
             const Change& ch = changes_[c - 1];
             if (!ch.live) continue;
             const RowPointer rp = rowOf(arena_.data() + ch.at, ch.size);
-            if (!ch.gained) leaving.push_back(packed(rp));
-            else if (packed(rp) != packed(self)) return true;
+            if (!ch.gained) leaving.push_back(rp.packed());
+            else if (rp.packed() != self.packed()) return true;
         }
     return treeHolds(k, self, leaving);
 }
@@ -410,8 +409,8 @@ bool IndexDelta::treeHolds(View key, RowPointer self, const std::vector<uint64_t
             if (!entries.startsWith(i, kb, key.size())) return false;  // past the key
             if (entries.length(i) != key.size() + 4) continue;  // a longer key starting with this one
             const uint32_t tail = entries.last4(i);
-            const uint64_t row = packed({tail >> 8, uint16_t(tail & 0xFF)});
-            if (row != packed(self) && std::find(leaving.begin(), leaving.end(), row) == leaving.end()) return true;
+            const uint64_t row = RowPointer{tail >> 8, uint16_t(tail & 0xFF)}.packed();
+            if (row != self.packed() && std::find(leaving.begin(), leaving.end(), row) == leaving.end()) return true;
         }
         pg = pb.u32(l_.indexNextAt);
     }

@@ -54,7 +54,7 @@ void LiveRows::forEach(const std::function<void(uint64_t, size_t, const std::vec
     TableScan scan(file_, t_);
     while (scan.next()) {
         const RowPointer at = scan.where();
-        const uint64_t packed = (uint64_t(at.page) << 8) | at.row;
+        const uint64_t packed = at.packed();
         decode(scan.row().bytes);
         fn(packed, slot(packed), values_);
     }

@@ -10,7 +10,6 @@
 namespace vantrel::jet {
 
 namespace {
-uint64_t packed(RowPointer p) { return (uint64_t(p.page) << 8) | p.row; }
 TableIndexes::Key keyOfEntry(EntryView entry) { return {entry.begin(), entry.end() - 4}; }
 }  // namespace
 
@@ -145,7 +144,7 @@ void TableIndexes::readWhole(size_t real, State& s) {
     for (size_t i = 0; i < s.entries.size(); ++i) {
         const EntryView e = s.entries.at(i);
         RowPointer rp{Bytes(e.data(), e.size()).be24(e.size() - 4), e.back()};
-        s.byRow.emplace_back(packed(rp), uint32_t(i));
+        s.byRow.emplace_back(rp.packed(), uint32_t(i));
     }
     std::sort(s.byRow.begin(), s.byRow.end());
     for (size_t i = 1; i < s.byRow.size(); ++i)
@@ -183,7 +182,7 @@ size_t TableIndexes::pendingBytes() const {
 std::optional<TableIndexes::Key> TableIndexes::keyOf(size_t real, RowPointer row) {
     readWhole(real, state(real));
     const State& s = loadedState(real);
-    const size_t e = s.entryOf(packed(row));
+    const size_t e = s.entryOf(row.packed());
     if (e == SIZE_MAX) return std::nullopt;
     return keyOfEntry(s.entries.at(e));
 }
@@ -220,7 +219,7 @@ bool TableIndexes::holds(size_t real, const Key& key, RowPointer self) {
         return d.delta->holds(key, self);
     }
     const State& s = loadedState(real);
-    const size_t e = s.entryOf(packed(self));
+    const size_t e = s.entryOf(self.packed());
     if (e != SIZE_MAX && keyOfEntry(s.entries.at(e)) == key) return false;
     return s.count(key) > 0;
 }
@@ -250,13 +249,13 @@ void TableIndexes::change(size_t real, RowPointer row, const std::optional<Key>&
     std::vector<uint8_t> whole = key;
     auto ptr = entryRowPointer(row);
     whole.insert(whole.end(), ptr.begin(), ptr.end());
-    const size_t e = s.entryOf(packed(row));
+    const size_t e = s.entryOf(row.packed());
     if (e != SIZE_MAX) {
         if (s.unique) --s.keyDelta[keyOfEntry(s.entries.at(e))];
         s.entries.replace(e, whole);
     } else {
         // An index that ignores Nulls gains the row once it has a value.
-        s.gained[packed(row)] = s.entries.add(whole);
+        s.gained[row.packed()] = s.entries.add(whole);
     }
     if (s.unique) ++s.keyDelta[key];
     s.changed = true;
@@ -288,7 +287,7 @@ void TableIndexes::gain(size_t real, RowPointer row, const Key& key) {
         if (!(s.ignoreNulls && allNull(real, key))) s.delta->change(row, std::nullopt, key);
         return;
     }
-    if (s.entryOf(packed(row)) != SIZE_MAX) throw std::logic_error("a new row is already in an index");
+    if (s.entryOf(row.packed()) != SIZE_MAX) throw std::logic_error("a new row is already in an index");
     change(real, row, std::nullopt, key);
 }
 
@@ -303,7 +302,7 @@ void TableIndexes::lose(size_t real, RowPointer row, const std::optional<Key>& n
         }
         readWhole(real, s);
     }
-    const size_t e = s.entryOf(packed(row));
+    const size_t e = s.entryOf(row.packed());
     if (e == SIZE_MAX) {
         // Absent is right only for an all-Null key in an index that ignores Nulls.
         if (s.ignoreNulls && now && allNull(real, *now)) return;
@@ -311,7 +310,7 @@ void TableIndexes::lose(size_t real, RowPointer row, const std::optional<Key>& n
     }
     if (s.unique) --s.keyDelta[keyOfEntry(s.entries.at(e))];
     s.entries.refs[e] = {0, 0};  // apply() leaves it out
-    s.gained.erase(packed(row));
+    s.gained.erase(row.packed());
     s.changed = true;
 }
 
