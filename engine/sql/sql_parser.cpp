@@ -136,52 +136,7 @@ bool iequals(const std::string& a, const char* b) {
     return true;
 }
 
-// Up to nine ASCII digits at p (what %d reads there when no blank or sign
-// comes first); false when there are none or more.
-bool plainDigits(const char*& p, int& v) {
-    const char* q = p;
-    v = 0;
-    while (*q >= '0' && *q <= '9' && q - p < 10) v = v * 10 + (*q++ - '0');
-    if (q == p || q - p > 9) return false;
-    p = q;
-    return true;
-}
-
-// The common literal, #date# or #date time#, with plain numbers: read without
-// sscanf, to the same value the general reading below gives. nullopt: any
-// other form (which that reading handles).
-std::optional<double> plainDate(const std::string& text, bool& time, int& hh, int& mm, int& ss) {
-    const char* p = text.c_str();
-    int a, b, c;
-    if (!plainDigits(p, a)) return std::nullopt;
-    const char sep = *p;
-    if ((sep != '-' && sep != '/') || !plainDigits(++p, b) || *p != sep || !plainDigits(++p, c)) return std::nullopt;
-    if (*p != 0 && *p != ' ') return std::nullopt;
-    int y = a > 31 ? a : c, mo = a > 31 ? b : a, d = a > 31 ? c : b;
-    if (mo < 1 || mo > 12 || d < 1 || d > 31) return std::nullopt;  // refused by the general reading
-    while (*p == ' ') ++p;
-    time = *p != 0;
-    if (time) {
-        if (!plainDigits(p, hh) || *p != ':' || !plainDigits(++p, mm)) return std::nullopt;
-        if (*p == ':' && !plainDigits(++p, ss)) return std::nullopt;
-        if (*p != 0 && *p != ' ') return std::nullopt;
-        while (*p == ' ') ++p;
-        const std::string rest(p, std::min<size_t>(2, std::strlen(p)));
-        if (iequals(rest, "PM") && hh < 12) hh += 12;
-        if (iequals(rest, "AM") && hh == 12) hh = 0;
-    }
-    return oleDay(y, mo, d);
-}
-
 Variant parseDate(const std::string& text) {
-    {
-        bool time = false;
-        int hh = 0, mm = 0, ss = 0;
-        if (const std::optional<double> days = plainDate(text, time, hh, mm, ss)) {
-            const double frac = (hh * 3600.0 + mm * 60.0 + ss) / 86400.0;
-            return Variant::date(*days >= 0 ? *days + frac : *days - frac);
-        }
-    }
     int a = 0, b = 0, c = 0, hh = 0, mm = 0, ss = 0;
     char sep1 = 0, sep2 = 0;
     const char* p = text.c_str();
