@@ -20,7 +20,7 @@ void splitRow(const Layout& l, const TableDefData& t, Bytes row, RowParts& p) {
     size_t fixedEnd = row.size() - maskLen;
     size_t varCount = 0;
     if (p.hasVarTable) {
-        std::vector<uint32_t>& offs = p.offsets;
+        std::vector<uint32_t> offs;
         variableOffsets(l, row, maskLen, offs);
         varCount = offs.size() - 1;
         if (p.vars.size() < varCount) p.vars.resize(varCount);
@@ -55,9 +55,8 @@ void setColumnBytes(RowParts& p, const ColumnDef& c, const std::vector<uint8_t>&
 }
 
 std::vector<uint8_t> joinRow(const Layout& l, const RowParts& parts) {
-    RowParts copy = parts;
     std::vector<uint8_t> out;
-    joinRow(l, copy, out);
+    joinRow(l, parts, out);
     return out;
 }
 
@@ -69,7 +68,7 @@ std::optional<size_t> joinedSize(const Layout& l, const RowParts& p) {
     return n;
 }
 
-void joinRow(const Layout& l, RowParts& p, std::vector<uint8_t>& out) {
+void joinRow(const Layout& l, const RowParts& p, std::vector<uint8_t>& out) {
     out.clear();
     const size_t maskLen = (size_t(p.columnCount) + 7) / 8;
     if (l.jet3) {
@@ -80,24 +79,25 @@ void joinRow(const Layout& l, RowParts& p, std::vector<uint8_t>& out) {
         out.push_back(uint8_t(p.columnCount >> 8));
     }
     out.insert(out.end(), p.fixed.begin(), p.fixed.end());
-    std::vector<uint32_t>& offs = p.offsets;
-    offs.clear();
-    for (const auto& v : p.vars) {
-        offs.push_back(uint32_t(out.size()));
-        out.insert(out.end(), v.begin(), v.end());
-    }
+    const uint32_t varStart = uint32_t(out.size());
+    for (const auto& v : p.vars) out.insert(out.end(), v.begin(), v.end());
     const uint32_t eod = uint32_t(out.size());
+    // Where each variable entry starts, and the end of the data last.
+    std::vector<uint32_t> all;  // Jet3 only: its jump table and its check need them all
     if (p.hasVarTable) {
         if (l.jet3) {
             const size_t varCount = p.vars.size();
             if (varCount > 255) throw FormatError("too many variable columns for a Jet3 row");
+            for (uint32_t at = varStart; const auto& v : p.vars) {
+                all.push_back(at);
+                at += uint32_t(v.size());
+            }
+            all.push_back(eod);
             // The row's length decides how many jump entries it carries, and
             // the entries add to the length: settle both together.
             size_t base = out.size() + (varCount + 1) + 1 + maskLen;
             size_t jumps = 0;
             while ((base + jumps - 1) / 256 != jumps) jumps = (base + jumps - 1) / 256;
-            std::vector<uint32_t> all = offs;
-            all.push_back(eod);
             std::vector<uint8_t> jumpTable(jumps, 0xFF);
             for (size_t j = 0; j < jumps; ++j)
                 for (size_t i = 0; i < all.size(); ++i)
@@ -106,16 +106,19 @@ void joinRow(const Layout& l, RowParts& p, std::vector<uint8_t>& out) {
                         break;
                     }
             out.push_back(uint8_t(eod & 0xFF));
-            for (size_t i = varCount; i-- > 0;) out.push_back(uint8_t(offs[i] & 0xFF));
+            for (size_t i = varCount; i-- > 0;) out.push_back(uint8_t(all[i] & 0xFF));
             for (size_t j = jumps; j-- > 0;) out.push_back(jumpTable[j]);
             out.push_back(uint8_t(varCount));
         } else {
             if (eod > 0xFFFF) throw FormatError("row too long");
             out.push_back(uint8_t(eod));
             out.push_back(uint8_t(eod >> 8));
-            for (size_t i = offs.size(); i-- > 0;) {
-                out.push_back(uint8_t(offs[i]));
-                out.push_back(uint8_t(offs[i] >> 8));
+            // Offsets last to first: each entry starts where the next one's data begins less its own size.
+            uint32_t at = eod;
+            for (size_t i = p.vars.size(); i-- > 0;) {
+                at -= uint32_t(p.vars[i].size());
+                out.push_back(uint8_t(at));
+                out.push_back(uint8_t(at >> 8));
             }
             out.push_back(uint8_t(p.vars.size()));
             out.push_back(uint8_t(p.vars.size() >> 8));
@@ -130,9 +133,7 @@ void joinRow(const Layout& l, RowParts& p, std::vector<uint8_t>& out) {
         // it says what was meant.
         std::vector<uint32_t> back;
         variableOffsets(l, Bytes(out.data(), out.size()), maskLen, back);
-        std::vector<uint32_t> want = offs;
-        want.push_back(eod);
-        if (back != want) throw FormatError("the Jet3 offset table cannot express this row");
+        if (back != all) throw FormatError("the Jet3 offset table cannot express this row");
     }
 }
 

@@ -19,7 +19,6 @@ struct RowParts {
     std::vector<std::vector<uint8_t>> vars;   // variable-width entries by index
     bool hasVarTable = false;
     std::vector<uint8_t> nullMask;            // one bit per column number, 1 = has a value
-    std::vector<uint32_t> offsets;            // working storage of splitRow/joinRow, kept for reuse
 };
 
 RowParts splitRow(const Layout& l, const TableDefData& t, Bytes row);
@@ -30,8 +29,8 @@ void splitRow(const Layout& l, const TableDefData& t, Bytes row, RowParts& into)
 // The stored form. FormatError when the pieces cannot be stored (a Jet3 row
 // whose offsets the jump table cannot express, a row over the size limit).
 std::vector<uint8_t> joinRow(const Layout& l, const RowParts& parts);
-// The same into `out` (replaced), reusing its storage and the parts' working storage.
-void joinRow(const Layout& l, RowParts& parts, std::vector<uint8_t>& out);
+// The same into `out` (replaced), reusing its storage.
+void joinRow(const Layout& l, const RowParts& parts, std::vector<uint8_t>& out);
 
 // The length joinRow would give, without building the row: Jet4 rows only
 // (nullopt for Jet3, whose jump table only a build settles).
