@@ -117,11 +117,47 @@ private:
     bool whole_ = false;          // cracked_ holds every column (else only the conditions')
     bool changed_ = false;
     bool split_ = false;          // parts_ holds the row
-    RowParts parts_, backup_;     // the row's pieces, and as they were before the statement at work
+    RowParts parts_;              // the row's pieces
+    // What a statement may change of the pieces, as they were before it:
+    // put back when the row it makes cannot be stored.
+    struct Undo {
+        uint16_t columnCount = 0;
+        std::vector<uint8_t> fixed, nullMask;
+        size_t varCount = 0;
+        std::vector<std::pair<size_t, std::vector<uint8_t>>> vars;  // the targets' entries: the first `saved`
+        size_t saved = 0;
+        void save(const RowParts& p, const TableDefData& t, const std::vector<int>& targets);
+        void restore(RowParts& p);
+    } undo_;
     std::vector<uint8_t> owned_, joined_;  // the stored form, built once a row; a Jet3 trial build
     std::vector<Variant> values_;
     std::vector<bool> decoded_;
 };
+
+void Pass::Undo::save(const RowParts& p, const TableDefData& t, const std::vector<int>& targets) {
+    columnCount = p.columnCount;
+    fixed = p.fixed;
+    nullMask = p.nullMask;
+    varCount = p.vars.size();
+    size_t n = 0;
+    for (int target : targets) {
+        const ColumnDef& c = t.columns[size_t(target)];
+        if (c.fixed() || c.varIndex >= p.vars.size()) continue;
+        if (vars.size() <= n) vars.emplace_back();
+        vars[n].first = c.varIndex;
+        vars[n].second = p.vars[c.varIndex];  // reuses the storage of an earlier row
+        ++n;
+    }
+    saved = n;
+}
+
+void Pass::Undo::restore(RowParts& p) {
+    p.columnCount = columnCount;
+    p.fixed = fixed;
+    p.nullMask = nullMask;
+    p.vars.resize(varCount);
+    for (size_t i = 0; i < saved; ++i) p.vars[vars[i].first].swap(vars[i].second);
+}
 
 std::vector<UpdateReport> Pass::run() {
     std::vector<UpdateReport> reports(plans_.size());
@@ -275,7 +311,7 @@ void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
         splitRow(l_, t_, view_, parts_);
         split_ = true;
     }
-    backup_ = parts_;
+    undo_.save(parts_, t_, targets);
     for (size_t a = 0; a < targets.size(); ++a) {
         const ColumnDef& c = t_.columns[size_t(targets[a])];
         if (newValues[a].value.isNull()) {
@@ -298,7 +334,7 @@ void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
         }
     }
     if (!fits) {
-        parts_ = backup_;
+        undo_.restore(parts_);
         ++report.refused["row too long"];
         return;
     }
