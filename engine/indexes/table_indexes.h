@@ -13,7 +13,10 @@
 //   names the row's old key as the caller computed it from the row's values,
 //   and the old entry is sought first: only a key found in the index (or,
 //   for an all-Null key in an index that ignores Nulls, found absent) is
-//   used. A new row's entry (gain()) is simply added.
+//   used. A settled old key is not sought (see settled()): the merge of
+//   apply() finds every entry it removes or fails, so a disagreement is
+//   refused there rather than written. A new row's entry (gain()) is simply
+//   added.
 //   When the pending changes of all streamed indexes pass `maxPendingBytes`,
 //   bound() writes them to the pages at once (the work goes on over the
 //   changed tree: holds() and the seeks read it as written).
@@ -99,6 +102,7 @@ private:
     struct State {
         std::vector<KeyColumn> cols;
         bool unique = false, ignoreNulls = false, loaded = false, changed = false;
+        bool textual = false;  // some column's key is not settled by its value alone
         std::unique_ptr<IndexDelta> delta;  // while streamed
         IndexTree tree;
         EntryArena entries;  // a changed entry is appended; its old bytes stay where they were
@@ -128,6 +132,12 @@ private:
     State& state(size_t real);
     const State& loadedState(size_t real) const;
     void readWhole(size_t real, State& s);  // the fallback: writes the delta, then reads the index
+    // Whether every segment of the key is Null or of a kind whose bytes
+    // follow from the value alone (numbers, dates, Yes/No, GUIDs, binary):
+    // such a key is the one Access stores. Text keys depend on a sort order
+    // whose tables this engine may know imperfectly, so they are checked.
+    bool settled(size_t real, const Key& key);
+    static bool settledKind(uint8_t type);
     // Streamed: whether `now` is the row's entry (absent when all Null in an
     // index that ignores Nulls), so that it may be named as the old key.
     bool verified(size_t real, State& s, RowPointer row, const std::optional<Key>& now, bool& wasIn);
