@@ -7,6 +7,7 @@
 #include <functional>
 #include <stdexcept>
 
+#include "index_page_entries.h"
 #include "index_tree_builder.h"
 #include "index_walk.h"
 #include "index_write.h"
@@ -38,102 +39,10 @@ RowPointer rowOf(const uint8_t* entry, size_t size) {
     return {uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2], p[3]};
 }
 
-// Whole entries compared as unsigned bytes, as the index orders them.
-int compareBytes(const uint8_t* a, size_t an, const uint8_t* b, size_t bn) {
-    const int c = std::memcmp(a, b, std::min(an, bn));
-    if (c != 0) return c;
-    return an < bn ? -1 : an > bn ? 1 : 0;
-}
-
 uint32_t childOf(const std::vector<uint8_t>& nodeEntry) {
     const size_t n = nodeEntry.size();
     return uint32_t(nodeEntry[n - 4]) << 24 | uint32_t(nodeEntry[n - 3]) << 16 | uint32_t(nodeEntry[n - 2]) << 8 | nodeEntry[n - 1];
 }
-
-// One index page's entries, located but not copied: where each ends (read
-// from the page's mask, as indexPageEntries reads it) and the bytes every
-// entry after the first shares with it. Entries compare in place, so a seek
-// binary-searches a page instead of reading every entry of it.
-class PageEntries {
-public:
-    // Where each entry of an index page ends, from the page's mask.
-    static void parse(const Layout& l, Bytes page, std::vector<uint32_t>& ends) {
-        ends.clear();
-        const size_t first = l.indexFirstEntryAt;
-        size_t start = first;
-        const size_t maskBytes = l.indexFirstEntryAt - l.indexMaskAt;
-        if (page.size() < l.indexFirstEntryAt) throw FormatError("index page too short");
-        const uint8_t* mask = page.data() + l.indexMaskAt;
-        for (size_t i = 0; i < maskBytes; ++i) {
-            if (i % 8 == 0 && i + 8 <= maskBytes) {
-                uint64_t word;
-                std::memcpy(&word, mask + i, 8);
-                if (word == 0) {  // most of a page's mask is empty
-                    i += 7;
-                    continue;
-                }
-            }
-            uint8_t b = mask[i];
-            while (b) {
-                // A set bit marks where the entry before it ends.
-                const size_t end = first + i * 8 + size_t(std::countr_zero(b));
-                b &= uint8_t(b - 1);
-                if (end <= start || end > page.size()) throw FormatError("index entry bounds out of order");
-                ends.push_back(uint32_t(end));
-                start = end;
-            }
-        }
-        if (ends.size() > 1 && ends[0] - first < indexPagePrefixLength(l, page)) throw FormatError("index prefix longer than the first entry");
-    }
-
-    PageEntries(const Layout& l, Bytes page, const std::vector<uint32_t>& ends)
-        : base_(page.data()), first_(l.indexFirstEntryAt), prefixLen_(indexPagePrefixLength(l, page)), ends_(ends) {}
-    size_t size() const { return ends_.size(); }
-    size_t length(size_t i) const { return shared(i) + ends_[i] - startOf(i); }
-    void appendTo(size_t i, std::vector<uint8_t>& out) const {
-        const size_t pre = shared(i);
-        out.insert(out.end(), base_ + first_, base_ + first_ + pre);
-        out.insert(out.end(), base_ + startOf(i), base_ + ends_[i]);
-    }
-    uint8_t at(size_t i, size_t pos) const {
-        return pos < shared(i) ? base_[first_ + pos] : base_[startOf(i) + pos - shared(i)];
-    }
-    // Entry i without its last `drop` bytes against k, as unsigned bytes.
-    int compare(size_t i, const uint8_t* k, size_t kn, size_t drop = 0) const {
-        size_t n = length(i);
-        if (n < drop) throw FormatError("index entry too short");
-        n -= drop;
-        const size_t pre = std::min(shared(i), n);
-        const size_t m = std::min(pre, kn);
-        if (m > 0)
-            if (const int c = std::memcmp(base_ + first_, k, m); c != 0) return c;
-        if (kn <= pre) return n > kn ? 1 : 0;
-        return compareBytes(base_ + startOf(i), n - pre, k + pre, kn - pre);
-    }
-    // The first entry (without its last `drop` bytes) not below k; size() when none.
-    size_t lowerBound(const uint8_t* k, size_t kn, size_t drop = 0) const {
-        size_t lo = 0, hi = size();
-        while (lo < hi) {
-            const size_t mid = lo + (hi - lo) / 2;
-            if (compare(mid, k, kn, drop) < 0) lo = mid + 1;
-            else hi = mid;
-        }
-        return lo;
-    }
-    bool startsWith(size_t i, const uint8_t* k, size_t kn) const { return length(i) >= kn && compare(i, k, kn, length(i) - kn) == 0; }
-    uint32_t last4(size_t i) const {
-        const size_t n = length(i);
-        if (n < 4) throw FormatError("index entry too short");
-        return uint32_t(at(i, n - 4)) << 24 | uint32_t(at(i, n - 3)) << 16 | uint32_t(at(i, n - 2)) << 8 | at(i, n - 1);
-    }
-
-private:
-    size_t shared(size_t i) const { return i ? prefixLen_ : 0; }
-    size_t startOf(size_t i) const { return i ? ends_[i - 1] : first_; }
-    const uint8_t* base_;
-    size_t first_, prefixLen_;
-    const std::vector<uint32_t>& ends_;
-};
 
 // The pages of an old tree: its node pages, and its leaves in key order.
 struct OldPages {
@@ -211,8 +120,8 @@ private:
             if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
             const uint32_t want = next_ < leaves_.size() ? leaves_[next_] : 0;
             if (pb.u32(l_.indexNextAt) != want) throw FormatError("index leaf chain disagrees with the tree");
-            PageEntries::parse(l_, pb, ends_);
-            const PageEntries entries(l_, pb, ends_);
+            IndexPageEntries::parse(l_, pb, ends_);
+            const IndexPageEntries entries(l_, pb, ends_);
             Leaf& leaf = read_.emplace_back();
             leaf.at.reserve(entries.size());
             for (size_t i = 0; i < entries.size(); ++i) {
@@ -337,7 +246,7 @@ const std::vector<uint32_t>& IndexDelta::endsOf(uint32_t page, Bytes bytes) {
         parsed_.clear();
         parsedBytes_ = 0;
     }
-    PageEntries::parse(l_, bytes, scratchEnds_);
+    IndexPageEntries::parse(l_, bytes, scratchEnds_);
     parsedBytes_ += scratchEnds_.size() * 4 + 64;
     return parsed_.emplace(page, scratchEnds_).first->second;
 }
@@ -366,7 +275,7 @@ uint32_t IndexDelta::firstLeaf(View key) {
         Bytes pb(p->data(), p->size());
         if (pb.u8(0) == kPageIndexLeaf) return pg;
         if (pb.u8(0) != kPageIndexNode) throw FormatError("page " + std::to_string(pg) + " is not an index page");
-        const PageEntries entries(l_, pb, endsOf(pg, pb));
+        const IndexPageEntries entries(l_, pb, endsOf(pg, pb));
         uint32_t child = 0;
         if (const size_t i = entries.lowerBound(key.data(), key.size(), 4); i < entries.size()) {
             if (entries.length(i) < 8) throw FormatError("index node entry too short");
@@ -387,7 +296,7 @@ bool IndexDelta::hasEntry(const std::vector<uint8_t>& key, RowPointer row) {
         PageRef p = file_.page(pg);
         Bytes pb(p->data(), p->size());
         if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
-        const PageEntries entries(l_, pb, endsOf(pg, pb));
+        const IndexPageEntries entries(l_, pb, endsOf(pg, pb));
         // The first entry not below the one sought is it, or it is not there.
         if (const size_t i = entries.lowerBound(w.data(), w.size()); i < entries.size()) return entries.compare(i, w.data(), w.size()) == 0;
         pg = pb.u32(l_.indexNextAt);
@@ -404,7 +313,7 @@ bool IndexDelta::treeHolds(View key, RowPointer self, const std::vector<uint64_t
         PageRef p = file_.page(pg);
         Bytes pb(p->data(), p->size());
         if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
-        const PageEntries entries(l_, pb, endsOf(pg, pb));
+        const IndexPageEntries entries(l_, pb, endsOf(pg, pb));
         for (size_t i = entries.lowerBound(kb, key.size()); i < entries.size(); ++i) {
             if (!entries.startsWith(i, kb, key.size())) return false;  // past the key
             if (entries.length(i) != key.size() + 4) continue;  // a longer key starting with this one

@@ -4,10 +4,6 @@
 
 namespace vantrel::jet {
 
-size_t indexPagePrefixLength(const Layout& l, Bytes page) {
-    return l.jet3 ? page.u8(l.indexPrefixLenAt) : page.u16(l.indexPrefixLenAt);
-}
-
 std::vector<IndexEntry> indexPageEntries(const Layout& l, Bytes page) {
     std::vector<IndexEntry> out;
     const size_t prefixLen = indexPagePrefixLength(l, page);
@@ -35,10 +31,10 @@ std::vector<IndexEntry> indexPageEntries(const Layout& l, Bytes page) {
     return out;
 }
 
-void walkIndex(PageFile& file, const Layout& l, uint32_t root,
-               const std::function<void(Bytes key, RowPointer row)>& fn) {
+void walkIndexEntries(PageFile& file, const Layout& l, uint32_t root, const std::function<void(Bytes entry)>& fn) {
     // Down the left edge to the first leaf.
     uint32_t pg = root;
+    std::vector<uint32_t> ends;
     for (int depth = 0;; ++depth) {
         if (depth > 32) throw FormatError("index tree too deep");
         PageRef p = file.page(pg);
@@ -46,31 +42,41 @@ void walkIndex(PageFile& file, const Layout& l, uint32_t root,
         uint8_t type = pb.u8(0);
         if (type == kPageIndexLeaf) break;
         if (type != kPageIndexNode) throw FormatError("page " + std::to_string(pg) + " is not an index page");
-        auto entries = indexPageEntries(l, pb);
-        if (entries.empty()) {
+        IndexPageEntries::parse(l, pb, ends);
+        if (ends.empty()) {
             // All children may hang off the tail pointer.
             pg = pb.u32(l.indexTailAt);
             if (pg == 0) return;
             continue;
         }
-        const auto& e = entries.front().bytes;
-        if (e.size() < 8) throw FormatError("index node entry too short");
-        pg = Bytes(e.data(), e.size()).be32(e.size() - 4);
+        const IndexPageEntries entries(l, pb, ends);
+        if (entries.length(0) < 8) throw FormatError("index node entry too short");
+        pg = entries.last4(0);
     }
     std::unordered_set<uint32_t> seen;
+    std::vector<uint8_t> entry;
     while (pg != 0) {
         if (!seen.insert(pg).second) throw FormatError("index leaf pages form a cycle");
         PageRef p = file.page(pg);
         Bytes pb(p->data(), p->size());
         if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
-        for (const auto& e : indexPageEntries(l, pb)) {
-            if (e.bytes.size() < 4) throw FormatError("index entry too short");
-            Bytes eb(e.bytes.data(), e.bytes.size());
-            RowPointer rp{eb.be24(e.bytes.size() - 4), eb.u8(e.bytes.size() - 1)};
-            fn(eb.sub(0, e.bytes.size() - 4), rp);
+        IndexPageEntries::parse(l, pb, ends);
+        const IndexPageEntries entries(l, pb, ends);
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (entries.length(i) < 4) throw FormatError("index entry too short");
+            entry.clear();
+            entries.appendTo(i, entry);
+            fn(Bytes(entry.data(), entry.size()));
         }
         pg = pb.u32(l.indexNextAt);
     }
+}
+
+void walkIndex(PageFile& file, const Layout& l, uint32_t root,
+               const std::function<void(Bytes key, RowPointer row)>& fn) {
+    walkIndexEntries(file, l, root, [&](Bytes e) {
+        fn(e.sub(0, e.size() - 4), RowPointer{e.be24(e.size() - 4), e.u8(e.size() - 1)});
+    });
 }
 
 }  // namespace vantrel::jet

@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "index_page_entries.h"
 #include "layout.h"
 #include "page_file.h"
 
@@ -15,10 +16,6 @@ struct IndexEntry {
     std::vector<uint8_t> bytes;  // the whole entry, prefix restored
 };
 
-// How many leading bytes every entry after the first shares with the first:
-// one byte in Jet3 (the byte after it is set on node pages), two in Jet4.
-size_t indexPagePrefixLength(const Layout& l, Bytes page);
-
 // The entries of one index page (node or leaf), in order.
 std::vector<IndexEntry> indexPageEntries(const Layout& l, Bytes page);
 
@@ -26,5 +23,7 @@ std::vector<IndexEntry> indexPageEntries(const Layout& l, Bytes page);
 // order. FormatError on damage (cycles, wrong page types, cut entries).
 void walkIndex(PageFile& file, const Layout& l, uint32_t root,
                const std::function<void(Bytes key, RowPointer row)>& fn);
+// The same with each whole entry (key and the four bytes of its row pointer).
+void walkIndexEntries(PageFile& file, const Layout& l, uint32_t root, const std::function<void(Bytes entry)>& fn);
 
 }  // namespace vantrel::jet

@@ -51,13 +51,7 @@ IndexTree loadIndexTree(PageFile& file, const Layout& l, uint32_t root) {
     }
     // The leaf chain must visit the same leaves in the same order.
     std::vector<uint32_t> chain;
-    std::vector<uint8_t> whole;
-    walkIndex(file, l, root, [&](Bytes key, RowPointer rp) {
-        whole.assign(key.data(), key.data() + key.size());
-        auto ptr = entryRowPointer(rp);
-        whole.insert(whole.end(), ptr.begin(), ptr.end());
-        tree.entries.add(whole);
-    });
+    walkIndexEntries(file, l, root, [&](Bytes entry) { tree.entries.add(EntryView(entry.data(), entry.size())); });
     if (!leavesByTree.empty()) {
         uint32_t pg = leavesByTree.front();
         std::set<uint32_t> guard;
