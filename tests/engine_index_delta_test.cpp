@@ -359,19 +359,43 @@ TEST_F(IndexDeltaBuilt, ChangesThatCancelLeaveTheIndexAlone) {
     const size_t real = indexOnColumn(f, "M", "N");
     const Entries start = walkEntries(f, l, t.realIndexes[real].rootPage);
     const std::string e = *std::next(start.begin(), 100);
+    const std::vector<uint8_t> k = bytesOf(keyOf(e)), other{0x7F, 1, 2};
     jet::IndexDelta d(f, l, t, real);
-    d.change(rowOf(e), bytesOf(keyOf(e)), bytesOf(keyOf(e)));  // the same key: no change
+    d.change(rowOf(e), k, k);  // the same key: no change
     EXPECT_TRUE(d.empty());
-    d.change(rowOf(e), bytesOf(keyOf(e)), std::vector<uint8_t>{0x7F, 1, 2});
-    EXPECT_EQ(d.size(), 2u);
-    d.change(rowOf(e), std::vector<uint8_t>{0x7F, 1, 2}, bytesOf(keyOf(e)));
-    EXPECT_TRUE(d.empty());
-    d.change(rowOf(e), bytesOf(keyOf(e)), std::nullopt);
-    EXPECT_THROW(d.change(rowOf(e), bytesOf(keyOf(e)), std::nullopt), std::logic_error);
-    d.change(rowOf(e), std::nullopt, bytesOf(keyOf(e)));
-    EXPECT_TRUE(d.empty());
+    d.change(rowOf(e), k, other);
+    EXPECT_FALSE(d.hasEntry(k, rowOf(e)));
+    EXPECT_TRUE(d.hasEntry(other, rowOf(e)));
+    d.change(rowOf(e), other, k);  // back again: a lookup sees the two cancel
+    EXPECT_TRUE(d.hasEntry(k, rowOf(e)));
+    EXPECT_FALSE(d.hasEntry(other, rowOf(e)));
+    // Cancelling with no lookup between: apply() folds them.
+    d.change(rowOf(e), k, std::nullopt);
+    d.change(rowOf(e), std::nullopt, k);
+    d.change(rowOf(e), k, other);
+    d.change(rowOf(e), other, k);
     d.apply();  // nothing to write
+    EXPECT_TRUE(d.empty());
     EXPECT_FALSE(f.changed());
+}
+
+TEST_F(IndexDeltaBuilt, AnEntryLostTwiceIsACallersMistake) {
+    for (const bool lookup : {false, true}) {
+        SCOPED_TRACE(lookup);
+        jet::PageFile f = openFile(db_);
+        const jet::Layout l = jet::Layout::forFormat(f.jet3());
+        const jet::TableDefData t = tableNamed(f, "M");
+        const size_t real = indexOnColumn(f, "M", "N");
+        const std::string e = *std::next(walkEntries(f, l, t.realIndexes[real].rootPage).begin(), 50);
+        jet::IndexDelta d(f, l, t, real);
+        d.change(rowOf(e), bytesOf(keyOf(e)), std::nullopt);
+        if (lookup) EXPECT_FALSE(d.hasEntry(bytesOf(keyOf(e)), rowOf(e)));
+        d.change(rowOf(e), bytesOf(keyOf(e)), std::nullopt);
+        // Found at the next lookup, or else before apply() writes anything.
+        if (lookup) EXPECT_THROW(d.hasEntry(bytesOf(keyOf(e)), rowOf(e)), std::logic_error);
+        else EXPECT_THROW(d.apply(), std::logic_error);
+        EXPECT_FALSE(f.changed());
+    }
 }
 
 // A change the index contradicts is a damaged index (or a caller's

@@ -177,14 +177,16 @@ void IndexDelta::grow() {
     const size_t n = std::max<size_t>(64, byWhole_.size() * 2);
     byWhole_.assign(n, 0);
     byKey_.assign(n, 0);
-    for (size_t i = 0; i < changes_.size(); ++i) {
+    for (size_t i = 0; i < indexed_; ++i) {
+        if (changes_[i].folded) continue;
         size_t slot = hashOf(whole(changes_[i])) & (n - 1);
         while (byWhole_[slot]) slot = (slot + 1) & (n - 1);
         byWhole_[slot] = uint32_t(i + 1);
         changes_[i].nextSameKey = 0;
     }
-    // Chains by key, rebuilt newest first as note() builds them.
-    for (size_t i = 0; i < changes_.size(); ++i) {
+    // Chains by key, rebuilt newest first as catchUp() builds them.
+    for (size_t i = 0; i < indexed_; ++i) {
+        if (changes_[i].folded) continue;
         uint32_t& head = byKey_[slotOfKey(keyOf(changes_[i]))];
         changes_[i].nextSameKey = head;
         head = uint32_t(i + 1);
@@ -192,38 +194,38 @@ void IndexDelta::grow() {
 }
 
 void IndexDelta::note(View w, bool gained) {
-    const size_t cost = w.size() + kBytesPerChange;
-    if (const size_t found = findWhole(w); found != SIZE_MAX) {
-        Change& c = changes_[found];
-        if (c.live) {
-            if (c.gained == gained) throw std::logic_error(gained ? "an index entry gained twice" : "an index entry lost twice");
-            c.live = false;  // gained and lost again, or the other way round
-            --live_;
-            bytes_ -= cost;
-        } else {
-            c.live = true;
-            c.gained = gained;
-            ++live_;
-            bytes_ += cost;
-        }
-        return;
-    }
     if (w.size() < 4 || arena_.size() + w.size() > UINT32_MAX || changes_.size() + 1 >= UINT32_MAX / 2)
         throw std::logic_error("an index change out of bounds");
-    if ((changes_.size() + 1) * 2 > byWhole_.size()) grow();
-    Change c{uint32_t(arena_.size()), uint32_t(w.size()), 0, gained, true};
+    changes_.push_back(Change{uint32_t(arena_.size()), uint32_t(w.size()), 0, gained, true, false});
     arena_.insert(arena_.end(), w.begin(), w.end());
-    changes_.push_back(c);
-    const uint32_t id = uint32_t(changes_.size());
-    const size_t mask = byWhole_.size() - 1;
-    size_t slot = hashOf(w) & mask;
-    while (byWhole_[slot]) slot = (slot + 1) & mask;
-    byWhole_[slot] = id;
-    uint32_t& head = byKey_[slotOfKey(keyOf(changes_.back()))];
-    changes_.back().nextSameKey = head;
-    head = id;
-    ++live_;
-    bytes_ += cost;
+    bytes_ += w.size() + kBytesPerChange;
+}
+
+void IndexDelta::catchUp() {
+    for (; indexed_ < changes_.size(); ++indexed_) {
+        const size_t i = indexed_;
+        if (const size_t found = findWhole(whole(changes_[i])); found != SIZE_MAX) {
+            // The entry was named before: the older change takes this one in.
+            Change& c = changes_[found];
+            const bool gained = changes_[i].gained;
+            if (c.live && c.gained == gained) throw std::logic_error(gained ? "an index entry gained twice" : "an index entry lost twice");
+            c.live = !c.live;  // gained and lost again (or the other way round), or named once more
+            c.gained = gained;
+            changes_[i].live = false;
+            changes_[i].folded = true;
+            continue;
+        }
+        if ((tabled_ + 1) * 2 > byWhole_.size()) grow();
+        const uint32_t id = uint32_t(i + 1);
+        const size_t mask = byWhole_.size() - 1;
+        size_t slot = hashOf(whole(changes_[i])) & mask;
+        while (byWhole_[slot]) slot = (slot + 1) & mask;
+        byWhole_[slot] = id;
+        uint32_t& head = byKey_[slotOfKey(keyOf(changes_[i]))];
+        changes_[i].nextSameKey = head;
+        head = id;
+        ++tabled_;
+    }
 }
 
 void IndexDelta::change(RowPointer row, std::optional<std::vector<uint8_t>> oldKey, std::optional<std::vector<uint8_t>> newKey) {
@@ -252,6 +254,7 @@ const std::vector<uint32_t>& IndexDelta::endsOf(uint32_t page, Bytes bytes) {
 }
 
 bool IndexDelta::holds(const std::vector<uint8_t>& key, RowPointer self) {
+    catchUp();
     const View k(key.data(), key.size());
     std::vector<uint64_t> leaving;  // rows whose entry with this key is lost
     if (!byKey_.empty())
@@ -288,6 +291,7 @@ uint32_t IndexDelta::firstLeaf(View key) {
 }
 
 bool IndexDelta::hasEntry(const std::vector<uint8_t>& key, RowPointer row) {
+    catchUp();
     std::vector<uint8_t> w;
     appendEntry(w, key, row);
     if (const size_t found = findWhole(w); found != SIZE_MAX && changes_[found].live) return changes_[found].gained;
@@ -326,19 +330,63 @@ bool IndexDelta::treeHolds(View key, RowPointer self, const std::vector<uint64_t
     return false;
 }
 
+// The changes in the order of their entries, each entry once with the net
+// of what was noted of it (changes not yet taken in by catchUp() are folded
+// here: they alternate, so an odd run leaves its first kind, an even one
+// nothing). Entries are ordered by their first 16 bytes as two numbers
+// before any byte comparison.
+std::vector<uint32_t> IndexDelta::netChanges() const {
+    struct Item {
+        uint64_t hi, lo;
+        uint32_t change;
+    };
+    std::vector<Item> items;
+    items.reserve(changes_.size());
+    for (size_t i = 0; i < changes_.size(); ++i) {
+        if (!changes_[i].live) continue;
+        const View w = whole(changes_[i]);
+        uint8_t head[16] = {};
+        std::memcpy(head, w.data(), std::min<size_t>(16, w.size()));
+        uint64_t hi = 0, lo = 0;
+        for (int b = 0; b < 8; ++b) {
+            hi = hi << 8 | head[b];
+            lo = lo << 8 | head[8 + b];
+        }
+        items.push_back({hi, lo, uint32_t(i)});
+    }
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (a.hi != b.hi) return a.hi < b.hi;
+        if (a.lo != b.lo) return a.lo < b.lo;
+        const View x = whole(changes_[a.change]), y = whole(changes_[b.change]);
+        if (const int c = compareBytes(x.data(), x.size(), y.data(), y.size()); c != 0) return c < 0;
+        return a.change < b.change;  // the order they were noted in
+    });
+    std::vector<uint32_t> out;
+    out.reserve(items.size());
+    for (size_t i = 0; i < items.size();) {
+        const View w = whole(changes_[items[i].change]);
+        size_t j = i + 1;
+        while (j < items.size() && same(whole(changes_[items[j].change]), w)) {
+            if (changes_[items[j].change].gained == changes_[items[j - 1].change].gained)
+                throw std::logic_error(changes_[items[j].change].gained ? "an index entry gained twice" : "an index entry lost twice");
+            ++j;
+        }
+        if ((j - i) % 2 == 1) out.push_back(items[i].change);
+        i = j;
+    }
+    return out;
+}
+
 void IndexDelta::apply() {
-    if (live_ == 0) return;
+    if (changes_.empty()) return;
     // The page bounds kept for seeks describe the tree being replaced.
     parsed_.clear();
     parsedBytes_ = 0;
-    std::vector<uint32_t> order;
-    order.reserve(live_);
-    for (size_t i = 0; i < changes_.size(); ++i)
-        if (changes_[i].live) order.push_back(uint32_t(i));
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        const View x = whole(changes_[a]), y = whole(changes_[b]);
-        return compareBytes(x.data(), x.size(), y.data(), y.size()) < 0;
-    });
+    const std::vector<uint32_t> order = netChanges();
+    if (order.empty()) {
+        clear();
+        return;
+    }
     const OldPages old = listPages(file_, l_, root_);
 
     // Pages whose old bytes are in memory or were never needed again, oldest
@@ -403,11 +451,15 @@ void IndexDelta::apply() {
     for (const auto* pool : {&leaves, &nodes})
         for (uint32_t n : *pool) initEmptyIndexPage(file_, l_, n, t_.page);
     writeDistinctKeyCount(file_, l_, t_, realIndex_, builder.distinctKeys());
+    clear();
+}
+
+void IndexDelta::clear() {
     arena_.clear();
     changes_.clear();
     byWhole_.clear();
     byKey_.clear();
-    live_ = 0;
+    indexed_ = tabled_ = 0;
     bytes_ = 0;
 }
 

@@ -7,9 +7,13 @@
 //   An entry gained and then lost again (or lost and gained) cancels out;
 //   gaining an entry twice or losing one twice is a caller's mistake
 //   (std::logic_error).
-// - The changes live in one byte arena with two open-addressed tables over
-//   it (by whole entry, by key), so noting a change costs no allocation of
-//   its own; they are sorted once, when apply() merges them.
+// - The changes live in one byte arena, appended as they come, with two
+//   open-addressed tables over it (by whole entry, by key) that take them in
+//   only when a lookup (holds(), hasEntry()) needs them: an index nobody
+//   asks about costs an append a change. A change of an entry named before
+//   folds into the older one there; apply() sorts the changes once and
+//   folds the rest (the changes of one entry alternate between gained and
+//   lost, so an odd run leaves its first kind, an even one nothing).
 // - The entry bounds of an index page read by a seek are kept until apply()
 //   (which is the only writer of this index's pages while the delta lives),
 //   at most kParsedPagesBytes of them: a run of seeks reads the upper levels
@@ -89,12 +93,13 @@ public:
     // (the row gains or leaves the index).
     void change(RowPointer row, std::optional<std::vector<uint8_t>> oldKey, std::optional<std::vector<uint8_t>> newKey);
 
-    bool empty() const { return live_ == 0; }
-    // Entries gained or lost so far (callers may apply() early to bound memory).
-    size_t size() const { return live_; }
-    // About the memory they take: their bytes and the bookkeeping of each.
+    // No change noted since the last apply().
+    bool empty() const { return changes_.empty(); }
+    // About the memory the changes take: their bytes and the bookkeeping of
+    // each (callers may apply() early to bound it).
     size_t bytes() const { return bytes_; }
-    static constexpr size_t kBytesPerChange = 40;  // a record and its slots in the two tables, but for the entry's own bytes
+    // A record, its slots in the two tables and its place in the sort of apply(), but for the entry's own bytes.
+    static constexpr size_t kBytesPerChange = 56;
     static constexpr size_t kParsedPagesBytes = size_t(8) << 20;
 
     // Writes the index with the changes and its distinct-key count; the delta
@@ -107,10 +112,16 @@ private:
         uint32_t at, size;       // the whole entry in arena_
         uint32_t nextSameKey;    // the next change with the same key, + 1 (0: none)
         bool gained, live;       // a change cancelled out stays, not live, and is revived when noted again
+        bool folded;             // taken into an older change of the same entry (never live again)
     };
     View whole(const Change& c) const { return {arena_.data() + c.at, c.size}; }
     View keyOf(const Change& c) const { return {arena_.data() + c.at, c.size - 4}; }
-    void note(View whole, bool gained);
+    void note(View whole, bool gained);  // appends; nothing is looked up
+    // Takes the changes noted since into the two tables, folding a change
+    // into an older one of the same entry. Asked before every lookup.
+    void catchUp();
+    std::vector<uint32_t> netChanges() const;
+    void clear();
     size_t findWhole(View whole) const;  // SIZE_MAX when no change names it
     size_t slotOfKey(View key) const;    // the slot of byKey_ holding the key's chain, or the empty one it goes to
     void grow();
@@ -126,7 +137,9 @@ private:
     std::vector<uint8_t> arena_;
     std::vector<Change> changes_;
     std::vector<uint32_t> byWhole_, byKey_;  // change + 1, 0 empty; a power of two long, at most half full
-    size_t live_ = 0, bytes_ = 0;
+    size_t indexed_ = 0;  // changes_[0, indexed_) are in the tables or folded
+    size_t tabled_ = 0;   // of them, in the tables
+    size_t bytes_ = 0;
     std::unordered_map<uint32_t, std::vector<uint32_t>> parsed_;  // index page -> where its entries end
     size_t parsedBytes_ = 0;
     std::vector<uint32_t> scratchEnds_;
