@@ -37,6 +37,11 @@ ColumnSlice sliceOf(const RowParts& p, const ColumnDef& c) {
     return s;
 }
 
+// The condition of a null-fill, IsNull(column), read straight from the row.
+bool isNullTest(const Expr* e) {
+    return e && e->kind == Expr::Kind::IsNull && e->args.size() == 1 && e->args[0]->kind == Expr::Kind::Column && e->args[0]->column >= 0;
+}
+
 class Pass {
 public:
     Pass(PageFile& file, TableWriter& writer, const UpdateTable& table, const std::vector<const UpdatePlan*>& plans, double today)
@@ -69,12 +74,12 @@ private:
     // full width): the same answer decodeValue gives, for less.
     bool isNull(size_t i) {
         if (decoded_[i]) return values_[i].isNull();
-        const ColumnDef& c = t_.columns[i];
+        const uint8_t type = types_[i];
         const ColumnSlice& s = cracked_.columns[i];
-        if (c.type != kBool && !s.present) return true;
-        if (c.type == kBool || c.type == kText || c.type == kBinary) return false;
+        if (type != kBool && !s.present) return true;
+        if (type == kBool || type == kText || type == kBinary) return false;
         size_t width = 0;
-        switch (c.type) {
+        switch (type) {
             case kByte: width = 1; break;
             case kInt: width = 2; break;
             case kLong: case kFloat: width = 4; break;
@@ -132,6 +137,15 @@ private:
     std::vector<uint8_t> owned_, joined_;  // the stored form, built once a row; a Jet3 trial build
     std::vector<Variant> values_;
     std::vector<bool> decoded_;
+
+    // Per statement: the column of a condition IsNull(column) (or Not), -1
+    // for any other condition; per column: its type (kept close together).
+    struct NullTest {
+        int column = -1;
+        bool negate = false;
+    };
+    std::vector<NullTest> nullTests_;
+    std::vector<uint8_t> types_;
 };
 
 void Pass::Undo::save(const RowParts& p, const TableDefData& t, const std::vector<int>& targets) {
@@ -172,6 +186,14 @@ std::vector<UpdateReport> Pass::run() {
     // A batch whose conditions read every column (a null-fill) cracks each row once.
     const bool allWanted = std::find(wanted.begin(), wanted.end(), false) == wanted.end();
 
+    nullTests_.clear();
+    for (const UpdatePlan* p : plans_) {
+        const Expr* e = p->where.get();
+        nullTests_.push_back(isNullTest(e) ? NullTest{e->args[0]->column, e->negate} : NullTest{});
+    }
+    types_.clear();
+    for (const ColumnDef& c : t_.columns) types_.push_back(c.type);
+
     unsigned moved = 0;
     TableScan scan(file_, t_, table_.entry->name);
     while (scan.next()) {
@@ -184,6 +206,8 @@ std::vector<UpdateReport> Pass::run() {
         split_ = false;
         for (size_t s = 0; s < plans_.size(); ++s) {
             try {
+                // A null-fill's condition, read straight from the row (reading it may fail).
+                if (const NullTest& t = nullTests_[s]; t.column >= 0 && isNull(size_t(t.column)) == t.negate) continue;
                 step(s, *plans_[s], reports[s]);
             } catch (...) {
                 throw StatementFailure{s, std::current_exception()};
@@ -197,11 +221,6 @@ std::vector<UpdateReport> Pass::run() {
     }
     for (auto& r : reports) r.movedRows = moved;
     return reports;
-}
-
-// The condition of a null-fill, IsNull(column), read straight from the row.
-bool isNullTest(const Expr* e) {
-    return e && e->kind == Expr::Kind::IsNull && e->args.size() == 1 && e->args[0]->kind == Expr::Kind::Column && e->args[0]->column >= 0;
 }
 
 const Pass::Prepared& Pass::prepare(size_t statement, const UpdatePlan& p) {
@@ -234,12 +253,13 @@ const Pass::Prepared& Pass::prepare(size_t statement, const UpdatePlan& p) {
 }
 
 void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
-    if (isNullTest(p.where.get()) && isNull(size_t(p.where->args[0]->column)) == p.where->negate) return;
-    EvalContext ctx;
-    ctx.today = today_;
-    ctx.columnAt = [&](int i) { return valueOf(size_t(i)); };
-    ctx.column = [&](const std::string& name) { return valueOf(size_t(table_.findColumn(name))); };
-    if (p.where && !isNullTest(p.where.get()) && !isTrue(evaluate(*p.where, ctx))) return;
+    if (p.where && nullTests_[statement].column < 0) {
+        EvalContext ctx;
+        ctx.today = today_;
+        ctx.columnAt = [&](int i) { return valueOf(size_t(i)); };
+        ctx.column = [&](const std::string& name) { return valueOf(size_t(table_.findColumn(name))); };
+        if (!isTrue(evaluate(*p.where, ctx))) return;
+    }
     if (!whole_) crackWhole();
 
     const std::vector<int>& targets = p.targets;
