@@ -4,6 +4,7 @@
 #include <cstring>
 #include <set>
 
+#include "index_page_entries.h"
 #include "index_walk.h"
 #include "page_alloc.h"
 
@@ -13,9 +14,7 @@ std::vector<EntryView> EntryArena::sorted() const {
     std::vector<EntryView> out;
     out.reserve(refs.size());
     for (size_t i = 0; i < refs.size(); ++i) out.push_back(at(i));
-    std::sort(out.begin(), out.end(), [](EntryView a, EntryView b) {
-        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
-    });
+    std::sort(out.begin(), out.end(), [](EntryView a, EntryView b) { return compareBytes(a.data(), a.size(), b.data(), b.size()) < 0; });
     return out;
 }
 

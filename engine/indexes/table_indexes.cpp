@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "ace_keys.h"
+#include "index_page_entries.h"
 #include "index_walk.h"
 
 namespace vantrel::jet {
@@ -95,6 +96,27 @@ size_t TableIndexes::State::entryOf(uint64_t row) const {
     return g == gained.end() ? SIZE_MAX : g->second;
 }
 
+std::vector<EntryView> TableIndexes::State::sortedEntries() const {
+    auto less = [](EntryView a, EntryView b) { return compareBytes(a.data(), a.size(), b.data(), b.size()) < 0; };
+    std::vector<EntryView> kept, other;
+    kept.reserve(readCount);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const EntryView e = entries.at(i);
+        if (e.empty()) continue;  // lost
+        (i < readCount && !moved[i] ? kept : other).push_back(e);
+    }
+    // An index read out of order (damage Access tolerates) is sorted whole.
+    if (!std::is_sorted(kept.begin(), kept.end(), less)) {
+        kept.insert(kept.end(), other.begin(), other.end());
+        std::sort(kept.begin(), kept.end(), less);
+        return kept;
+    }
+    std::sort(other.begin(), other.end(), less);
+    std::vector<EntryView> out(kept.size() + other.size());
+    std::merge(kept.begin(), kept.end(), other.begin(), other.end(), out.begin(), less);
+    return out;
+}
+
 int TableIndexes::State::count(const Key& key) const {
     const std::span<const uint8_t> k(key.data(), key.size());
     auto lo = std::lower_bound(byKey.begin(), byKey.end(), k,
@@ -149,6 +171,8 @@ void TableIndexes::readWhole(size_t real, State& s) {
         s.byRow.emplace_back(rp.packed(), uint32_t(i));
     }
     std::sort(s.byRow.begin(), s.byRow.end());
+    s.readCount = s.entries.size();
+    s.moved.assign(s.readCount, false);
     for (size_t i = 1; i < s.byRow.size(); ++i)
         if (s.byRow[i].first == s.byRow[i - 1].first) throw FormatError("an index holds two entries for one row");
     if (s.unique) {
@@ -274,6 +298,7 @@ void TableIndexes::change(size_t real, RowPointer row, const std::optional<Key>&
     if (e != SIZE_MAX) {
         if (s.unique) --s.keyDelta[keyOfEntry(s.entries.at(e))];
         s.entries.replace(e, whole);
+        if (e < s.readCount) s.moved[e] = true;
     } else {
         // An index that ignores Nulls gains the row once it has a value.
         s.gained[row.packed()] = s.entries.add(whole);
@@ -342,9 +367,9 @@ void TableIndexes::apply() {
         if (!s.changed) continue;
         const size_t real = index;  // clang's lambdas do not capture structured bindings
         // A row whose key became all Null leaves an index that ignores Nulls.
-        std::vector<EntryView> sorted = s.entries.sorted();
+        std::vector<EntryView> sorted = s.sortedEntries();
         const bool ignoreNulls = s.ignoreNulls;
-        std::erase_if(sorted, [&](EntryView e) { return e.size() == 0 || (ignoreNulls && allNull(real, keyOfEntry(e))); });
+        if (ignoreNulls) std::erase_if(sorted, [&](EntryView e) { return allNull(real, keyOfEntry(e)); });
         writeIndexTree(file_, l_, t_, real, s.tree, sorted);
         writeDistinctKeyCount(file_, l_, t_, real, sorted);
     }

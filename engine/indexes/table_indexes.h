@@ -109,6 +109,11 @@ private:
         // Row -> entry: the rows the index held when read, sorted by row, and
         // the rows it gained since.
         std::vector<std::pair<uint64_t, uint32_t>> byRow;
+        size_t readCount = 0;     // entries [0, readCount) were read, in key order
+        std::vector<bool> moved;  // of them, those whose bytes were replaced
+        // The entries that are not lost, in key order: those read and kept
+        // are merged with the others, which alone are sorted.
+        std::vector<EntryView> sortedEntries() const;
         std::unordered_map<uint64_t, size_t> gained;
         // Unique indexes: the entries as read, in key order, and how the
         // count of each key changed since.
