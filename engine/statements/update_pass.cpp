@@ -59,6 +59,7 @@ private:
     struct Prepared {
         std::vector<Converted> values;
         std::string refusal;  // the first column rule the values break, or ""
+        mutable long rows = 0;  // rows refused for it (counted into the report at the end)
     };
     const Prepared& prepare(size_t statement, const UpdatePlan& p);
     std::vector<std::optional<Prepared>> prepared_;
@@ -219,6 +220,8 @@ std::vector<UpdateReport> Pass::run() {
         }
         indexes_.bound();
     }
+    for (size_t s = 0; s < prepared_.size(); ++s)
+        if (prepared_[s] && prepared_[s]->rows) reports[s].refused[prepared_[s]->refusal] += prepared_[s]->rows;
     for (auto& r : reports) r.movedRows = moved;
     return reports;
 }
@@ -264,8 +267,13 @@ void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
 
     const std::vector<int>& targets = p.targets;
     const Prepared& prepared = prepare(statement, p);
+    if (!prepared.refusal.empty()) {
+        // The values themselves break a rule: every row the statement reaches is refused alike.
+        ++prepared.rows;
+        return;
+    }
     const std::vector<Converted>& newValues = prepared.values;
-    std::string refusal = prepared.refusal;
+    std::string refusal;
     auto newValueOf = [&](size_t col) -> Variant {
         for (size_t a = 0; a < targets.size(); ++a)
             if (size_t(targets[a]) == col) return newValues[a].value;

@@ -121,11 +121,13 @@ RowRules::RowRules(PageFile& file, const std::vector<CatalogEntry>& catalog, con
             links_.push_back(std::move(link));
         }
     }
+    anyRule_ = tableRule_ || !links_.empty() || std::any_of(columnRules_.begin(), columnRules_.end(), [](const auto& r) { return r != nullptr; });
 }
 
 RowRules::~RowRules() = default;
 
 std::string RowRules::check(const Row& oldRow, const Row& newRow, double today) const {
+    if (!anyRule_) return {};
     EvalContext ctx;
     ctx.today = today;
     ctx.columnAt = [&](int i) { return newRow(size_t(i)); };

@@ -69,6 +69,7 @@ private:
     std::vector<std::unique_ptr<Expr>> columnRules_;  // per column, null when none is checked
     std::unique_ptr<Expr> tableRule_;
     std::vector<Link> links_;
+    bool anyRule_ = false;  // some rule above is checked
     bool selfReference_ = false;
 };
 
