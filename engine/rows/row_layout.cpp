@@ -3,7 +3,7 @@
 namespace vantrel::jet {
 
 // Offsets of the variable columns, eod last.
-void variableOffsets(const Layout& l, Bytes row, size_t maskLen, std::vector<uint32_t>& offs) {
+void variableOffsets(const Layout& l, Bytes row, size_t maskLen, VarOffsets& offs) {
     offs.clear();
     const size_t n = row.size();
     if (l.jet3) {
@@ -39,8 +39,7 @@ void crackRow(const Layout& l, const TableDefData& t, Bytes row, CrackedRow& out
     if (maskLen + l.rowCountSize > row.size()) throw FormatError("row too short for its null mask");
     Bytes mask = row.sub(row.size() - maskLen, maskLen);
 
-    thread_local std::vector<uint32_t> offs;
-    offs.clear();
+    VarOffsets offs;
     if (t.varColumns > 0) variableOffsets(l, row, maskLen, offs);
     const size_t varCount = offs.empty() ? 0 : offs.size() - 1;
 

@@ -2,6 +2,8 @@
 // the variable-length area with its offset table (and, in Jet3, jump table).
 #pragma once
 
+#include <array>
+
 #include <vector>
 
 #include "bytes.h"
@@ -24,7 +26,30 @@ struct CrackedRow {
 void crackRow(const Layout& l, const TableDefData& t, Bytes row, CrackedRow& out, const std::vector<bool>* only = nullptr);
 
 // The offsets of a row's variable-width entries, the end of the variable data
-// last (for rows of tables that have variable-width columns).
-void variableOffsets(const Layout& l, Bytes row, size_t maskLen, std::vector<uint32_t>& offs);
+// last: up to 256 kept in place (every table Access makes has fewer
+// variable columns), more on the heap.
+class VarOffsets {
+public:
+    void clear() {
+        n_ = 0;
+        more_.clear();
+    }
+    void push_back(uint32_t v) {
+        if (n_ < inline_.size()) inline_[n_] = v;
+        else more_.push_back(v);
+        ++n_;
+    }
+    size_t size() const { return n_; }
+    bool empty() const { return n_ == 0; }
+    uint32_t operator[](size_t i) const { return i < inline_.size() ? inline_[i] : more_[i - inline_.size()]; }
+
+private:
+    std::array<uint32_t, 256> inline_;
+    size_t n_ = 0;
+    std::vector<uint32_t> more_;
+};
+
+// For rows of tables that have variable-width columns.
+void variableOffsets(const Layout& l, Bytes row, size_t maskLen, VarOffsets& offs);
 
 }  // namespace vantrel::jet
