@@ -2,6 +2,7 @@
 // transactions, and the write path's safety on new files.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
 #include "built_db.h"
@@ -16,6 +17,7 @@
 #include "sql_split.h"
 #include "text_codec.h"
 #include "text_key.h"
+#include "text_key_2010.h"
 #include "write_helpers.h"
 
 using namespace vantrel;
@@ -81,6 +83,27 @@ TEST(TextKeys, MatchTheKeysAccessWroteInNorthwind) {
     EXPECT_EQ(26, std::count(end + 1, key.end(), 0x02));
     EXPECT_EQ(0x13, key[key.size() - 2]);
     EXPECT_TRUE(indexProblems(corpusFile("nw-lordkarnak.mdb")).empty());
+}
+
+TEST(TextKeys, AsciiBytesGiveTheKeysTheirUtf16Gives) {
+    // Every ASCII character, control characters and marks included, at every
+    // place, both sort versions and directions: the byte path must agree.
+    std::mt19937 rng(7);
+    for (int i = 0; i < 3000; ++i) {
+        std::string text(rng() % 12, ' ');
+        for (char& c : text) c = char(rng() % 0x80);
+        if (i % 5 == 0) text += "  ";  // trailing blanks
+        const std::u16string wide = jet::utf8ToUtf16(text);
+        for (const bool ascending : {true, false}) {
+            std::vector<uint8_t> a, b;
+            EXPECT_EQ(jet::encodeGeneralText(std::string_view(text), ascending, a), jet::encodeGeneralText(wide, ascending, b));
+            EXPECT_EQ(a, b) << text;
+            a.clear();
+            b.clear();
+            EXPECT_EQ(jet::encodeGeneral2010Text(std::string_view(text), ascending, a), jet::encodeGeneral2010Text(wide, ascending, b));
+            EXPECT_EQ(a, b) << text;
+        }
+    }
 }
 
 TEST(CreateDatabase, NewFileHasTheSystemTablesAndOpensAgain) {

@@ -138,9 +138,13 @@ bool encodeSegment(const KeyColumn& k, bool jet3, const Variant& v, std::vector<
             if (k.column->sortOrder != kGeneralSortOrder || k.column->sortVersion > kGeneral2010SortVersion) return false;
             const size_t at = out.size();
             start();
-            const bool encoded = k.column->sortVersion == kGeneral2010SortVersion
-                                     ? encodeGeneral2010Text(utf8ToUtf16(v.str()), k.ascending, out)
-                                     : encodeGeneralText(utf8ToUtf16(v.str()), k.ascending, out);
+            const std::string& text = v.str();
+            const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return uint8_t(c) < 0x80; });
+            const bool v2010 = k.column->sortVersion == kGeneral2010SortVersion;
+            const bool encoded = ascii ? (v2010 ? encodeGeneral2010Text(std::string_view(text), k.ascending, out)
+                                                : encodeGeneralText(std::string_view(text), k.ascending, out))
+                                       : (v2010 ? encodeGeneral2010Text(utf8ToUtf16(text), k.ascending, out)
+                                                : encodeGeneralText(utf8ToUtf16(text), k.ascending, out));
             if (!encoded) {
                 out.resize(at);
                 return false;

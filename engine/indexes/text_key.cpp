@@ -1,5 +1,7 @@
 #include "text_key.h"
 
+#include <type_traits>
+
 namespace vantrel::jet {
 
 namespace {
@@ -98,17 +100,21 @@ void appendCodes(std::vector<uint8_t>& out, const char* s) {
 
 }  // namespace
 
-bool encodeGeneralText(std::u16string_view text, bool ascending, std::vector<uint8_t>& out) {
+namespace {
+
+template <class Text>
+bool encodeText(Text text, bool ascending, std::vector<uint8_t>& out) {
     if (text.size() > kMaxChars) text = text.substr(0, kMaxChars);
-    while (!text.empty() && text.back() == u' ') text.remove_suffix(1);  // trailing blanks do not count
-    for (char16_t c : text)
-        if (c > 0xFF) return false;
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);  // trailing blanks do not count
+    for (const auto unit : text)
+        if (char16_t(std::make_unsigned_t<decltype(unit)>(unit)) > 0xFF) return false;
 
     const size_t begin = out.size();
     std::vector<uint8_t> accents, hidden;
     size_t accentChars = 0;  // characters the accent list speaks for
     size_t position = 0;     // characters with first-pass codes so far
-    for (char16_t c : text) {
+    for (const auto unit : text) {
+        const char16_t c = char16_t(std::make_unsigned_t<decltype(unit)>(unit));
         const CharCode& cc = kCodes[c];
         const size_t here = position;
         switch (cc.kind) {
@@ -153,6 +159,16 @@ bool encodeGeneralText(std::u16string_view text, bool ascending, std::vector<uin
     }
     out.push_back(0x00);
     return true;
+}
+
+}  // namespace
+
+bool encodeGeneralText(std::u16string_view text, bool ascending, std::vector<uint8_t>& out) {
+    return encodeText(text, ascending, out);
+}
+
+bool encodeGeneralText(std::string_view ascii, bool ascending, std::vector<uint8_t>& out) {
+    return encodeText(ascii, ascending, out);
 }
 
 }  // namespace vantrel::jet

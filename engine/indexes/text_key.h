@@ -17,5 +17,7 @@ constexpr uint16_t kGeneralSortOrder = 1033;
 // text holds a character outside U+0000..U+00FF, whose codes this engine
 // does not have.
 bool encodeGeneralText(std::u16string_view text, bool ascending, std::vector<uint8_t>& out);
+// The same for text of ASCII characters only, as its UTF-8 bytes.
+bool encodeGeneralText(std::string_view ascii, bool ascending, std::vector<uint8_t>& out);
 
 }  // namespace vantrel::jet

@@ -1,5 +1,7 @@
 #include "text_key_2010.h"
 
+#include <type_traits>
+
 namespace vantrel::jet {
 
 namespace {
@@ -94,13 +96,17 @@ void appendCodes(std::vector<uint8_t>& out, const char* s) {
 
 }  // namespace
 
-bool encodeGeneral2010Text(std::u16string_view text, bool ascending, std::vector<uint8_t>& out) {
+namespace {
+
+template <class Text>
+bool encodeText(Text text, bool ascending, std::vector<uint8_t>& out) {
     // Descending keys of this sort order have not been seen in files Access wrote.
     if (!ascending) return false;
     if (text.size() > kMaxChars) text = text.substr(0, kMaxChars);
-    while (!text.empty() && text.back() == u' ') text.remove_suffix(1);  // trailing blanks do not count
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);  // trailing blanks do not count
     bool twoLetters = false, hidden = false;
-    for (char16_t c : text) {
+    for (const auto unit : text) {
+        const char16_t c = char16_t(std::make_unsigned_t<decltype(unit)>(unit));
         // Accented letters: where their accent codes go has not been seen in
         // keys Access wrote with this sort order, so such text is not placed.
         if (c > 0xFF || kCodes[c].kind == Accent) return false;
@@ -112,7 +118,8 @@ bool encodeGeneral2010Text(std::u16string_view text, bool ascending, std::vector
 
     std::vector<uint8_t> hiddenBytes;
     size_t position = 0;  // characters with first-pass codes so far
-    for (char16_t c : text) {
+    for (const auto unit : text) {
+        const char16_t c = char16_t(std::make_unsigned_t<decltype(unit)>(unit));
         const CharCode& cc = kCodes[c];
         if (cc.kind == Sort) {
             appendCodes(out, cc.codes);
@@ -132,6 +139,16 @@ bool encodeGeneral2010Text(std::u16string_view text, bool ascending, std::vector
     }
     out.push_back(0x00);
     return true;
+}
+
+}  // namespace
+
+bool encodeGeneral2010Text(std::u16string_view text, bool ascending, std::vector<uint8_t>& out) {
+    return encodeText(text, ascending, out);
+}
+
+bool encodeGeneral2010Text(std::string_view ascii, bool ascending, std::vector<uint8_t>& out) {
+    return encodeText(ascii, ascending, out);
 }
 
 }  // namespace vantrel::jet

@@ -20,5 +20,7 @@ constexpr uint8_t kGeneral2010SortVersion = 1;
 // U+0000..U+00FF, an accented letter, or a mark the first pass skips in text
 // with a letter that sorts as two (ae, ss, th).
 bool encodeGeneral2010Text(std::u16string_view text, bool ascending, std::vector<uint8_t>& out);
+// The same for text of ASCII characters only, as its UTF-8 bytes.
+bool encodeGeneral2010Text(std::string_view ascii, bool ascending, std::vector<uint8_t>& out);
 
 }  // namespace vantrel::jet
