@@ -144,7 +144,8 @@ Result run(const std::filesystem::path& db, Way way, size_t maxPendingBytes) {
         const RowPointer rp = unpacked(row);
         // N: another value, or Null.
         const Key nextN = keyOf(kn, rng() % 6 == 0 ? std::nullopt : std::optional<int>(int(rng() % 60)));
-        ix.change(n, rp, named(nowN[row]), nextN);
+        const std::optional<Key> oldN = named(nowN[row]);
+        ix.change(n, rp, oldN ? &*oldN : nullptr, nextN);
         nowN[row] = nextN;
         // U: a value no row holds, one another row holds (refused), or Null.
         const unsigned pick = rng() % 4;
@@ -158,7 +159,8 @@ Result run(const std::filesystem::path& db, Way way, size_t maxPendingBytes) {
             out.answers.push_back(held);
             if (held) continue;
         }
-        ix.change(u, rp, named(nowU[row]), nextU);
+        const std::optional<Key> oldU = named(nowU[row]);
+        ix.change(u, rp, oldU ? &*oldU : nullptr, nextU);
         nowU[row] = nextU;
         ix.bound();
     }
@@ -267,7 +269,7 @@ TEST_F(TableIndexesWays, WrongOldKeyOfTextFallsBackToReadingWhole) {
     wrong.back() ^= 0x01;  // not the bytes the index holds
     Key next;
     ASSERT_TRUE(jet::encodeSegment(ix.columns(x).at(0), l.jet3, Variant::text("zz"), next));
-    ix.change(x, c.row, wrong, next);
+    ix.change(x, c.row, &wrong, next);
     EXPECT_TRUE(ix.readWhole(x));
     ix.apply();
     f.commit();
@@ -296,7 +298,7 @@ TEST_F(TableIndexesWays, WrongOldKeyOfNumbersIsRefusedWhenWritten) {
         ASSERT_TRUE(jet::encodeSegment(ix.columns(x).at(0), l.jet3, Variant::longInt(77), next));
         // A key of numbers is what the index stores unless the index is
         // damaged: it is not sought, and writing the changes finds it missing.
-        ix.change(x, c.row, wrong, next);
+        ix.change(x, c.row, &wrong, next);
         EXPECT_FALSE(ix.readWhole(x));
         try {
             ix.apply();

@@ -228,10 +228,11 @@ void IndexDelta::catchUp() {
     }
 }
 
-void IndexDelta::change(RowPointer row, std::optional<std::vector<uint8_t>> oldKey, std::optional<std::vector<uint8_t>> newKey) {
+void IndexDelta::change(RowPointer row, const std::vector<uint8_t>* oldKey, const std::vector<uint8_t>* newKey) {
     if (oldKey && newKey && *oldKey == *newKey) return;
-    std::vector<uint8_t> w;
+    std::vector<uint8_t>& w = scratchEntry_;
     if (oldKey) {
+        w.clear();
         appendEntry(w, *oldKey, row);
         note(w, false);
     }
@@ -292,7 +293,8 @@ uint32_t IndexDelta::firstLeaf(View key) {
 
 bool IndexDelta::hasEntry(const std::vector<uint8_t>& key, RowPointer row) {
     catchUp();
-    std::vector<uint8_t> w;
+    std::vector<uint8_t>& w = scratchEntry_;
+    w.clear();
     appendEntry(w, key, row);
     if (const size_t found = findWhole(w); found != SIZE_MAX && changes_[found].live) return changes_[found].gained;
     for (uint32_t pg = firstLeaf(w), steps = 0; pg != 0; ++steps) {

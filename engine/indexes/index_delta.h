@@ -91,7 +91,10 @@ public:
 
     // Row `row`'s entry changes from oldKey to newKey; either may be absent
     // (the row gains or leaves the index).
-    void change(RowPointer row, std::optional<std::vector<uint8_t>> oldKey, std::optional<std::vector<uint8_t>> newKey);
+    void change(RowPointer row, const std::vector<uint8_t>* oldKey, const std::vector<uint8_t>* newKey);
+    void change(RowPointer row, const std::optional<std::vector<uint8_t>>& oldKey, const std::optional<std::vector<uint8_t>>& newKey) {
+        change(row, oldKey ? &*oldKey : nullptr, newKey ? &*newKey : nullptr);
+    }
 
     // No change noted since the last apply().
     bool empty() const { return changes_.empty(); }
@@ -143,6 +146,7 @@ private:
     std::unordered_map<uint32_t, std::vector<uint32_t>> parsed_;  // index page -> where its entries end
     size_t parsedBytes_ = 0;
     std::vector<uint32_t> scratchEnds_;
+    std::vector<uint8_t> scratchEntry_;
 };
 
 }  // namespace vantrel::jet

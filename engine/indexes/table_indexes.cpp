@@ -266,7 +266,7 @@ bool TableIndexes::settled(size_t real, const Key& key) {
 
 bool TableIndexes::settledKind(uint8_t type) { return type != kText && type != kMemo && !aceKeyKind(type); }
 
-bool TableIndexes::verified(size_t real, State& s, RowPointer row, const std::optional<Key>& now, bool& wasIn) {
+bool TableIndexes::verified(size_t real, State& s, RowPointer row, const Key* now, bool& wasIn) {
     if (!now) return false;
     // The row is in the index unless its key is all Null in an index that
     // ignores Nulls; the index must agree before `now` is used.
@@ -277,7 +277,7 @@ bool TableIndexes::verified(size_t real, State& s, RowPointer row, const std::op
     return s.delta->hasEntry(*now, row) == wasIn;
 }
 
-void TableIndexes::change(size_t real, RowPointer row, const std::optional<Key>& now, const Key& key) {
+void TableIndexes::change(size_t real, RowPointer row, const Key* now, const Key& key) {
     State& s = states_.at(real);
     endFill(real, s);
     if (s.delta) {
@@ -285,7 +285,7 @@ void TableIndexes::change(size_t real, RowPointer row, const std::optional<Key>&
         if (verified(real, s, row, now, wasIn)) {
             const bool isIn = !(s.ignoreNulls && allNull(real, key));
             s.gave(key);
-            s.delta->change(row, wasIn ? now : std::nullopt, isIn ? std::optional<Key>(key) : std::nullopt);
+            s.delta->change(row, wasIn ? now : nullptr, isIn ? &key : nullptr);
             return;
         }
         readWhole(real, s);
@@ -330,20 +330,20 @@ void TableIndexes::gain(size_t real, RowPointer row, const Key& key) {
         return;
     }
     if (s.delta) {
-        if (!(s.ignoreNulls && allNull(real, key))) s.delta->change(row, std::nullopt, key);
+        if (!(s.ignoreNulls && allNull(real, key))) s.delta->change(row, nullptr, &key);
         return;
     }
     if (s.entryOf(row.packed()) != SIZE_MAX) throw std::logic_error("a new row is already in an index");
-    change(real, row, std::nullopt, key);
+    change(real, row, nullptr, key);
 }
 
-void TableIndexes::lose(size_t real, RowPointer row, const std::optional<Key>& now) {
+void TableIndexes::lose(size_t real, RowPointer row, const Key* now) {
     State& s = states_.at(real);
     endFill(real, s);
     if (s.delta) {
         bool wasIn = false;
         if (verified(real, s, row, now, wasIn)) {
-            if (wasIn) s.delta->change(row, now, std::nullopt);
+            if (wasIn) s.delta->change(row, now, nullptr);
             return;
         }
         readWhole(real, s);

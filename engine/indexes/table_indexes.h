@@ -79,15 +79,15 @@ public:
     // Unique indexes: whether a row other than `self` holds `key`.
     bool holds(size_t real, const Key& key, RowPointer self);
     // The row's key becomes `key`. `now`: the key the row has now, computed
-    // from its current values (nullopt when that is not possible); it is
+    // from its current values (null when that is not possible); it is
     // checked against the index before it is relied on.
-    void change(size_t real, RowPointer row, const std::optional<Key>& now, const Key& key);
+    void change(size_t real, RowPointer row, const Key* now, const Key& key);
     // A new row, not in the index yet, gets `key` (an index that ignores
     // Nulls leaves an all-Null key out).
     void gain(size_t real, RowPointer row, const Key& key);
     // The row leaves the index; `now` as for change(). FormatError when the
     // index lacks a row it should hold.
-    void lose(size_t real, RowPointer row, const std::optional<Key>& now);
+    void lose(size_t real, RowPointer row, const Key* now);
     // Writes every index that changed back to its pages; the indexes are
     // then read afresh.
     void apply();
@@ -145,7 +145,7 @@ private:
     static bool settledKind(uint8_t type);
     // Streamed: whether `now` is the row's entry (absent when all Null in an
     // index that ignores Nulls), so that it may be named as the old key.
-    bool verified(size_t real, State& s, RowPointer row, const std::optional<Key>& now, bool& wasIn);
+    bool verified(size_t real, State& s, RowPointer row, const Key* now, bool& wasIn);
     size_t pendingBytes() const;
     // Filled: writes the entries as the index's tree; streamed from then on
     // unless `streamOn` is false (the end of the work).

@@ -138,6 +138,9 @@ private:
     std::vector<uint8_t> owned_, joined_;  // the stored form, built once a row; a Jet3 trial build
     std::vector<Variant> values_;
     std::vector<bool> decoded_;
+    // A statement's index keys: the row's now (when it can be computed) and new.
+    std::vector<TableIndexes::Key> nowKeys_, newKeys_;
+    std::vector<bool> nowKnown_;
 
     // Per statement: the column of a condition IsNull(column) (or Not), -1
     // for any other condition; per column: its type (kept close together).
@@ -286,20 +289,27 @@ void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
     // null-fill find no Null in an indexed column and never need it.
     if (refusal.empty())
         for (size_t real : p.indexes) indexes_.load(real);
-    std::vector<TableIndexes::Key> newKeys(p.indexes.size());
-    std::vector<std::optional<TableIndexes::Key>> nowKeys(p.indexes.size());
+    // The keys' storage is kept from row to row.
+    if (nowKeys_.size() < p.indexes.size()) {
+        nowKeys_.resize(p.indexes.size());
+        newKeys_.resize(p.indexes.size());
+        nowKnown_.resize(p.indexes.size());
+    }
     for (size_t x = 0; x < p.indexes.size() && refusal.empty(); ++x) {
         const size_t real = p.indexes[x];
         const std::vector<KeyColumn>& cols = indexes_.columns(real);
         auto columnOf = [&](const KeyColumn& kc) { return int(kc.column - t_.columns.data()); };
         // The key the row has now, from its values as the statements so far left them.
-        nowKeys[x].emplace();
+        TableIndexes::Key& now = nowKeys_[x];
+        now.clear();
+        nowKnown_[x] = true;
         for (const KeyColumn& kc : cols)
-            if (!encodeSegment(kc, l_.jet3, valueOf(size_t(columnOf(kc))), *nowKeys[x])) {
-                nowKeys[x].reset();
+            if (!encodeSegment(kc, l_.jet3, valueOf(size_t(columnOf(kc))), now)) {
+                nowKnown_[x] = false;
                 break;
             }
-        TableIndexes::Key key;
+        TableIndexes::Key& key = newKeys_[x];
+        key.clear();
         for (const KeyColumn& kc : cols) {
             if (!encodeSegment(kc, l_.jet3, newValueOf(size_t(columnOf(kc))), key)) {
                 // Keep an unchanged column's segment as the index has it.
@@ -325,7 +335,6 @@ void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
             }
         }
         if (indexes_.unique(real) && !indexes_.allNull(real, key) && indexes_.holds(real, key, where_)) refusal = "unique index";
-        newKeys[x] = std::move(key);
     }
     if (!refusal.empty()) {
         ++report.refused[refusal];
@@ -373,7 +382,8 @@ void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
         decoded_[i] = true;
     }
     changed_ = true;
-    for (size_t x = 0; x < p.indexes.size(); ++x) indexes_.change(p.indexes[x], where_, nowKeys[x], newKeys[x]);
+    for (size_t x = 0; x < p.indexes.size(); ++x)
+        indexes_.change(p.indexes[x], where_, nowKnown_[x] ? &nowKeys_[x] : nullptr, newKeys_[x]);
     ++report.affected;
 }
 

@@ -204,9 +204,9 @@ void TableWriter::remove(RowPointer where) {
     // Each entry leaves under the key the row's values give, once the index confirms it.
     for (size_t x = 0; x < t_.realIndexes.size(); ++x) {
         indexes_.load(x);
-        std::optional<TableIndexes::Key> now(std::in_place);
-        if (keyFor(x, values, *now)) now.reset();
-        indexes_.lose(x, where, now);
+        TableIndexes::Key now;
+        const bool known = !keyFor(x, values, now);
+        indexes_.lose(x, where, known ? &now : nullptr);
     }
     for (size_t i = 0; i < t_.columns.size(); ++i)
         if (t_.columns[i].longValue() && cracked.columns[i].present && cracked.columns[i].data.size() >= 12)
