@@ -481,3 +481,51 @@ TEST(FaultAtEveryCall, MakingADatabaseLeavesNothingWhicheverCallFails) {
     }
     EXPECT_TRUE(renameFailed);
 }
+
+// A journal an earlier build left ("journal2", one-lane checksums) is rolled
+// back as one of today's: built here by hand from the format, for one page
+// whose new bytes reached the file.
+TEST(JournalFormat, AJournalOfTheEarlierFormatIsRolledBack) {
+    TempDir dir;
+    auto path = buildDb(dir / "c.mdb", shopStatements());
+    const std::string original = fileBytes(path);
+    const uint32_t pageSize = 4096, page = 2;
+    ASSERT_GE(original.size(), size_t(page + 1) * pageSize);
+    auto le = [](std::string& out, uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) out += char(uint8_t(v >> (8 * i)));
+    };
+    auto sum2 = [](uint64_t seed, const std::string& b, size_t at, size_t n) {
+        return jet::Journal::checksum2(seed, reinterpret_cast<const uint8_t*>(b.data()) + at, n);
+    };
+    const platform::FileId id = sys().open(path.string(), platform::Open::read)->id();
+    std::string j = "Vantrel journal2";
+    le(j, pageSize, 4);
+    le(j, 0, 4);
+    le(j, original.size(), 8);
+    le(j, id.volume, 8);
+    le(j, id.file, 8);
+    le(j, sum2(0, j, 0, 48), 8);
+    j.resize(64, '\0');
+    // The page's original bytes, then the batch announcing its new ones.
+    std::string changed = original;
+    for (size_t i = 100; i < 700; ++i) changed[size_t(page) * pageSize + i] ^= 0x5A;
+    j += "PG01";
+    le(j, page, 4);
+    le(j, sum2(page, original, size_t(page) * pageSize, pageSize), 8);
+    j += original.substr(size_t(page) * pageSize, pageSize);
+    const size_t batch = j.size();
+    j += "BT01";
+    le(j, 1, 4);
+    le(j, original.size() / pageSize, 4);
+    le(j, 0, 4);
+    le(j, page, 4);
+    for (size_t k = 0; k < pageSize / jet::Journal::kSector; ++k)
+        le(j, sum2(jet::Journal::sectorSeed(page, k), changed, size_t(page) * pageSize + k * jet::Journal::kSector, jet::Journal::kSector), 8);
+    le(j, sum2(0x31305442, j, batch, j.size() - batch), 8);
+    std::ofstream(journalOf(path), std::ios::binary).write(j.data(), std::streamsize(j.size()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(changed.data(), std::streamsize(changed.size()));
+
+    EXPECT_EQ(0, openError(path).Number);
+    EXPECT_TRUE(original == fileBytes(path));
+    EXPECT_FALSE(std::filesystem::exists(journalOf(path)));
+}

@@ -12,7 +12,9 @@ using platform::IoError;
 
 namespace {
 
-constexpr char kMagic[16] = {'V', 'a', 'n', 't', 'r', 'e', 'l', ' ', 'j', 'o', 'u', 'r', 'n', 'a', 'l', '2'};
+constexpr char kMagic[16] = {'V', 'a', 'n', 't', 'r', 'e', 'l', ' ', 'j', 'o', 'u', 'r', 'n', 'a', 'l', '3'};
+// Journals written before the checksum took four lanes: still rolled back.
+constexpr char kMagic2[16] = {'V', 'a', 'n', 't', 'r', 'e', 'l', ' ', 'j', 'o', 'u', 'r', 'n', 'a', 'l', '2'};
 constexpr size_t kHeaderSize = 64;
 constexpr size_t kHeaderSummed = 48;
 constexpr uint32_t kPageTag = 0x31304750;   // "PG01"
@@ -31,7 +33,6 @@ uint64_t get64(const uint8_t* p) {
 }
 uint32_t get32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
-uint64_t sectorSeed(uint32_t page, size_t sector) { return (uint64_t(page) << 16) | 0x8000u | sector; }
 
 JetError refused(const std::string& journal, const std::string& db, const std::string& why) {
     return {3051, "Cannot open '" + db + "': the rollback journal '" + journal + "' beside it " + why +
@@ -47,9 +48,39 @@ JetError rollbackFailed(const std::string& journal, const IoError& e) {
 
 }  // namespace
 
+namespace {
+constexpr uint64_t kMix = 0xFF51AFD7ED558CCDull;
+inline uint64_t mixIn(uint64_t h, uint64_t w) {
+    h = (h ^ w) * kMix;
+    return h ^ (h >> 29);
+}
+}  // namespace
+
 uint64_t Journal::checksum(uint64_t seed, const uint8_t* p, size_t n) {
-    // Eight bytes at a time, each word mixed in by multiply and shift; any
-    // torn or stale record fails it.
+    // Four lanes of eight bytes, each word mixed in by multiply and shift
+    // (the lanes do not wait for each other), then the lanes and the tail
+    // mixed into one; any torn or stale record fails it.
+    const uint64_t base = 0x9E3779B97F4A7C15ull ^ (seed * 0xC2B2AE3D27D4EB4Full);
+    uint64_t h[4] = {base, base ^ 0x243F6A8885A308D3ull, base ^ 0x13198A2E03707344ull, base ^ 0xA4093822299F31D0ull};
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        uint64_t w[4];
+        std::memcpy(w, p + i, 32);
+        for (int l = 0; l < 4; ++l) h[l] = mixIn(h[l], w[l]);
+    }
+    uint64_t r = h[0];
+    for (int l = 1; l < 4; ++l) r = mixIn(r, h[l]);
+    for (; i + 8 <= n; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        r = mixIn(r, w);
+    }
+    for (; i < n; ++i) r = mixIn(r, p[i]);
+    return r ^ n;
+}
+
+uint64_t Journal::checksum2(uint64_t seed, const uint8_t* p, size_t n) {
+    // One lane: eight bytes at a time, each word mixed in by multiply and shift.
     uint64_t h = 0x9E3779B97F4A7C15ull ^ (seed * 0xC2B2AE3D27D4EB4Full);
     size_t i = 0;
     for (; i + 8 <= n; i += 8) {
@@ -166,7 +197,9 @@ bool Journal::recover(platform::Env& env, const std::string& resolvedDbPath, pla
         const uint64_t jsize = j->size();
         uint8_t head[kHeaderSize] = {};
         const size_t got = j->readAt(0, head, kHeaderSize);
-        const bool magicOk = got >= 16 && std::memcmp(head, kMagic, 16) == 0;
+        const bool v2 = got >= 16 && std::memcmp(head, kMagic2, 16) == 0;
+        const bool magicOk = v2 || (got >= 16 && std::memcmp(head, kMagic, 16) == 0);
+        const auto checksum = v2 ? &Journal::checksum2 : &Journal::checksum;
         bool blank = true;
         for (size_t i = 0; i < got; ++i) blank = blank && head[i] == 0;
         if (got >= 16 && !magicOk && !blank) throw refused(path, resolvedDbPath, "is not a journal this program wrote");

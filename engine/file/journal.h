@@ -15,7 +15,7 @@
 // database is then in its state before the statement, never a mix.
 //
 // THE FILE (all numbers little-endian)
-//   header, 64 bytes: "Vantrel journal2" (16), page size (4), 0 (4), size of
+//   header, 64 bytes: "Vantrel journal3" (16), page size (4), 0 (4), size of
 //     the database before the statement (8), the database's identity: volume
 //     (8) and file number (8) as the platform reports them, then a checksum
 //     of the 48 bytes before it (8), then zeros.
@@ -25,6 +25,9 @@
 //     batch (4), 0 (4), per entry the page number (4) then one checksum per
 //     512-byte sector of its new bytes (8 each), then a checksum of the whole
 //     record (8).
+//   Checksums are Journal::checksum (four lanes). A journal whose header
+//   says "Vantrel journal2" was written with the one-lane checksum2 and is
+//   rolled back alike.
 // The journal is named after the database's resolved path (symbolic links
 // followed) plus "-journal", so that every name of a file finds it. It is
 // created anew for every statement that spills and never truncated or
@@ -92,6 +95,10 @@ public:
     static bool recover(platform::Env& env, const std::string& resolvedDbPath, platform::File& db);
 
     static uint64_t checksum(uint64_t seed, const uint8_t* p, size_t n);
+    // The seed of the checksum of one sector of a page's new bytes.
+    static uint64_t sectorSeed(uint32_t page, size_t sector) { return (uint64_t(page) << 16) | 0x8000u | sector; }
+    // The checksum of journals whose header says "journal2" (one lane).
+    static uint64_t checksum2(uint64_t seed, const uint8_t* p, size_t n);
 
 private:
     static constexpr size_t kFlushBytes = 1 << 20;  // records go to the file in batches of this size
