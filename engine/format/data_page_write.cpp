@@ -58,6 +58,40 @@ bool repack(PageFile& file, const Layout& l, uint32_t page, unsigned slots, unsi
     return true;
 }
 
+// The rows after slot `changed` lie below it, each ending where the one
+// before starts; when all of them are sound, a row of another length is put
+// in by moving them together (the page then reads exactly as repack() would
+// lay it out). False (page unchanged) when they are not, or the row does not fit.
+bool shiftRows(PageFile& file, const Layout& l, uint32_t page, Bytes pb, unsigned changed, const std::vector<uint8_t>& row,
+               uint16_t flags) {
+    const unsigned count = slotCount(l, pb);
+    const RowSlot s = slotAt(l, pb, changed);
+    if (!s.valid) return false;
+    size_t low = s.start;
+    for (unsigned i = changed + 1; i < count; ++i) {
+        const RowSlot r = slotAt(l, pb, i);
+        if (!r.valid) return false;
+        low = r.start;
+    }
+    const size_t slotsEnd = l.dataSlotsAt + 2 * size_t(count);
+    const size_t oldLen = size_t(s.end - s.start);
+    if (low + oldLen < slotsEnd + row.size()) return false;
+    const size_t newLow = low + oldLen - row.size();
+    PageBuf& pg = file.modify(page);
+    uint8_t* d = pg.data();
+    std::memmove(d + newLow, d + low, s.start - low);
+    const size_t at = size_t(s.end) - row.size();
+    if (!row.empty()) std::memcpy(d + at, row.data(), row.size());
+    put16(d + l.dataSlotsAt + 2 * changed, uint16_t(at | flags));
+    for (unsigned i = changed + 1; i < count; ++i) {
+        uint8_t* slot = d + l.dataSlotsAt + 2 * i;
+        const uint16_t raw = uint16_t(slot[0] | slot[1] << 8);
+        put16(slot, uint16_t(((raw & kSlotOffsetMask) + oldLen - row.size()) | (raw & (kSlotDeleted | kSlotPointer))));
+    }
+    put16(d + 2, uint16_t(newLow - slotsEnd));
+    return true;
+}
+
 }  // namespace
 
 size_t dataPageFree(const Layout& l, Bytes page) {
@@ -85,6 +119,7 @@ bool putRowInPage(PageFile& file, const Layout& l, uint32_t page, unsigned slot,
         if (newFlags != oldFlags) put16(pg.data() + l.dataSlotsAt + 2 * slot, uint16_t(s.start | newFlags));
         return true;
     }
+    if (shiftRows(file, l, page, pb, slot, row, newFlags)) return true;
     return repack(file, l, page, slotCount(l, pb), slot, row, newFlags);
 }
 
