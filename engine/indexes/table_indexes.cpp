@@ -90,8 +90,15 @@ std::span<const uint8_t> keyPart(const EntryArena& arena, EntryArena::Ref r) { r
 }  // namespace
 
 size_t TableIndexes::State::entryOf(uint64_t row) const {
-    auto it = std::lower_bound(byRow.begin(), byRow.end(), std::pair<uint64_t, uint32_t>{row, 0});
-    if (it != byRow.end() && it->first == row && entries.refs[it->second].length != 0) return it->second;
+    if (!byRow.empty())
+        for (size_t slot = rowSlot(row, byRow.size() - 1);; slot = (slot + 1) & (byRow.size() - 1)) {
+            const uint64_t v = byRow[slot];
+            if (v == 0) break;
+            if (v >> 32 != row) continue;
+            const size_t e = size_t(uint32_t(v)) - 1;
+            if (entries.refs[e].length != 0) return e;
+            break;
+        }
     auto g = gained.find(row);
     return g == gained.end() ? SIZE_MAX : g->second;
 }
@@ -164,17 +171,19 @@ void TableIndexes::readWhole(size_t real, State& s) {
     }
     s.tree = loadIndexTree(file_, l_, t_.realIndexes[real].rootPage);
     s.entries = std::move(s.tree.entries);
-    s.byRow.reserve(s.entries.size());
+    size_t slots = 16;
+    while (slots < 2 * s.entries.size()) slots *= 2;
+    s.byRow.assign(slots, 0);
     for (size_t i = 0; i < s.entries.size(); ++i) {
         const EntryView e = s.entries.at(i);
-        RowPointer rp{Bytes(e.data(), e.size()).be24(e.size() - 4), e.back()};
-        s.byRow.emplace_back(rp.packed(), uint32_t(i));
+        const uint64_t row = RowPointer{Bytes(e.data(), e.size()).be24(e.size() - 4), e.back()}.packed();
+        size_t slot = State::rowSlot(row, slots - 1);
+        for (; s.byRow[slot]; slot = (slot + 1) & (slots - 1))
+            if (s.byRow[slot] >> 32 == row) throw FormatError("an index holds two entries for one row");
+        s.byRow[slot] = row << 32 | (i + 1);
     }
-    std::sort(s.byRow.begin(), s.byRow.end());
     s.readCount = s.entries.size();
     s.moved.assign(s.readCount, false);
-    for (size_t i = 1; i < s.byRow.size(); ++i)
-        if (s.byRow[i].first == s.byRow[i - 1].first) throw FormatError("an index holds two entries for one row");
     if (s.unique) {
         s.byKey = s.entries.refs;
         std::stable_sort(s.byKey.begin(), s.byKey.end(),

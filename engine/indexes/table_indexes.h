@@ -106,9 +106,11 @@ private:
         std::unique_ptr<IndexDelta> delta;  // while streamed
         IndexTree tree;
         EntryArena entries;  // a changed entry is appended; its old bytes stay where they were
-        // Row -> entry: the rows the index held when read, sorted by row, and
-        // the rows it gained since.
-        std::vector<std::pair<uint64_t, uint32_t>> byRow;
+        // Row -> entry: the rows the index held when read (open addressing,
+        // a slot row << 32 | entry + 1, 0 empty; a row pointer packs into 32
+        // bits), and the rows it gained since.
+        std::vector<uint64_t> byRow;
+        static size_t rowSlot(uint64_t row, size_t mask) { return size_t((row * 0x9E3779B97F4A7C15ull) >> 32) & mask; }
         size_t readCount = 0;     // entries [0, readCount) were read, in key order
         std::vector<bool> moved;  // of them, those whose bytes were replaced
         // The entries that are not lost, in key order: those read and kept
