@@ -15,8 +15,8 @@ using platform::Kind;
 
 PageFile::PageFile(const std::string& path, Options opt)
     : path_(path), env_(opt.env ? opt.env : &platform::Env::system()), writable_(opt.writable),
-      capacity_(opt.cachePages ? opt.cachePages : 1), beforeWrite_(std::move(opt.beforeWrite)),
-      maxDirty_(opt.maxDirtyPages ? opt.maxDirtyPages : 1) {
+      beforeWrite_(std::move(opt.beforeWrite)),
+      maxDirty_(opt.maxDirtyPages ? opt.maxDirtyPages : 1), cache_(opt.cachePages) {
     platform::Env& env = *env_;
     platform::FileInfo st;
     try {
@@ -130,31 +130,12 @@ void PageFile::guardWrite(F&& f) {
 PageRef PageFile::page(uint32_t n) {
     checkUsable();
     if (auto d = dirty_.find(n); d != dirty_.end()) return d->second;
-    auto it = index_.find(n);
-    if (it != index_.end()) {
-        lru_.splice(lru_.begin(), lru_, it->second);
-        return it->second->second;
-    }
+    if (PageRef cached = cache_.find(n)) return cached;
     // A miss right after the previous page is read is a scan: read a run of
     // pages in one call.
     const uint32_t run = (n == lastMiss_ + 1) ? kReadAhead : 1;
     lastMiss_ = n;
     return load(n, run);
-}
-
-void PageFile::remember(uint32_t n, PageRef ref) {
-    // The newest bytes win: a page written back replaces any copy read before.
-    if (auto it = index_.find(n); it != index_.end()) {
-        it->second->second = std::move(ref);
-        lru_.splice(lru_.begin(), lru_, it->second);
-        return;
-    }
-    lru_.emplace_front(n, std::move(ref));
-    index_[n] = lru_.begin();
-    if (lru_.size() > capacity_) {
-        index_.erase(lru_.back().first);
-        lru_.pop_back();
-    }
 }
 
 PageRef PageFile::load(uint32_t n, uint32_t run) {
@@ -175,13 +156,14 @@ PageRef PageFile::load(uint32_t n, uint32_t run) {
     run = std::min<uint32_t>(run, uint32_t(got / ps));
     PageRef first;
     for (uint32_t k = 0; k < run; ++k) {
-        auto buf = std::make_shared<PageBuf>(readBuf_.begin() + long(k * ps), readBuf_.begin() + long((k + 1) * ps));
+        std::shared_ptr<PageBuf> buf = cache_.fresh(ps);
+        std::memcpy(buf->data(), readBuf_.data() + k * ps, ps);
         decode(n + k, *buf);
         if (k == 0) first = buf;
         lastMiss_ = n + k;
         // A page changed in memory is newer than its bytes on disk: read
         // ahead must not cache the old ones.
-        if (!dirty_.count(n + k)) remember(n + k, std::move(buf));
+        if (!dirty_.count(n + k)) cache_.put(n + k, std::move(buf));
     }
     return first;
 }
@@ -205,12 +187,14 @@ PageBuf& PageFile::modify(uint32_t n) {
     if (!writable_) throw JetError(3027, "Cannot update.  Database or object is read-only.");
     if (auto d = dirty_.find(n); d != dirty_.end()) return *d->second;
     if (dirty_.size() >= maxDirty_) spill();
-    auto copy = std::make_shared<PageBuf>(*page(n));
-    // The cache must not hand out the old bytes any more.
-    if (auto it = index_.find(n); it != index_.end()) {
-        lru_.erase(it->second);
-        index_.erase(it);
+    std::shared_ptr<PageBuf> copy;
+    {
+        const PageRef now = page(n);
+        copy = cache_.fresh(now->size());
+        std::memcpy(copy->data(), now->data(), now->size());
     }
+    // The cache must not hand out the old bytes any more.
+    cache_.erase(n);
     return *dirty_.emplace(n, std::move(copy)).first->second;
 }
 
@@ -306,7 +290,7 @@ void PageFile::spill() {
     // Written pages become ordinary cached pages again.
     auto written = std::move(dirty_);
     dirty_.clear();
-    for (auto& [n, buf] : written) remember(n, std::move(buf));
+    for (auto& [n, buf] : written) cache_.put(n, std::move(buf));
 }
 
 void PageFile::commit() {
@@ -324,8 +308,7 @@ void PageFile::commit() {
 
 void PageFile::abort() {
     dirty_.clear();
-    index_.clear();
-    lru_.clear();
+    cache_.clear();
     lastMiss_ = 0xFFFFFFFFu;
     pageCount_ = committedPages_;
     checkUsable();

@@ -27,7 +27,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <list>
 #include <map>
 #include <set>
 #include <memory>
@@ -40,12 +39,11 @@
 #include "header.h"
 #include "error.h"
 #include "env.h"
+#include "page_cache.h"
 
 namespace vantrel::jet {
 
 class Journal;
-using PageBuf = std::vector<uint8_t>;
-using PageRef = std::shared_ptr<const PageBuf>;
 
 class PageFile {
 public:
@@ -107,7 +105,6 @@ private:
     static constexpr size_t kRunPages = 64;
     static constexpr uint32_t kReadAhead = 16;
     PageRef load(uint32_t n, uint32_t run);
-    void remember(uint32_t n, PageRef ref);
     void decode(uint32_t n, PageBuf& buf) const;
 
     std::string path_;
@@ -118,7 +115,6 @@ private:
     bool writable_ = false;
     Header header_;
     uint32_t pageCount_ = 0;
-    size_t capacity_;
     uint32_t lastMiss_ = 0xFFFFFFFFu;
     std::vector<uint8_t> readBuf_;
 
@@ -128,8 +124,7 @@ private:
     std::unordered_set<uint32_t> journaled_;
     std::unique_ptr<Journal> journal_;
     uint32_t committedPages_ = 0;  // page count when the transaction began
-    std::list<std::pair<uint32_t, PageRef>> lru_;
-    std::unordered_map<uint32_t, std::list<std::pair<uint32_t, PageRef>>::iterator> index_;
+    PageCache cache_;
 };
 
 }  // namespace vantrel::jet

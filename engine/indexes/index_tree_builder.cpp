@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "index_page_entries.h"
 #include "page_alloc.h"
 
 namespace vantrel::jet {
@@ -143,9 +144,8 @@ void IndexTreeBuilder::add(EntryView whole) {
     if (finished_) throw std::logic_error("index tree already written");
     if (whole.size() < 4) throw FormatError("index entry too short");
     if (entries_ > 0) {
-        if (!std::lexicographical_compare(last_.begin(), last_.end(), whole.begin(), whole.end()))
-            throw FormatError("index entries out of key order");
-        if (!std::equal(last_.begin(), last_.end() - 4, whole.begin(), whole.end() - 4)) ++distinct_;
+        if (compareBytes(last_.data(), last_.size(), whole.data(), whole.size()) >= 0) throw FormatError("index entries out of key order");
+        if (last_.size() != whole.size() || std::memcmp(last_.data(), whole.data(), whole.size() - 4) != 0) ++distinct_;
     } else {
         distinct_ = 1;
     }
