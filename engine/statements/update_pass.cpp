@@ -52,6 +52,13 @@ public:
 
 private:
     void step(size_t statement, const UpdatePlan& p, UpdateReport& report);
+    // The row's values, index entries and report once a statement changed it.
+    void afterChange(const UpdatePlan& p, const std::vector<int>& targets, UpdateReport& report);
+    // Makes the statement's changes to the row's bytes in place when none of
+    // them moves a byte (false, nothing changed, otherwise).
+    bool patch(const std::vector<int>& targets, const std::vector<Converted>& newValues);
+    // Column c as the patched row holds it.
+    ColumnSlice patchedSlice(const ColumnDef& c) const;
 
     // A statement's new values, converted and checked against their
     // columns' own rules: the values are constants, so this is done once,
@@ -123,6 +130,7 @@ private:
     bool whole_ = false;          // cracked_ holds every column (else only the conditions')
     bool changed_ = false;
     bool split_ = false;          // parts_ holds the row
+    bool patched_ = false;        // owned_ holds the row, changed in place (and parts_ does not)
     RowParts parts_;              // the row's pieces
     // What a statement may change of the pieces, as they were before it:
     // put back when the row it makes cannot be stored.
@@ -136,6 +144,11 @@ private:
         void restore(RowParts& p);
     } undo_;
     std::vector<uint8_t> owned_, joined_;  // the stored form, built once a row; a Jet3 trial build
+    // The patched row's layout: its column count, where its mask starts and
+    // its fixed area ends, its variable entries' offsets.
+    uint16_t patchCols_ = 0;
+    size_t maskAt_ = 0, fixedEnd_ = 0;
+    VarOffsets patchOffsets_;
     std::vector<Variant> values_;
     std::vector<bool> decoded_;
     // A statement's index keys: the row's now (when it can be computed) and new.
@@ -208,6 +221,7 @@ std::vector<UpdateReport> Pass::run() {
         whole_ = allWanted;
         changed_ = false;
         split_ = false;
+        patched_ = false;
         for (size_t s = 0; s < plans_.size(); ++s) {
             try {
                 // A null-fill's condition, read straight from the row (reading it may fail).
@@ -218,7 +232,7 @@ std::vector<UpdateReport> Pass::run() {
             }
         }
         if (changed_) {
-            joinRow(l_, parts_, owned_);
+            if (split_) joinRow(l_, parts_, owned_);
             if (writer_.replace(where_, owned_)) ++moved;
         }
         indexes_.bound();
@@ -341,11 +355,15 @@ void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
         return;
     }
 
-    // Apply, in memory: the row's pieces (stored once all statements had
-    // them), the changed columns' values as the next statement reads them,
-    // the index entries.
+    // Apply, in memory: the row's bytes or its pieces (stored once all
+    // statements had them), the changed columns' values as the next
+    // statement reads them, the index entries.
+    if (!split_ && patch(targets, newValues)) {
+        afterChange(p, targets, report);
+        return;
+    }
     if (!split_) {
-        splitRow(l_, t_, view_, parts_);
+        splitRow(l_, t_, patched_ ? Bytes(owned_.data(), owned_.size()) : view_, parts_);
         split_ = true;
     }
     undo_.save(parts_, t_, targets);
@@ -375,16 +393,92 @@ void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
         ++report.refused["row too long"];
         return;
     }
+    afterChange(p, targets, report);
+}
+
+void Pass::afterChange(const UpdatePlan& p, const std::vector<int>& targets, UpdateReport& report) {
     // The next statement reads the changed columns as they will be stored.
     for (int target : targets) {
         const size_t i = size_t(target);
-        values_[i] = decodeValue(file_, l_, t_.columns[i], sliceOf(parts_, t_.columns[i]));
+        const ColumnDef& c = t_.columns[i];
+        values_[i] = decodeValue(file_, l_, c, split_ ? sliceOf(parts_, c) : patchedSlice(c));
         decoded_[i] = true;
     }
     changed_ = true;
     for (size_t x = 0; x < p.indexes.size(); ++x)
         indexes_.change(p.indexes[x], where_, nowKnown_[x] ? &nowKeys_[x] : nullptr, newKeys_[x]);
     ++report.affected;
+}
+
+bool Pass::patch(const std::vector<int>& targets, const std::vector<Converted>& newValues) {
+    if (!patched_) {
+        // The row's layout, read once: where the fixed area ends, where each
+        // variable entry lies, where the mask starts.
+        owned_.assign(view_.data(), view_.data() + view_.size());
+        const Bytes row(owned_.data(), owned_.size());
+        patchCols_ = l_.jet3 ? row.u8(0) : row.u16(0);
+        const size_t maskLen = (size_t(patchCols_) + 7) / 8;
+        if (maskLen + l_.rowCountSize > row.size()) throw FormatError("row too short for its null mask");
+        maskAt_ = row.size() - maskLen;
+        fixedEnd_ = maskAt_;
+        patchOffsets_.clear();
+        if (t_.varColumns > 0) {
+            variableOffsets(l_, row, maskLen, patchOffsets_);
+            fixedEnd_ = patchOffsets_[0];
+        }
+    }
+    // Every change must leave the row's length and its other bytes as they
+    // are: a mask bit, a fixed column's bytes, an empty variable entry
+    // given an empty value. Anything else goes through the row's pieces.
+    for (size_t a = 0; a < targets.size(); ++a) {
+        const ColumnDef& c = t_.columns[size_t(targets[a])];
+        if (c.number >= patchCols_) return false;
+        const Converted& v = newValues[a];
+        if (c.type == kBool) continue;
+        if (c.fixed()) {
+            if (l_.rowCountSize + size_t(c.fixedOffset) + c.length > fixedEnd_) return false;
+            continue;
+        }
+        const size_t vi = c.varIndex;
+        if (vi + 1 >= patchOffsets_.size() || patchOffsets_[vi + 1] != patchOffsets_[vi]) return false;
+        if (!v.value.isNull() && !v.stored.empty()) return false;
+    }
+    patched_ = true;
+    for (size_t a = 0; a < targets.size(); ++a) {
+        const ColumnDef& c = t_.columns[size_t(targets[a])];
+        const Converted& v = newValues[a];
+        uint8_t& bits = owned_[maskAt_ + c.number / 8];
+        const uint8_t bit = uint8_t(1u << (c.number % 8));
+        if (v.value.isNull() || (c.type == kBool && !v.value.boolValue())) {
+            bits &= uint8_t(~bit);
+            continue;
+        }
+        bits |= bit;
+        if (c.fixed() && c.type != kBool)
+            std::copy(v.stored.begin(), v.stored.begin() + std::min<size_t>(v.stored.size(), c.length),
+                      owned_.begin() + long(l_.rowCountSize + c.fixedOffset));
+    }
+    return true;
+}
+
+ColumnSlice Pass::patchedSlice(const ColumnDef& c) const {
+    ColumnSlice s;
+    if (c.number >= patchCols_) return s;
+    const bool bit = owned_[maskAt_ + c.number / 8] & (1u << (c.number % 8));
+    if (c.type == kBool) {
+        s.present = bit;
+        return s;
+    }
+    if (!bit) return s;
+    if (c.fixed()) {
+        s.data = Bytes(owned_.data() + l_.rowCountSize + c.fixedOffset, c.length);
+    } else {
+        const size_t vi = c.varIndex;
+        if (vi + 1 >= patchOffsets_.size()) return s;
+        s.data = Bytes(owned_.data() + patchOffsets_[vi], patchOffsets_[vi + 1] - patchOffsets_[vi]);
+    }
+    s.present = true;
+    return s;
 }
 
 }  // namespace
