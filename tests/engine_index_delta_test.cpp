@@ -526,3 +526,19 @@ TEST(IndexDeltaCorpus, Ace) {
 }
 
 }  // namespace
+
+TEST(IndexEntryOrder, EntriesCompareAsUnsignedBytesThenByLength) {
+    std::mt19937 rng(3);
+    for (int i = 0; i < 20000; ++i) {
+        std::vector<uint8_t> a(rng() % 24), b;
+        for (auto& x : a) x = uint8_t(rng() % 4 == 0 ? 0xFF : rng() % 3);
+        b = a;
+        if (rng() % 2 && !b.empty()) b[rng() % b.size()] = uint8_t(rng());
+        if (rng() % 3 == 0) b.resize(rng() % 24, uint8_t(rng() % 2));
+        const bool less = std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
+        const bool more = std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end());
+        const int c = jet::compareBytes(a.data(), a.size(), b.data(), b.size());
+        EXPECT_EQ(c < 0, less);
+        EXPECT_EQ(c > 0, more);
+    }
+}

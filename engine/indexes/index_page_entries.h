@@ -24,11 +24,21 @@ namespace vantrel::jet {
 // one byte in Jet3 (the byte after it is set on node pages), two in Jet4.
 size_t indexPagePrefixLength(const Layout& l, Bytes page);
 
-// Byte strings compared as unsigned bytes, as an index orders its entries.
+// Byte strings compared as unsigned bytes, as an index orders its entries
+// (keys are short: eight bytes at a time, read big-endian, then bytes).
 inline int compareBytes(const uint8_t* a, size_t an, const uint8_t* b, size_t bn) {
     const size_t m = std::min(an, bn);
-    if (m > 0)
-        if (const int c = std::memcmp(a, b, m); c != 0) return c;
+    size_t i = 0;
+    for (; i + 8 <= m; i += 8) {
+        uint64_t x = 0, y = 0;
+        for (int k = 0; k < 8; ++k) {
+            x = x << 8 | a[i + size_t(k)];
+            y = y << 8 | b[i + size_t(k)];
+        }
+        if (x != y) return x < y ? -1 : 1;
+    }
+    for (; i < m; ++i)
+        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
     return an < bn ? -1 : an > bn ? 1 : 0;
 }
 
