@@ -198,6 +198,22 @@ PageBuf& PageFile::modify(uint32_t n) {
     return *dirty_.emplace(n, std::move(copy)).first->second;
 }
 
+PageBuf& PageFile::overwrite(uint32_t n) {
+    checkUsable();
+    if (!writable_) throw JetError(3027, "Cannot update.  Database or object is read-only.");
+    if (n >= pageCount_)
+        throw FormatError("page " + std::to_string(n) + " lies beyond the end of the file (" + std::to_string(pageCount_) + " pages)");
+    if (auto d = dirty_.find(n); d != dirty_.end()) {
+        std::fill(d->second->begin(), d->second->end(), 0);
+        return *d->second;
+    }
+    if (dirty_.size() >= maxDirty_) spill();
+    std::shared_ptr<PageBuf> blank = cache_.fresh(header_.pageSize);
+    std::fill(blank->begin(), blank->end(), 0);
+    cache_.erase(n);
+    return *dirty_.emplace(n, std::move(blank)).first->second;
+}
+
 uint32_t PageFile::appendPage() {
     checkUsable();
     if (!writable_) throw JetError(3027, "Cannot update.  Database or object is read-only.");

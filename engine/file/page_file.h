@@ -88,6 +88,9 @@ public:
     // A writable copy of page n, kept in memory until the transaction spills
     // or commits. The reference stays valid until the next call on this file.
     PageBuf& modify(uint32_t n);
+    // The same for a page about to be written whole: zero-filled, its old
+    // bytes not copied (the journal still saves them from the disk).
+    PageBuf& overwrite(uint32_t n);
     // A new, zero-filled page at the end of the file.
     uint32_t appendPage();
     bool changed() const { return !dirty_.empty() || journal_ != nullptr; }

@@ -77,8 +77,7 @@ uint32_t be32At(EntryView e, size_t at) {
 
 void writeIndexPage(PageFile& file, const Layout& l, uint32_t pg, bool leaf, uint32_t owner, uint32_t prev, uint32_t next,
                     const std::vector<EntryView>& entries, size_t prefix, uint32_t tail) {
-    PageBuf& b = file.modify(pg);
-    std::fill(b.begin(), b.end(), 0);
+    PageBuf& b = file.overwrite(pg);
     b[0] = leaf ? kPageIndexLeaf : kPageIndexNode;
     b[1] = 0x01;
     put32(b.data() + l.indexOwnerAt, owner);
