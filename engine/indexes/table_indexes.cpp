@@ -87,18 +87,43 @@ bool keyLess(std::span<const uint8_t> a, std::span<const uint8_t> b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
 }
 std::span<const uint8_t> keyPart(const EntryArena& arena, EntryArena::Ref r) { return {arena.bytes.data() + r.offset, r.length - 4u}; }
+// Sorts row << 32 | entry values by row: two passes of sixteen bits.
+void sortByRow(std::vector<uint64_t>& v) {
+    std::vector<uint64_t> tmp(v.size());
+    for (int shift = 32; shift < 64; shift += 16) {
+        std::vector<size_t> count(65537, 0);
+        for (uint64_t x : v) ++count[((x >> shift) & 0xFFFF) + 1];
+        for (size_t d = 1; d < count.size(); ++d) count[d] += count[d - 1];
+        for (uint64_t x : v) tmp[count[(x >> shift) & 0xFFFF]++] = x;
+        v.swap(tmp);
+    }
+}
 }  // namespace
 
 size_t TableIndexes::State::entryOf(uint64_t row) const {
-    if (!byRow.empty())
-        for (size_t slot = rowSlot(row, byRow.size() - 1);; slot = (slot + 1) & (byRow.size() - 1)) {
-            const uint64_t v = byRow[slot];
-            if (v == 0) break;
-            if (v >> 32 != row) continue;
-            const size_t e = size_t(uint32_t(v)) - 1;
-            if (entries.refs[e].length != 0) return e;
-            break;
+    const size_t n = byRow.size();
+    auto rowAt = [&](size_t i) { return byRow[i] >> 32; };
+    // From the last place found: forward in growing steps, or back before it.
+    size_t lo = 0, hi = n;
+    if (rowCursor < n && rowAt(rowCursor) <= row) {
+        lo = rowCursor;
+        size_t step = 1;
+        while (lo + step < n && rowAt(lo + step) <= row) {
+            lo += step;
+            step *= 2;
         }
+        hi = std::min(n, lo + step + 1);
+    } else {
+        hi = std::min(rowCursor, n);
+    }
+    const auto it = std::lower_bound(byRow.begin() + long(lo), byRow.begin() + long(hi), row,
+                                     [](uint64_t v, uint64_t r) { return (v >> 32) < r; });
+    const size_t at = size_t(it - byRow.begin());
+    rowCursor = at;
+    if (at < n && rowAt(at) == row) {
+        const size_t e = size_t(uint32_t(byRow[at])) - 1;
+        if (entries.refs[e].length != 0) return e;
+    }
     auto g = gained.find(row);
     return g == gained.end() ? SIZE_MAX : g->second;
 }
@@ -171,17 +196,16 @@ void TableIndexes::readWhole(size_t real, State& s) {
     }
     s.tree = loadIndexTree(file_, l_, t_.realIndexes[real].rootPage);
     s.entries = std::move(s.tree.entries);
-    size_t slots = 16;
-    while (slots < 2 * s.entries.size()) slots *= 2;
-    s.byRow.assign(slots, 0);
+    s.byRow.resize(s.entries.size());
     for (size_t i = 0; i < s.entries.size(); ++i) {
         const EntryView e = s.entries.at(i);
         const uint64_t row = RowPointer{Bytes(e.data(), e.size()).be24(e.size() - 4), e.back()}.packed();
-        size_t slot = State::rowSlot(row, slots - 1);
-        for (; s.byRow[slot]; slot = (slot + 1) & (slots - 1))
-            if (s.byRow[slot] >> 32 == row) throw FormatError("an index holds two entries for one row");
-        s.byRow[slot] = row << 32 | (i + 1);
+        s.byRow[i] = row << 32 | (i + 1);
     }
+    sortByRow(s.byRow);
+    s.rowCursor = 0;
+    for (size_t i = 1; i < s.byRow.size(); ++i)
+        if (s.byRow[i] >> 32 == s.byRow[i - 1] >> 32) throw FormatError("an index holds two entries for one row");
     s.readCount = s.entries.size();
     s.moved.assign(s.readCount, false);
     if (s.unique) {

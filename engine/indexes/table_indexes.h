@@ -106,11 +106,12 @@ private:
         std::unique_ptr<IndexDelta> delta;  // while streamed
         IndexTree tree;
         EntryArena entries;  // a changed entry is appended; its old bytes stay where they were
-        // Row -> entry: the rows the index held when read (open addressing,
-        // a slot row << 32 | entry + 1, 0 empty; a row pointer packs into 32
-        // bits), and the rows it gained since.
+        // Row -> entry: the rows the index held when read (row << 32 |
+        // entry + 1, sorted by row; a row pointer packs into 32 bits), and the
+        // rows it gained since. Rows are asked about in storage order, so a
+        // search starts from where the last one ended.
         std::vector<uint64_t> byRow;
-        static size_t rowSlot(uint64_t row, size_t mask) { return size_t((row * 0x9E3779B97F4A7C15ull) >> 32) & mask; }
+        mutable size_t rowCursor = 0;
         size_t readCount = 0;     // entries [0, readCount) were read, in key order
         std::vector<bool> moved;  // of them, those whose bytes were replaced
         // The entries that are not lost, in key order: those read and kept
