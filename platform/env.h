@@ -58,6 +58,12 @@ public:
     // Reads up to n bytes at `at`; fewer only at the end of the file.
     virtual size_t readAt(uint64_t at, uint8_t* p, size_t n) = 0;
     virtual void writeAt(uint64_t at, const uint8_t* p, size_t n) = 0;
+    // The same for `count` blocks of `size` bytes lying one after the other
+    // in the file at `at`, each in a buffer of its own (one call where the
+    // system can; by default through one buffer and readAt/writeAt).
+    // readBlocks returns the bytes read, fewer only at the end of the file.
+    virtual size_t readBlocks(uint64_t at, uint8_t* const* blocks, size_t count, size_t size);
+    virtual void writeBlocks(uint64_t at, const uint8_t* const* blocks, size_t count, size_t size);
     // Writes at the end (the only way to write a device or FIFO).
     virtual void append(const uint8_t* p, size_t n) = 0;
     virtual void sync() = 0;

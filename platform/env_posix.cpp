@@ -3,11 +3,14 @@
 #include <limits.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "env.h"
 
@@ -59,6 +62,35 @@ public:
         }
     }
 
+    size_t readBlocks(uint64_t at, uint8_t* const* blocks, size_t count, size_t size) override {
+        std::vector<iovec> io(count);
+        for (size_t k = 0; k < count; ++k) io[k] = {blocks[k], size};
+        size_t done = 0, first = 0;
+        while (first < count) {
+            ssize_t r = ::preadv(fd_, io.data() + first, int(std::min<size_t>(count - first, IOV_MAX)), off_t(at + done));
+            if (r < 0 && errno == EINTR) continue;
+            if (r < 0) fail("reading '" + path_ + "'", errno);
+            if (r == 0) break;
+            done += size_t(r);
+            advance(io, first, size_t(r));
+        }
+        return done;
+    }
+
+    void writeBlocks(uint64_t at, const uint8_t* const* blocks, size_t count, size_t size) override {
+        std::vector<iovec> io(count);
+        for (size_t k = 0; k < count; ++k) io[k] = {const_cast<uint8_t*>(blocks[k]), size};
+        size_t done = 0, first = 0;
+        while (first < count) {
+            ssize_t w = ::pwritev(fd_, io.data() + first, int(std::min<size_t>(count - first, IOV_MAX)), off_t(at + done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) fail("writing '" + path_ + "'", errno);
+            if (w == 0) fail("writing '" + path_ + "'", ENOSPC);
+            done += size_t(w);
+            advance(io, first, size_t(w));
+        }
+    }
+
     void append(const uint8_t* p, size_t n) override {
         size_t done = 0;
         while (done < n) {
@@ -99,6 +131,18 @@ public:
     const std::string& path() const override { return path_; }
 
 private:
+    // Moves past `n` bytes of the blocks from io[first] on (a call may stop
+    // inside a block).
+    static void advance(std::vector<iovec>& io, size_t& first, size_t n) {
+        while (n > 0 && first < io.size()) {
+            const size_t take = std::min(n, io[first].iov_len);
+            io[first].iov_base = static_cast<uint8_t*>(io[first].iov_base) + take;
+            io[first].iov_len -= take;
+            n -= take;
+            if (io[first].iov_len == 0) ++first;
+        }
+    }
+
     int fd_;
     std::string path_;
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "code_page.h"
+#include "env.h"
 #include "corpus.h"
 #include "files.h"
 #include "utf16.h"
@@ -164,4 +165,35 @@ TEST(Files, PathsLongerThan260Characters) {
     // Emptied from the inside out: the system's own removal may not take such paths.
     for (size_t i = folders.size() - 1; i > 0; --i) EXPECT_TRUE(RemoveFolder(folders[i])) << i;
     EXPECT_FALSE(RemoveFolder(folders[0] + FolderSeparator() + "none"));
+}
+
+// Blocks of a file read into buffers of their own and written from them: the
+// same bytes as one read or write, and a read cut short at the end of the file.
+TEST(Files, BlocksReadAndWrittenInBuffersOfTheirOwn) {
+    test::TempDir dir;
+    const auto path = dir / "blocks.bin";
+    Env& env = Env::system();
+    std::vector<std::vector<uint8_t>> blocks(5, std::vector<uint8_t>(512));
+    for (size_t k = 0; k < blocks.size(); ++k)
+        for (size_t i = 0; i < 512; ++i) blocks[k][i] = uint8_t(k * 31 + i);
+    {
+        auto f = env.open(utf8(path), Open::createNew);
+        std::vector<const uint8_t*> out;
+        for (const auto& b : blocks) out.push_back(b.data());
+        f->writeBlocks(1024, out.data(), out.size(), 512);
+        f->sync();
+    }
+    const std::string bytes = contents(path);
+    ASSERT_EQ(bytes.size(), 1024u + 5 * 512);
+    for (size_t k = 0; k < blocks.size(); ++k)
+        EXPECT_EQ(bytes.compare(1024 + k * 512, 512, std::string(blocks[k].begin(), blocks[k].end())), 0) << k;
+    auto f = env.open(utf8(path), Open::read);
+    std::vector<std::vector<uint8_t>> in(4, std::vector<uint8_t>(512, 0xEE));
+    std::vector<uint8_t*> to;
+    for (auto& b : in) to.push_back(b.data());
+    // From the third block on: two and a half blocks are there.
+    EXPECT_EQ(f->readBlocks(1024 + 2 * 512 + 256, to.data(), to.size(), 512), size_t(2 * 512 + 256));
+    EXPECT_EQ(std::string(in[0].begin(), in[0].end()), bytes.substr(1024 + 2 * 512 + 256, 512));
+    EXPECT_EQ(std::string(in[2].begin(), in[2].begin() + 256), bytes.substr(1024 + 4 * 512 + 256, 256));
+    EXPECT_EQ(in[3][0], 0xEE);
 }

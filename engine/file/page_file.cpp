@@ -143,10 +143,16 @@ PageRef PageFile::load(uint32_t n, uint32_t run) {
         throw FormatError("page " + std::to_string(n) + " lies beyond the end of the file (" + std::to_string(pageCount_) + " pages)");
     run = std::min<uint32_t>(run, pageCount_ - n);
     const size_t ps = header_.pageSize;
-    readBuf_.resize(ps * run);
+    // Each page is read straight into the buffer that keeps it.
+    std::vector<std::shared_ptr<PageBuf>> bufs(run);
+    std::vector<uint8_t*> blocks(run);
+    for (uint32_t k = 0; k < run; ++k) {
+        bufs[k] = cache_.fresh(ps);
+        blocks[k] = bufs[k]->data();
+    }
     size_t got = 0;
     try {
-        got = file_->readAt(uint64_t(n) * ps, readBuf_.data(), readBuf_.size());
+        got = file_->readBlocks(uint64_t(n) * ps, blocks.data(), run, ps);
     } catch (const IoError& e) {
         throw ioFailure(e);
     }
@@ -156,8 +162,7 @@ PageRef PageFile::load(uint32_t n, uint32_t run) {
     run = std::min<uint32_t>(run, uint32_t(got / ps));
     PageRef first;
     for (uint32_t k = 0; k < run; ++k) {
-        std::shared_ptr<PageBuf> buf = cache_.fresh(ps);
-        std::memcpy(buf->data(), readBuf_.data() + k * ps, ps);
+        std::shared_ptr<PageBuf> buf = std::move(bufs[k]);
         decode(n + k, *buf);
         if (k == 0) first = buf;
         lastMiss_ = n + k;
@@ -226,12 +231,12 @@ uint32_t PageFile::appendPage() {
 
 void PageFile::writeRun(uint32_t first, const std::vector<const PageBuf*>& pages) {
     const size_t ps = header_.pageSize;
-    std::vector<uint8_t> raw(ps * pages.size());
+    std::vector<const uint8_t*> blocks(pages.size());
     for (size_t k = 0; k < pages.size(); ++k) {
         if (beforeWrite_) beforeWrite_(first + uint32_t(k));
-        std::memcpy(raw.data() + k * ps, pages[k]->data(), ps);
+        blocks[k] = pages[k]->data();
     }
-    file_->writeAt(uint64_t(first) * ps, raw.data(), raw.size());
+    file_->writeBlocks(uint64_t(first) * ps, blocks.data(), blocks.size(), ps);
 }
 
 void PageFile::spill() {

@@ -119,7 +119,6 @@ private:
     Header header_;
     uint32_t pageCount_ = 0;
     uint32_t lastMiss_ = 0xFFFFFFFFu;
-    std::vector<uint8_t> readBuf_;
 
     std::function<void(uint32_t)> beforeWrite_;
     size_t maxDirty_;
