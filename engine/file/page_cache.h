@@ -33,7 +33,8 @@ public:
 
 private:
     static constexpr uint32_t kNone = 0xFFFFFFFFu;
-    static constexpr size_t kSpares = 32;
+    // Enough for the changed pages a spill hands back to the cache.
+    static constexpr size_t kSpares = 2048;
     struct Slot {
         uint32_t page = 0;
         uint32_t prev = kNone, next = kNone;

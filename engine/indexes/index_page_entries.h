@@ -25,17 +25,16 @@ namespace vantrel::jet {
 size_t indexPagePrefixLength(const Layout& l, Bytes page);
 
 // Byte strings compared as unsigned bytes, as an index orders its entries
-// (keys are short: eight bytes at a time, read big-endian, then bytes).
+// (keys are short and share long beginnings: equal words are passed eight
+// bytes at a time, the first differing bytes decide).
 inline int compareBytes(const uint8_t* a, size_t an, const uint8_t* b, size_t bn) {
     const size_t m = std::min(an, bn);
     size_t i = 0;
     for (; i + 8 <= m; i += 8) {
-        uint64_t x = 0, y = 0;
-        for (int k = 0; k < 8; ++k) {
-            x = x << 8 | a[i + size_t(k)];
-            y = y << 8 | b[i + size_t(k)];
-        }
-        if (x != y) return x < y ? -1 : 1;
+        uint64_t x, y;
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        if (x != y) break;
     }
     for (; i < m; ++i)
         if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;

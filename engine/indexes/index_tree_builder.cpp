@@ -16,6 +16,12 @@ size_t maxPrefixOf(const Layout& l) { return l.jet3 ? 0xFF : 0xFFFF; }
 size_t commonPrefix(EntryView a, EntryView b, size_t maxPrefix) {
     size_t n = std::min({a.size(), b.size(), maxPrefix});
     size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a.data() + i, 8);
+        std::memcpy(&y, b.data() + i, 8);
+        if (x != y) break;
+    }
     while (i < n && a[i] == b[i]) ++i;
     return i;
 }
