@@ -67,13 +67,14 @@ bool shiftRows(PageFile& file, const Layout& l, uint32_t page, Bytes pb, unsigne
     const unsigned count = slotCount(l, pb);
     const RowSlot s = slotAt(l, pb, changed);
     if (!s.valid) return false;
+    const size_t slotsEnd = l.dataSlotsAt + 2 * size_t(count);
+    // Each row ends where the one before starts (as slotAt reads them).
     size_t low = s.start;
     for (unsigned i = changed + 1; i < count; ++i) {
-        const RowSlot r = slotAt(l, pb, i);
-        if (!r.valid) return false;
-        low = r.start;
+        const size_t start = pb.u16(l.dataSlotsAt + 2 * i) & kSlotOffsetMask;
+        if (start < slotsEnd || start >= low) return false;
+        low = start;
     }
-    const size_t slotsEnd = l.dataSlotsAt + 2 * size_t(count);
     const size_t oldLen = size_t(s.end - s.start);
     if (low + oldLen < slotsEnd + row.size()) return false;
     const size_t newLow = low + oldLen - row.size();

@@ -33,26 +33,31 @@ void variableOffsets(const Layout& l, Bytes row, size_t maskLen, VarOffsets& off
     }
 }
 
-void crackRow(const Layout& l, const TableDefData& t, Bytes row, CrackedRow& out, const std::vector<bool>* only) {
+namespace {
+
+// The columns' places, from `place(i)` (a ColumnPlace or a ColumnDef: the
+// fields read are the same), into out.
+template <class Place>
+void crackColumns(const Layout& l, size_t count, bool hasVars, Place place, Bytes row, CrackedRow& out, const std::vector<bool>* only) {
     const uint16_t cols = l.jet3 ? row.u8(0) : row.u16(0);
     const size_t maskLen = (size_t(cols) + 7) / 8;
     if (maskLen + l.rowCountSize > row.size()) throw FormatError("row too short for its null mask");
-    Bytes mask = row.sub(row.size() - maskLen, maskLen);
+    const uint8_t* mask = row.data() + row.size() - maskLen;
 
     VarOffsets offs;
-    if (t.varColumns > 0) variableOffsets(l, row, maskLen, offs);
+    if (hasVars) variableOffsets(l, row, maskLen, offs);
     const size_t varCount = offs.empty() ? 0 : offs.size() - 1;
 
     out.columnCount = cols;
-    out.columns.resize(t.columns.size());
-    for (size_t i = 0; i < t.columns.size(); ++i) {
-        const ColumnDef& c = t.columns[i];
+    out.columns.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const auto& c = place(i);
         ColumnSlice& s = out.columns[i];
         s = ColumnSlice{};
         if (only && !(*only)[i]) continue;
         // Columns added after the row was written lie beyond its mask: Null.
         if (c.number >= cols) continue;
-        bool bit = mask.u8(c.number / 8) & (1u << (c.number % 8));
+        const bool bit = mask[c.number / 8] & (1u << (c.number % 8));
         if (c.type == kBool) {
             s.present = bit;
             continue;
@@ -69,6 +74,21 @@ void crackRow(const Layout& l, const TableDefData& t, Bytes row, CrackedRow& out
             s.present = true;
         }
     }
+}
+
+}  // namespace
+
+void crackRow(const Layout& l, const TableDefData& t, Bytes row, CrackedRow& out, const std::vector<bool>* only) {
+    crackColumns(l, t.columns.size(), t.varColumns > 0, [&](size_t i) -> const ColumnDef& { return t.columns[i]; }, row, out, only);
+}
+
+RowPlaces::RowPlaces(const TableDefData& t) : hasVars(t.varColumns > 0) {
+    for (const ColumnDef& c : t.columns) columns.push_back({c.number, c.varIndex, c.fixedOffset, c.length, c.type, c.fixed()});
+}
+
+void crackRow(const Layout& l, const RowPlaces& places, Bytes row, CrackedRow& out) {
+    crackColumns(l, places.columns.size(), places.hasVars, [&](size_t i) -> const RowPlaces::Column& { return places.columns[i]; },
+                 row, out, nullptr);
 }
 
 }  // namespace vantrel::jet

@@ -25,6 +25,22 @@ struct CrackedRow {
 // `only`, when given, names the columns wanted (by index); the others stay absent.
 void crackRow(const Layout& l, const TableDefData& t, Bytes row, CrackedRow& out, const std::vector<bool>* only = nullptr);
 
+// Where each column of a table lies in its rows, kept together for a caller
+// that takes many rows apart (the same answers as from the definition).
+struct RowPlaces {
+    struct Column {
+        uint16_t number, varIndex, fixedOffset, length;
+        uint8_t type;
+        bool isFixed;
+        bool fixed() const { return isFixed; }
+    };
+    explicit RowPlaces(const TableDefData& t);
+    std::vector<Column> columns;
+    bool hasVars;
+};
+// Every column of the row, as crackRow above.
+void crackRow(const Layout& l, const RowPlaces& places, Bytes row, CrackedRow& out);
+
 // The offsets of a row's variable-width entries, the end of the variable data
 // last: up to 256 kept in place (every table Access makes has fewer
 // variable columns), more on the heap.

@@ -46,7 +46,7 @@ class Pass {
 public:
     Pass(PageFile& file, TableWriter& writer, const UpdateTable& table, const std::vector<const UpdatePlan*>& plans, double today)
         : file_(file), table_(table), t_(writer.table()), plans_(plans), today_(today), l_(Layout::forFormat(file.jet3())),
-          writer_(writer), indexes_(writer.indexes()), values_(t_.columns.size()), decoded_(t_.columns.size()) {}
+          writer_(writer), indexes_(writer.indexes()), places_(t_), values_(t_.columns.size()), decoded_(t_.columns.size()) {}
 
     std::vector<UpdateReport> run();
 
@@ -119,6 +119,7 @@ private:
     const Layout l_;
     TableWriter& writer_;
     TableIndexes& indexes_;  // the writer's: changes reach the pages when it flushes
+    const RowPlaces places_;
 
     // The row being worked on, as the statements so far left it: its bytes
     // on the page, cracked; once a statement changes it, its pieces, and the
@@ -216,7 +217,8 @@ std::vector<UpdateReport> Pass::run() {
     while (scan.next()) {
         where_ = scan.where();
         view_ = scan.row().bytes;
-        crackRow(l_, t_, view_, cracked_, allWanted ? nullptr : &wanted);
+        if (allWanted) crackRow(l_, places_, view_, cracked_);
+        else crackRow(l_, t_, view_, cracked_, &wanted);
         std::fill(decoded_.begin(), decoded_.end(), false);
         whole_ = allWanted;
         changed_ = false;
