@@ -50,15 +50,21 @@ TableIndexes::TableIndexes(PageFile& file, const TableDefData& t, size_t maxPend
     : maxPendingBytes_(maxPendingBytes), file_(file), t_(t), l_(Layout::forFormat(file.jet3())) {}
 
 TableIndexes::State& TableIndexes::state(size_t real) {
-    auto it = states_.find(real);
-    if (it != states_.end()) return it->second;
+    if (real < byReal_.size() && byReal_[real]) return *byReal_[real];
     State& s = states_[real];
+    if (byReal_.size() <= real) byReal_.resize(real + 1, nullptr);
+    byReal_[real] = &s;
     const RealIndexDef& rd = t_.realIndexes[real];
     s.cols = keyColumns(t_, rd);
     s.unique = t_.uniqueIndex(real);
     s.ignoreNulls = rd.flags & 0x02;
     s.textual = std::any_of(s.cols.begin(), s.cols.end(), [](const KeyColumn& kc) { return !settledKind(kc.column->type); });
     return s;
+}
+
+TableIndexes::State& TableIndexes::stateAt(size_t real) {
+    if (real >= byReal_.size() || !byReal_[real]) throw std::out_of_range("an index was changed before it was asked");
+    return *byReal_[real];
 }
 
 const TableIndexes::State& TableIndexes::loadedState(size_t real) const {
@@ -311,7 +317,7 @@ bool TableIndexes::verified(size_t real, State& s, RowPointer row, const Key* no
 }
 
 void TableIndexes::change(size_t real, RowPointer row, const Key* now, const Key& key) {
-    State& s = states_.at(real);
+    State& s = stateAt(real);
     endFill(real, s);
     if (s.delta) {
         bool wasIn = false;
@@ -341,7 +347,7 @@ void TableIndexes::change(size_t real, RowPointer row, const Key* now, const Key
 }
 
 void TableIndexes::gain(size_t real, RowPointer row, const Key& key) {
-    State& s = states_.at(real);
+    State& s = stateAt(real);
     s.gave(key);
     if (s.fill) {
         if (s.ignoreNulls && allNull(real, key)) return;
@@ -371,7 +377,7 @@ void TableIndexes::gain(size_t real, RowPointer row, const Key& key) {
 }
 
 void TableIndexes::lose(size_t real, RowPointer row, const Key* now) {
-    State& s = states_.at(real);
+    State& s = stateAt(real);
     endFill(real, s);
     if (s.delta) {
         bool wasIn = false;
@@ -408,6 +414,7 @@ void TableIndexes::apply() {
     }
     // The pages hold everything now; a whole index read before is stale.
     states_.clear();
+    byReal_.clear();
 }
 
 }  // namespace vantrel::jet

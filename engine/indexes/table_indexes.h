@@ -160,6 +160,8 @@ private:
     const TableDefData& t_;
     const Layout l_;
     std::map<size_t, State> states_;
+    std::vector<State*> byReal_;  // states_ by real index (a map keeps its nodes where they are)
+    State& stateAt(size_t real);  // one already made
 };
 
 }  // namespace vantrel::jet
