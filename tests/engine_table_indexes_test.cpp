@@ -255,59 +255,56 @@ OneChange firstEntry(jet::PageFile& f, const jet::Layout& l, const jet::TableDef
     return c;
 }
 
-TEST_F(TableIndexesWays, WrongOldKeyOfTextFallsBackToReadingWhole) {
-    const auto db = copy("text.mdb");
-    jet::PageFile f(db.string(), {.writable = true});
-    const jet::Layout l = jet::Layout::forFormat(f.jet3());
-    const jet::TableDefData t = tableR(f);
-    const size_t x = indexOn(t, "T");
-    const OneChange c = firstEntry(f, l, t, x);
-
-    jet::TableIndexes ix(f, t);
-    ix.load(x);
-    Key wrong = c.key;
-    wrong.back() ^= 0x01;  // not the bytes the index holds
+// The row of firstEntry() in the index on `column` changes to the key of
+// `value`, its old key named with its last byte turned (not the bytes the
+// index holds).
+struct WrongOldKey {
+    WrongOldKey(const std::filesystem::path& db, const std::string& column, const Variant& value)
+        : f(db.string(), {.writable = true}), l(jet::Layout::forFormat(f.jet3())), t(tableR(f)), x(indexOn(t, column)),
+          c(firstEntry(f, l, t, x)), ix(f, t) {
+        ix.load(x);
+        Key wrong = c.key;
+        wrong.back() ^= 0x01;
+        EXPECT_TRUE(jet::encodeSegment(ix.columns(x).at(0), l.jet3, value, next));
+        ix.change(x, c.row, &wrong, next);
+    }
+    jet::PageFile f;
+    const jet::Layout l;
+    const jet::TableDefData t;
+    const size_t x;
+    const OneChange c;
+    jet::TableIndexes ix;
     Key next;
-    ASSERT_TRUE(jet::encodeSegment(ix.columns(x).at(0), l.jet3, Variant::text("zz"), next));
-    ix.change(x, c.row, &wrong, next);
-    EXPECT_TRUE(ix.readWhole(x));
-    ix.apply();
-    f.commit();
+};
 
-    std::set<std::string> want = c.before;
-    want.erase(whole(c.key, c.row));
-    want.insert(whole(next, c.row));
-    EXPECT_EQ(walkEntries(f, l, t.realIndexes[x].rootPage), want);
+TEST_F(TableIndexesWays, WrongOldKeyOfTextFallsBackToReadingWhole) {
+    WrongOldKey w(copy("text.mdb"), "T", Variant::text("zz"));
+    EXPECT_TRUE(w.ix.readWhole(w.x));
+    w.ix.apply();
+    w.f.commit();
+
+    std::set<std::string> want = w.c.before;
+    want.erase(whole(w.c.key, w.c.row));
+    want.insert(whole(w.next, w.c.row));
+    EXPECT_EQ(walkEntries(w.f, w.l, w.t.realIndexes[w.x].rootPage), want);
 }
 
 TEST_F(TableIndexesWays, WrongOldKeyOfNumbersIsRefusedWhenWritten) {
     const auto db = copy("numbers.mdb");
     const std::string original = fileBytes(db);
     {
-        jet::PageFile f(db.string(), {.writable = true});
-        const jet::Layout l = jet::Layout::forFormat(f.jet3());
-        const jet::TableDefData t = tableR(f);
-        const size_t x = indexOn(t, "N");
-        const OneChange c = firstEntry(f, l, t, x);
-
-        jet::TableIndexes ix(f, t);
-        ix.load(x);
-        Key wrong = c.key;
-        wrong.back() ^= 0x01;
-        Key next;
-        ASSERT_TRUE(jet::encodeSegment(ix.columns(x).at(0), l.jet3, Variant::longInt(77), next));
         // A key of numbers is what the index stores unless the index is
         // damaged: it is not sought, and writing the changes finds it missing.
-        ix.change(x, c.row, &wrong, next);
-        EXPECT_FALSE(ix.readWhole(x));
+        WrongOldKey w(db, "N", Variant::longInt(77));
+        EXPECT_FALSE(w.ix.readWhole(w.x));
         try {
-            ix.apply();
+            w.ix.apply();
             ADD_FAILURE() << "a missing entry was written over";
         } catch (const vantrel::FormatError& e) {
-            EXPECT_NE(std::string(e.what()).find("has no entry of the row at page " + std::to_string(c.row.page)), std::string::npos)
+            EXPECT_NE(std::string(e.what()).find("has no entry of the row at page " + std::to_string(w.c.row.page)), std::string::npos)
                 << e.what();
         }
-        f.abort();
+        w.f.abort();
     }
     EXPECT_EQ(fileBytes(db), original);
 }
