@@ -389,11 +389,16 @@ TEST_F(IndexDeltaBuilt, AnEntryLostTwiceIsACallersMistake) {
         const std::string e = *std::next(walkEntries(f, l, t.realIndexes[real].rootPage).begin(), 50);
         jet::IndexDelta d(f, l, t, real);
         d.change(rowOf(e), bytesOf(keyOf(e)), std::nullopt);
-        if (lookup) EXPECT_FALSE(d.hasEntry(bytesOf(keyOf(e)), rowOf(e)));
+        if (lookup) {
+            EXPECT_FALSE(d.hasEntry(bytesOf(keyOf(e)), rowOf(e)));
+        }
         d.change(rowOf(e), bytesOf(keyOf(e)), std::nullopt);
         // Found at the next lookup, or else before apply() writes anything.
-        if (lookup) EXPECT_THROW(d.hasEntry(bytesOf(keyOf(e)), rowOf(e)), std::logic_error);
-        else EXPECT_THROW(d.apply(), std::logic_error);
+        if (lookup) {
+            EXPECT_THROW(d.hasEntry(bytesOf(keyOf(e)), rowOf(e)), std::logic_error);
+        } else {
+            EXPECT_THROW(d.apply(), std::logic_error);
+        }
         EXPECT_FALSE(f.changed());
     }
 }

@@ -259,8 +259,13 @@ OneChange firstEntry(jet::PageFile& f, const jet::Layout& l, const jet::TableDef
 // `value`, its old key named with its last byte turned (not the bytes the
 // index holds).
 struct WrongOldKey {
+    static jet::PageFile::Options writable() {
+        jet::PageFile::Options o;
+        o.writable = true;
+        return o;
+    }
     WrongOldKey(const std::filesystem::path& db, const std::string& column, const Variant& value)
-        : f(db.string(), {.writable = true}), l(jet::Layout::forFormat(f.jet3())), t(tableR(f)), x(indexOn(t, column)),
+        : f(db.string(), writable()), l(jet::Layout::forFormat(f.jet3())), t(tableR(f)), x(indexOn(t, column)),
           c(firstEntry(f, l, t, x)), ix(f, t) {
         ix.load(x);
         Key wrong = c.key;
