@@ -62,6 +62,15 @@ TableIndexes::State& TableIndexes::state(size_t real) {
     return s;
 }
 
+const std::vector<uint8_t>& TableIndexes::wholeEntry(const Key& key, RowPointer row) {
+    scratch_.assign(key.begin(), key.end());
+    scratch_.push_back(uint8_t(row.page >> 16));
+    scratch_.push_back(uint8_t(row.page >> 8));
+    scratch_.push_back(uint8_t(row.page));
+    scratch_.push_back(uint8_t(row.row));
+    return scratch_;
+}
+
 TableIndexes::State& TableIndexes::stateAt(size_t real) {
     if (real >= byReal_.size() || !byReal_[real]) throw std::out_of_range("an index was changed before it was asked");
     return *byReal_[real];
@@ -330,9 +339,7 @@ void TableIndexes::change(size_t real, RowPointer row, const Key* now, const Key
         readWhole(real, s);
     }
     s.gave(key);
-    std::vector<uint8_t> whole = key;
-    auto ptr = entryRowPointer(row);
-    whole.insert(whole.end(), ptr.begin(), ptr.end());
+    const std::vector<uint8_t>& whole = wholeEntry(key, row);
     const size_t e = s.entryOf(row.packed());
     if (e != SIZE_MAX) {
         if (s.unique) --s.keyDelta[keyOfEntry(s.entries.at(e))];
@@ -351,9 +358,7 @@ void TableIndexes::gain(size_t real, RowPointer row, const Key& key) {
     s.gave(key);
     if (s.fill) {
         if (s.ignoreNulls && allNull(real, key)) return;
-        std::vector<uint8_t> whole = key;
-        const std::vector<uint8_t> ptr = entryRowPointer(row);
-        whole.insert(whole.end(), ptr.begin(), ptr.end());
+        const std::vector<uint8_t>& whole = wholeEntry(key, row);
         State::Fill& f = *s.fill;
         const size_t e = f.entries.add(whole);
         if (!s.unique) return;

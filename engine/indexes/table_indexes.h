@@ -162,6 +162,9 @@ private:
     std::map<size_t, State> states_;
     std::vector<State*> byReal_;  // states_ by real index (a map keeps its nodes where they are)
     State& stateAt(size_t real);  // one already made
+    // The key and the row pointer as one entry (in storage reused from call to call).
+    const std::vector<uint8_t>& wholeEntry(const Key& key, RowPointer row);
+    std::vector<uint8_t> scratch_;
 };
 
 }  // namespace vantrel::jet

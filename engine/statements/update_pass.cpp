@@ -298,7 +298,7 @@ void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
             if (size_t(targets[a]) == col) return newValues[a].value;
         return valueOf(col);
     };
-    if (refusal.empty()) refusal = p.rules->check([&](size_t i) { return valueOf(i); }, newValueOf, today_);
+    if (p.rules->any()) refusal = p.rules->check([&](size_t i) { return valueOf(i); }, newValueOf, today_);
 
     // New index keys; a unique index refuses a key another row holds. An
     // index is read only once a row gets this far: most statements of a

@@ -58,6 +58,9 @@ public:
     // keys then change with the rows being checked.
     bool refersToItself() const { return selfReference_; }
 
+    // Whether check() can refuse anything at all.
+    bool any() const { return anyRule_; }
+
 private:
     struct Link {
         std::vector<int> cols;                      // our columns
