@@ -100,6 +100,11 @@ PageFile::~PageFile() {
     }
 }
 
+void PageFile::checkWritable() const {
+    checkUsable();
+    if (!writable_) throw JetError(3027, "Cannot update.  Database or object is read-only.");
+}
+
 void PageFile::checkUsable() const {
     if (!broken_.empty())
         throw JetError(3043, broken_ + " The database '" + path_ +
@@ -188,8 +193,7 @@ namespace vantrel::jet {
 
 
 PageBuf& PageFile::modify(uint32_t n) {
-    checkUsable();
-    if (!writable_) throw JetError(3027, "Cannot update.  Database or object is read-only.");
+    checkWritable();
     if (auto d = dirty_.find(n); d != dirty_.end()) return *d->second;
     if (dirty_.size() >= maxDirty_) spill();
     std::shared_ptr<PageBuf> copy;
@@ -204,8 +208,7 @@ PageBuf& PageFile::modify(uint32_t n) {
 }
 
 PageBuf& PageFile::overwrite(uint32_t n) {
-    checkUsable();
-    if (!writable_) throw JetError(3027, "Cannot update.  Database or object is read-only.");
+    checkWritable();
     if (n >= pageCount_)
         throw FormatError("page " + std::to_string(n) + " lies beyond the end of the file (" + std::to_string(pageCount_) + " pages)");
     if (auto d = dirty_.find(n); d != dirty_.end()) {
@@ -220,8 +223,7 @@ PageBuf& PageFile::overwrite(uint32_t n) {
 }
 
 uint32_t PageFile::appendPage() {
-    checkUsable();
-    if (!writable_) throw JetError(3027, "Cannot update.  Database or object is read-only.");
+    checkWritable();
     if (pageCount_ >= 0xFFFFFFu) throw JetError(3183, "The query cannot be completed. The database has reached its size limit.");
     if (dirty_.size() >= maxDirty_) spill();
     const uint32_t n = pageCount_++;

@@ -100,6 +100,7 @@ public:
 private:
     void spill();
     void checkUsable() const;
+    void checkWritable() const;  // and open for writing (3027)
     // Runs a step that writes; any failure leaves the file broken.
     template <class F> void guardWrite(F&& f);
     JetError fail(const platform::IoError& e, const std::string& what);

@@ -98,9 +98,7 @@ bool TableIndexes::allNull(size_t real, const Key& key) {
 }
 
 namespace {
-bool keyLess(std::span<const uint8_t> a, std::span<const uint8_t> b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
-}
+bool keyLess(std::span<const uint8_t> a, std::span<const uint8_t> b) { return compareBytes(a.data(), a.size(), b.data(), b.size()) < 0; }
 std::span<const uint8_t> keyPart(const EntryArena& arena, EntryArena::Ref r) { return {arena.bytes.data() + r.offset, r.length - 4u}; }
 // Sorts row << 32 | entry values by row: two passes of sixteen bits.
 void sortByRow(std::vector<uint64_t>& v) {

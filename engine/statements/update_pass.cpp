@@ -82,7 +82,7 @@ private:
     // full width): the same answer decodeValue gives, for less.
     bool isNull(size_t i) {
         if (decoded_[i]) return values_[i].isNull();
-        const uint8_t type = types_[i];
+        const uint8_t type = places_.columns[i].type;
         const ColumnSlice& s = cracked_.columns[i];
         if (type != kBool && !s.present) return true;
         if (type == kBool || type == kText || type == kBinary) return false;
@@ -157,13 +157,12 @@ private:
     std::vector<bool> nowKnown_;
 
     // Per statement: the column of a condition IsNull(column) (or Not), -1
-    // for any other condition; per column: its type (kept close together).
+    // for any other condition.
     struct NullTest {
         int column = -1;
         bool negate = false;
     };
     std::vector<NullTest> nullTests_;
-    std::vector<uint8_t> types_;
 };
 
 void Pass::Undo::save(const RowParts& p, const TableDefData& t, const std::vector<int>& targets) {
@@ -209,8 +208,6 @@ std::vector<UpdateReport> Pass::run() {
         const Expr* e = p->where.get();
         nullTests_.push_back(isNullTest(e) ? NullTest{e->args[0]->column, e->negate} : NullTest{});
     }
-    types_.clear();
-    for (const ColumnDef& c : t_.columns) types_.push_back(c.type);
 
     unsigned moved = 0;
     TableScan scan(file_, t_, table_.entry->name);
