@@ -51,7 +51,9 @@ int runDump(const std::string& path, const std::string& password, std::FILE* fil
             out.raw(", \"type\": " + std::to_string(f.Type()) + "}");
         }
         out.raw("],\n  \"rows\": [");
-        const Field* current = nullptr;
+        // The column being read, by its place: the recordset's fields are
+        // gone by the time a failure is reported.
+        int current = -1;
         long row = -1;
         try {
             Recordset rs = t.OpenRecordset();
@@ -70,11 +72,11 @@ int runDump(const std::string& path, const std::string& password, std::FILE* fil
                 firstRow = false;
                 for (size_t i = 0; i < columns.size(); ++i) {
                     if (i) out.raw(", ");
-                    current = columns[i];
-                    current->ReadValue(values[i]);
+                    current = int(i);
+                    columns[i]->ReadValue(values[i]);
                     writeJsonValue(out, types[i], values[i], BinaryForm::Digest);
                 }
-                current = nullptr;
+                current = -1;
                 out.raw("]");
                 bar.step(t.Name());
                 rs.MoveNext();
@@ -84,7 +86,7 @@ int runDump(const std::string& path, const std::string& password, std::FILE* fil
             out.flush();
             std::fflush(file);
             bar.finish();
-            std::fprintf(stderr, "vantrel: %s\n", failureText(t.Name(), current, row, e).c_str());
+            std::fprintf(stderr, "vantrel: %s\n", failureText(t.Name(), current >= 0 ? &defFields[current] : nullptr, row, e).c_str());
             return 1;
         }
         out.raw("]}");

@@ -48,6 +48,23 @@ def zero_table_pages(path):
     return zeroed
 
 
+def date_beyond_9999(vantrel, path):
+    """A table whose one date is moved past 9999-12-31 in its stored bytes, as
+    another tool or damage could leave it."""
+    sql = "CREATE TABLE Visits (Zqvid LONG, Zqvwhen DATETIME)\nINSERT INTO Visits VALUES (1, #2000-01-01#)\n"
+    r = run(vantrel, "create", path, "--password", "bluefinchtea", stdin=sql.encode())
+    if r.returncode != 0:
+        raise SystemExit(f"create failed: {r.stderr!r}")
+    data = bytearray(open(path, "rb").read())
+    stored, beyond = struct.pack("<d", 36526.0), struct.pack("<d", 3.0e6)
+    pages = [n * PAGE for n in range(len(data) // PAGE) if data[n * PAGE] == 0x01]
+    hits = [at + data[at:at + PAGE].find(stored) for at in pages if stored in data[at:at + PAGE]]
+    if len(hits) != 1:
+        raise SystemExit(f"the stored date was found {len(hits)} times")
+    data[hits[0]:hits[0] + 8] = beyond
+    open(path, "wb").write(data)
+
+
 def two_lines(stderr, number):
     return re.fullmatch(rf"Error Number \[{number}\]\nError Description \[[^\n]*\]\n", stderr) is not None
 
@@ -76,6 +93,16 @@ def main():
         script = os.path.join(tmp, "Parts.tdb")
         if os.path.exists(script) and b"End Of File" in open(script, "rb").read():
             failures.append("convert wrote the end marker after a damaged page")
+
+        # A value that cannot be read is reported with its table and column,
+        # never a crash (the failure used to name a column already freed).
+        db4 = os.path.join(tmp, "Visits.mdb")
+        date_beyond_9999(a.vantrel, db4)
+        for cmd in (["dump", db4], ["export", db4, "Visits"], ["export", db4, "Visits", "--format", "jsonl"]):
+            r = run(a.vantrel, *cmd)
+            err = r.stderr.decode("utf-8", "replace")
+            if r.returncode != 1 or "Visits.Zqvwhen" not in err:
+                failures.append(f"{' '.join(cmd[:1] + cmd[2:])} of a date past 9999: exit {r.returncode}, {err!r}")
 
         folder = os.path.join(tmp, "ro")
         os.mkdir(folder)
