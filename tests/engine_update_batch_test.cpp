@@ -163,6 +163,15 @@ TEST_F(UpdateBatch, AStatementThatCannotRunFailsAloneBetweenOthers) {
     EXPECT_EQ("T affected 1", r.results[3]);
 }
 
+TEST_F(UpdateBatch, EveryStatementOnATableThatIsNotFoundFailsAndTheBatchEnds) {
+    // The null-fill of a table named "t " names table t: not found, so each
+    // of its statements fails on its own (the batch used to stop moving on).
+    Outcome r = expectSameAsOneByOne({"CREATE TABLE [t ] (A LONG, B TEXT(5))", "INSERT INTO [t ] (A) VALUES (1)"},
+                                     fillAll("t ", {{"A", false}, {"B", true}}));
+    ASSERT_EQ(2u, r.results.size());
+    for (const std::string& result : r.results) EXPECT_EQ(0u, result.rfind("error 3078: ", 0)) << result;
+}
+
 TEST_F(UpdateBatch, AStatementFailingInTheMiddleOfTheScanIsUndoneAlone) {
     // No sort order for characters past U+00FF: the statement fails at the
     // first row it would change, after the others changed rows before it.

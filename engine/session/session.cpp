@@ -184,6 +184,8 @@ std::vector<Session::Result> Session::executeEach(const std::vector<std::string>
             for (size_t k = 0; k < *r.stoppedAt; ++k) out[which[from + k]].error = r.errors[k] ? asJet(r.errors[k]) : nullptr;
             return stopAt(which[from + *r.stoppedAt], asJet(r.errors[*r.stoppedAt]));
         }
+        // A run that covered no statement would never end: the rest go one by one.
+        if (r.handled == 0) return oneByOne(std::vector<size_t>(which.begin() + long(from), which.end()));
         try {
             commit();
         } catch (...) {

@@ -82,6 +82,7 @@ UpdateBatchResult executeUpdateBatch(PageFile& file, const std::vector<CatalogEn
         auto e = std::current_exception();
         if (concernsFile(e)) return stop(0, e);
         for (auto& x : out.errors) x = e;
+        out.handled = n;
         return out;
     }
 
