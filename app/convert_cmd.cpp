@@ -49,6 +49,7 @@ int runConvert(const std::string& dbPath, const std::string& password, bool copy
     StdoutSink sink;
     Converter conv(sink);
     conv.ScriptPath = MakeScriptPath(dbPath);
+    RefuseOutputOverDatabase(conv.ScriptPath, dbPath);  // data.tdb would be its own script file
     // The old script goes, whatever happens next; a device or FIFO of that name is written, never replaced.
     OutputFile script(conv.ScriptPath, OutputFile::OnFailure::keepPartial);
     conv.ScriptPath = script.writePath();

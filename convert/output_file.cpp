@@ -23,6 +23,20 @@ JetError refusedKind(const std::string& path, const char* what) {
 }
 }  // namespace
 
+void RefuseOutputOverDatabase(const std::string& output, const std::string& database, platform::Env& env) {
+    platform::FileInfo out, db;
+    try {
+        out = env.info(output);
+        if (out.kind != Kind::regular) return;
+        db = env.info(database);
+    } catch (const IoError& e) {
+        throw OutputError(e, output);
+    }
+    if (db.kind == Kind::regular && db.id == out.id)
+        throw JetError(75, "Path/File access error ('" + output + "' is the database '" + database +
+                               "' itself: it is left as it is)");
+}
+
 void RemoveOldOutput(const std::string& path, platform::Env& env) {
     try {
         if (env.info(path).kind == Kind::regular) env.remove(path);
@@ -38,6 +52,14 @@ OutputFile::OutputFile(const std::string& path, OnFailure onFailure, platform::E
         info = env_.info(path);
     } catch (const IoError& e) {
         throw errors_(e, path);
+    }
+    if (info.systemName) {
+        if (info.kind == Kind::missing)
+            throw JetError(75, "Path/File access error ('" + path + "' would be a new name in the system's own folders)");
+        if (info.kind == Kind::regular) {
+            writePath_ = path;  // appended to where it leads, never replaced
+            return;
+        }
     }
     switch (info.kind) {
         case Kind::device:

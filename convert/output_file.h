@@ -2,11 +2,15 @@
 // FILE`, the emulator copy. Only a regular file (or nothing) is replaced, and
 // only whole: the text is written under a temporary name beside it, which
 // is renamed over it when the writer is done. A device or FIFO is written in
-// place (`-o /dev/null`), never deleted or replaced. A folder, a socket or
-// anything else is refused before anything is written.
+// place (`-o /dev/null`), never deleted or replaced; so is anything named
+// through the system's device and process folders (`/dev/stdout` leads to
+// whatever standard output is: a file there is appended to, never replaced),
+// and a new name there is refused. A folder, a socket or anything else is
+// refused before anything is written. An output is never the database it
+// is made from (RefuseOutputOverDatabase).
 //
-// Errors are VB's, as the script writer's: 75 Path/File access error (with
-// what the path names), 76 path not found, 61 disk full, 57 other.
+// Errors are the script writer's: 75 Path/File access error (with what the
+// path names), 76 path not found, 61 disk full, 57 other.
 #pragma once
 
 #include <memory>
@@ -19,6 +23,12 @@ namespace vantrel {
 
 // The platform's failure as the script writer reports it.
 JetError OutputError(const platform::IoError& e, const std::string& path);
+
+// Refuses (75) an output that is the database itself, through any name
+// (another letter case where names ignore it, a link): a script file that
+// replaced its database would destroy it. Nothing is touched.
+void RefuseOutputOverDatabase(const std::string& output, const std::string& database,
+                              platform::Env& env = platform::Env::system());
 
 // Deletes an old output file if it is a regular file; anything else (a
 // device, a FIFO, a folder) is left alone, and so is any failure.

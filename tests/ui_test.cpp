@@ -181,6 +181,17 @@ TEST(Actions, SelectionFailuresAreShownAndChangeNothing) {
     t.w.actions().cmdBrowse_Click();
     EXPECT_EQ("Error Number [3031]\r\nError Description [Not a valid password.]", t.boxes.texts.back());
     EXPECT_EQ("B--", t.state());
+
+    // A database named data.tdb would be its own script file: refused before
+    // anything is deleted, and it stays whole.
+    const auto own = dir / "data.tdb";
+    std::filesystem::copy_file(buildDb(dir / "data.mdb", projectStatements()), own);
+    const std::string before = readAll(own);
+    t.dialog.answer = own.string();
+    t.w.actions().cmdBrowse_Click();
+    EXPECT_EQ(0u, t.boxes.texts.back().rfind("Error Number [75]\r\nError Description [", 0)) << t.boxes.texts.back();
+    EXPECT_EQ(before, readAll(own));
+    EXPECT_EQ("B--", t.state());
 }
 
 TEST(Actions, ConvertFailuresAndTheEmptyPathBox) {

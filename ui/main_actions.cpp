@@ -23,6 +23,7 @@ void MainActions::cmdBrowse_Click() {
     std::string script;
     try {
         script = MakeScriptPath(P);
+        RefuseOutputOverDatabase(script, P);  // its old script file would be the database itself
     } catch (const JetError& e) {
         Show(ErrorText(e.Number, e.Description));
         return;
@@ -69,6 +70,7 @@ void MainActions::cmdConvert_Click() {
     std::string script;
     try {
         script = MakeScriptPath(path);
+        RefuseOutputOverDatabase(script, path);
     } catch (const JetError& e) {
         Show(ErrorText(e.Number, e.Description));
         return;
