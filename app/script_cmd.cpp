@@ -1,10 +1,12 @@
 #include <cstdio>
+#include <optional>
 
 #include "commands.h"
 #include "converter.h"
 #include "progress_bar.h"
 #include "script_report.h"
 #include "output_file.h"
+#include "stream_env.h"
 #include "user_tables.h"
 
 namespace vantrel {
@@ -26,9 +28,13 @@ int runScript(const std::string& dbPath, const std::string& password, const std:
               const std::vector<std::string>& only) {
     StderrSink sink;
     Converter conv(sink);
-    const bool toStdout = output == "-";  // each line appended to whatever standard output is
-    conv.ScriptPath = toStdout ? "/dev/stdout" : output.empty() ? MakeScriptPath(dbPath) : output;
-    const std::string where = toStdout ? "standard output" : conv.ScriptPath;
+    // "-" is the process's standard output itself, never a name for it.
+    const bool toStdout = output == "-";
+    StreamEnv standardOutput(stdout, "standard output");
+    if (toStdout) conv.scriptEnv(standardOutput);
+    conv.ScriptPath = toStdout ? "standard output" : output.empty() ? MakeScriptPath(dbPath) : output;
+    const std::string where = conv.ScriptPath;
+    if (!toStdout) RefuseOutputOverDatabase(conv.ScriptPath, dbPath);
     Database db = DBEngine::Default().OpenDatabase(dbPath, false, true, ";pwd=" + password);
     std::vector<TableDef> tables;
     if (only.empty()) {
@@ -41,8 +47,11 @@ int runScript(const std::string& dbPath, const std::string& password, const std:
     // The output is touched only once the database and its tables are found.
     // Written under a temporary name; on a failure the lines before it keep
     // the file's name, as the statement writers promise.
-    OutputFile out(conv.ScriptPath, OutputFile::OnFailure::keepPartial);
-    conv.ScriptPath = out.writePath();
+    std::optional<OutputFile> out;
+    if (!toStdout) {
+        out.emplace(conv.ScriptPath, OutputFile::OnFailure::keepPartial);
+        conv.ScriptPath = out->writePath();
+    }
     long rows = 0;
     if (ProgressBar::wanted())
         for (const TableDef& t : tables) rows += t.RecordCount();
@@ -62,7 +71,7 @@ int runScript(const std::string& dbPath, const std::string& password, const std:
     }
     conv.WriteString("End Of File");
     db.Close();
-    out.commit();
+    if (out) out->commit();
     bar.finish();
     std::fprintf(stderr, "vantrel: wrote %s to %s\n", lineCount(conv.linesWritten()).c_str(), where.c_str());
     return 0;

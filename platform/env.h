@@ -48,6 +48,10 @@ struct FileInfo {
     uint64_t size = 0;
     FileId id;
     bool readOnly = false;  // marked read-only (no write permission bits / the read-only attribute)
+    // The name lies in the system's own folders of devices and processes
+    // (/dev, /proc), itself or through links (/dev/stdout, /dev/fd/1): what
+    // it leads to belongs to a stream or another process, whatever its kind.
+    bool systemName = false;
 };
 
 enum class Lock { shared, exclusive };

@@ -34,6 +34,30 @@ Reason reasonOf(int e) {
 
 [[noreturn]] void fail(const std::string& what, int e) { throw IoError(reasonOf(e), what, std::strerror(e)); }
 
+bool inSystemFolder(const std::string& absolute) {
+    return absolute.rfind("/dev/", 0) == 0 || absolute.rfind("/proc/", 0) == 0;
+}
+
+// Whether the name, or a link it leads through, lies under /dev or /proc:
+// its folder resolved and the name appended, at each link of the way.
+bool systemName(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        const size_t slash = path.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        char buf[PATH_MAX];
+        if (!::realpath(folder.c_str(), buf)) return false;
+        const std::string dir = buf;
+        const std::string absolute = (dir == "/" ? "" : dir) + "/" + name;
+        if (inSystemFolder(absolute)) return true;
+        const ssize_t n = ::readlink(absolute.c_str(), buf, sizeof buf);
+        if (n <= 0) return false;
+        const std::string target(buf, size_t(n));
+        path = target[0] == '/' ? target : (dir == "/" ? "" : dir) + "/" + target;
+    }
+    return false;
+}
+
 class PosixFile : public File {
 public:
     PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
@@ -172,7 +196,10 @@ public:
         FileInfo out;
         struct stat st{};
         if (::stat(path.c_str(), &st) != 0) {
-            if (errno == ENOENT) return out;
+            if (errno == ENOENT) {
+                out.systemName = systemName(path);
+                return out;
+            }
             fail("looking at '" + path + "'", errno);
         }
         out.kind = S_ISREG(st.st_mode)                        ? Kind::regular
@@ -184,6 +211,7 @@ public:
         out.id = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
         // No write bits, or none for this process (a folder of another user).
         out.readOnly = (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
+        out.systemName = systemName(path);
         return out;
     }
 

@@ -119,6 +119,38 @@ def tables_and_script(v, tmp, db):
     check(code == 0 and out == 'ID,Balance,Name\n1,,"a"\n2,3.50,"b"\n', f"export Decimal: {code} {out!r} {err!r}")
 
 
+def outputs_never_replace_the_database(v, tmp, db):
+    """An output that is the database itself, through any name, is refused
+    and the database stays whole; "-" and /dev/stdout are the stream that
+    standard output is, never a file to replace."""
+    folder = os.path.join(tmp, "own")
+    os.mkdir(folder)
+    own = os.path.join(folder, "data.tdb")
+    x = os.path.join(folder, "x.mdb")
+    for path in (own, x):
+        with open(db, "rb") as f, open(path, "wb") as g:
+            g.write(f.read())
+    os.symlink(x, os.path.join(folder, "link.tdb"))
+    os.link(x, os.path.join(folder, "hard.tdb"))
+    before = {p: open(p, "rb").read() for p in (own, x)}
+    for args in (["convert", own], ["script", own], ["script", x, "-o", x],
+                 ["script", x, "-o", os.path.join(folder, "link.tdb")], ["script", x, "-o", os.path.join(folder, "hard.tdb")]):
+        code, out, err = run(v, *args)
+        check(code == 1 and err.startswith("Error Number [75]\nError Description [") and "itself" in err,
+              f"{' '.join(args)}: {code} {err!r}")
+    check(all(open(p, "rb").read() == b for p, b in before.items()), "the databases stay whole")
+    check(sorted(os.listdir(folder)) == ["data.tdb", "hard.tdb", "link.tdb", "x.mdb"], f"nothing else: {os.listdir(folder)}")
+
+    want = open(db[:-3] + "tdb", "rb").read()
+    for target in ("-", "/dev/stdout"):
+        redirected = os.path.join(tmp, "redirected.txt")
+        with open(redirected, "wb") as f:
+            code = subprocess.run([v, "script", db, "-o", target], stdout=f, stderr=subprocess.PIPE).returncode
+        got = open(redirected, "rb").read()
+        check(code == 0 and got == want, f"script -o {target} > file: {code}, {len(got)} of {len(want)} bytes")
+        check(os.path.islink("/dev/stdout") or not os.path.exists("/dev/stdout"), f"/dev/stdout left as it was ({target})")
+
+
 def dump_and_export(v, tmp):
     db = os.path.join(tmp, "odd.mdb")
     code, out, err = run(v, "create", db, "--password", "bluefinchtea", stdin=(
@@ -255,6 +287,7 @@ def main():
         check(code == 0 and out.strip() == db, f"demo: {code} {out!r} {err!r}")
         usage_errors(a.vantrel, db, version)
         tables_and_script(a.vantrel, tmp, db)
+        outputs_never_replace_the_database(a.vantrel, tmp, db)
         dump_and_export(a.vantrel, tmp)
         progress_on_a_terminal(a.vantrel, db)
     corpus_exports(a.vantrel, a.shared)
