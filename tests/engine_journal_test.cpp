@@ -147,6 +147,7 @@ struct TwoBatches {
     TempDir dir;
     std::filesystem::path path;
     std::string original;
+    uint64_t firstSync = 0;  // the journal's length after its first sync
 
     explicit TwoBatches(bool secondBatch) {
         path = buildDb(dir / "c.mdb", shopStatements());
@@ -157,6 +158,7 @@ struct TwoBatches {
         j.add(2, page(2));
         j.batch({{2, fresh2.data()}}, uint32_t(original.size() / 4096));
         j.sync();
+        firstSync = std::filesystem::file_size(journalOf(path));
         db->writeAt(2 * 4096, fresh2.data(), 4096);
         j.add(3, page(3));
         if (secondBatch) j.batch({{3, fresh3.data()}}, uint32_t(original.size() / 4096));
@@ -168,14 +170,26 @@ struct TwoBatches {
         j.replace(j.size() - fromEnd, bytes.size(), bytes);
         std::ofstream(journalOf(path), std::ios::binary | std::ios::trunc).write(j.data(), std::streamsize(j.size()));
     }
+    // The header as the power left it when it went during the second sync:
+    // vouching for the records of the first sync only.
+    void vouchForFirstSyncOnly() {
+        std::string j = fileBytes(journalOf(path));
+        ASSERT_EQ("Vantrel journal4", j.substr(0, 16));
+        for (int i = 0; i < 8; ++i) j[48 + i] = char(uint8_t(firstSync >> (8 * i)));
+        const uint64_t sum = jet::Journal::checksum(0, reinterpret_cast<const uint8_t*>(j.data()), 56);
+        for (int i = 0; i < 8; ++i) j[56 + i] = char(uint8_t(sum >> (8 * i)));
+        std::ofstream(journalOf(path), std::ios::binary | std::ios::trunc).write(j.data(), std::streamsize(j.size()));
+    }
 };
 
 }  // namespace
 
 TEST(JournalRecords, ALastRecordFailingItsChecksumIsNotApplied) {
-    // The last record torn: page 3's saved bytes came out as 0x77s.
+    // The last record torn: page 3's saved bytes came out as 0x77s, and the
+    // header was not yet made to vouch for it.
     TwoBatches t(false);
     t.overwriteJournal(4096, std::string(4096, '\x77'));
+    t.vouchForFirstSyncOnly();
     EXPECT_EQ(0, openError(t.path).Number);
     // Page 2 back; page 3 not given the torn record's bytes.
     EXPECT_TRUE(t.original == fileBytes(t.path));
@@ -185,6 +199,7 @@ TEST(JournalRecords, ALastRecordFailingItsChecksumIsNotApplied) {
 TEST(JournalRecords, ALastBatchFailingItsChecksumIsNotApplied) {
     TwoBatches t(true);
     t.overwriteJournal(1, "?");  // the second batch's checksum
+    t.vouchForFirstSyncOnly();
     EXPECT_EQ(0, openError(t.path).Number);
     EXPECT_TRUE(t.original == fileBytes(t.path));
 }
@@ -197,7 +212,8 @@ TEST(JournalRecords, ALostBatchBeforeWrittenPagesIsRefused) {
     const std::string journal = fileBytes(journalOf(t.path)), now = fileBytes(t.path);
     JetError e = openError(t.path);
     EXPECT_EQ(3051, e.Number);
-    EXPECT_TRUE(contains(e.Description, "page 2")) << e.Description;
+    // The header vouches for the batch: its record is damaged.
+    EXPECT_TRUE(contains(e.Description, "damaged")) << e.Description;
     EXPECT_TRUE(now == fileBytes(t.path));
     EXPECT_TRUE(journal == fileBytes(journalOf(t.path)));
 }
@@ -482,10 +498,12 @@ TEST(FaultAtEveryCall, MakingADatabaseLeavesNothingWhicheverCallFails) {
     EXPECT_TRUE(renameFailed);
 }
 
-// A journal an earlier build left ("journal2", one-lane checksums) is rolled
-// back as one of today's: built here by hand from the format, for one page
-// whose new bytes reached the file.
-TEST(JournalFormat, AJournalOfTheEarlierFormatIsRolledBack) {
+// Journals earlier builds left ("journal2" with one-lane checksums,
+// "journal3" without the durable length) are rolled back as today's: built
+// here by hand from the format, for one page whose new bytes reached the file.
+namespace {
+
+void expectEarlierFormatRolledBack(bool oneLane) {
     TempDir dir;
     auto path = buildDb(dir / "c.mdb", shopStatements());
     const std::string original = fileBytes(path);
@@ -494,11 +512,12 @@ TEST(JournalFormat, AJournalOfTheEarlierFormatIsRolledBack) {
     auto le = [](std::string& out, uint64_t v, int bytes) {
         for (int i = 0; i < bytes; ++i) out += char(uint8_t(v >> (8 * i)));
     };
-    auto sum2 = [](uint64_t seed, const std::string& b, size_t at, size_t n) {
-        return jet::Journal::checksum2(seed, reinterpret_cast<const uint8_t*>(b.data()) + at, n);
+    auto sum2 = [&](uint64_t seed, const std::string& b, size_t at, size_t n) {
+        const auto* p = reinterpret_cast<const uint8_t*>(b.data()) + at;
+        return oneLane ? jet::Journal::checksum2(seed, p, n) : jet::Journal::checksum(seed, p, n);
     };
     const platform::FileId id = sys().open(path.string(), platform::Open::read)->id();
-    std::string j = "Vantrel journal2";
+    std::string j = oneLane ? "Vantrel journal2" : "Vantrel journal3";
     le(j, pageSize, 4);
     le(j, 0, 4);
     le(j, original.size(), 8);
@@ -525,7 +544,106 @@ TEST(JournalFormat, AJournalOfTheEarlierFormatIsRolledBack) {
     std::ofstream(journalOf(path), std::ios::binary).write(j.data(), std::streamsize(j.size()));
     std::ofstream(path, std::ios::binary | std::ios::trunc).write(changed.data(), std::streamsize(changed.size()));
 
-    EXPECT_EQ(0, openError(path).Number);
-    EXPECT_TRUE(original == fileBytes(path));
+    EXPECT_EQ(0, openError(path).Number) << j.substr(0, 16);
+    EXPECT_TRUE(original == fileBytes(path)) << j.substr(0, 16);
     EXPECT_FALSE(std::filesystem::exists(journalOf(path)));
+}
+
+}  // namespace
+
+TEST(JournalFormat, AJournalOfTheEarlierFormatIsRolledBack) {
+    expectEarlierFormatRolledBack(true);
+    expectEarlierFormatRolledBack(false);
+}
+
+namespace {
+
+void writeBytes(const std::filesystem::path& p, const std::string& bytes) {
+    std::ofstream(p, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+// Refused with 3051 naming the journal, and neither file touched.
+void expectRefusedUntouched(const std::filesystem::path& path, bool readOnly, const std::string& what) {
+    const std::string db = fileBytes(path), journal = fileBytes(journalOf(path));
+    JetError e = openError(path, readOnly);
+    EXPECT_EQ(3051, e.Number) << what << ": " << e.Description;
+    EXPECT_TRUE(contains(e.Description, journalOf(path))) << what << ": " << e.Description;
+    EXPECT_TRUE(db == fileBytes(path)) << what << ": the database was changed";
+    EXPECT_TRUE(std::filesystem::exists(journalOf(path))) << what << ": the journal was deleted";
+    EXPECT_TRUE(journal == fileBytes(journalOf(path))) << what << ": the journal was changed";
+}
+
+}  // namespace
+
+// Pages were written under the journal; its first records then became
+// unreadable. The header vouches for them: damage, never "no journal".
+TEST(JournalRecords, UnreadableRecordsTheHeaderVouchesForAreRefused) {
+    struct Case {
+        const char* what;
+        std::function<void(std::string&)> damage;
+    };
+    const Case cases[] = {
+        {"a byte of the first record's page", [](std::string& j) { j[64 + 16 + 100] ^= 0x01; }},
+        {"the first record's tag", [](std::string& j) { j[64] = 'X'; }},
+        {"cut short to under 2 KB", [](std::string& j) { j.resize(1500); }},
+        {"cut short to the header", [](std::string& j) { j.resize(64); }},
+        {"a byte of the last record", [](std::string& j) { j[j.size() - 3] ^= 0x01; }},
+    };
+    for (const Case& c : cases) {
+        for (bool readOnly : {false, true}) {
+            TempDir dir;
+            auto path = buildDb(dir / "c.mdb", shopStatements());
+            const std::string original = fileBytes(path);
+            interrupt(path, kChange);
+            ASSERT_FALSE(original == fileBytes(path)) << "no page was written before the crash";
+            std::string j = fileBytes(journalOf(path));
+            ASSERT_GT(j.size(), 2048u);
+            c.damage(j);
+            writeBytes(journalOf(path), j);
+            expectRefusedUntouched(path, readOnly, c.what);
+        }
+    }
+}
+
+// The power goes at any call before the first page of the database is
+// written (the journal being made, its records, their sync, the header
+// vouching for them): the journal protects nothing yet and is dropped.
+TEST(JournalRecords, AJournalNeverVouchedForIsDroppedWhereverThePowerWent) {
+    TempDir dir;
+    auto path = buildDb(dir / "c.mdb", shopStatements());
+    const std::string original = fileBytes(path);
+    const std::string db = sys().resolve(path.string());
+    int firstDbWrite = 0;
+    {
+        auto copy = dir / "count.mdb";
+        std::filesystem::copy_file(path, copy);
+        auto env = std::make_shared<FaultEnv>();
+        const std::string copyDb = sys().resolve(copy.string());
+        env->fault = [&](const FsEvent& e) -> std::optional<platform::Reason> {
+            if (!firstDbWrite && e.path == copyDb && e.op == FsEvent::write) firstDbWrite = env->writesAndSyncs();
+            return std::nullopt;
+        };
+        DBEngine engine;
+        engine.SetEnv(env);
+        openWritable(copy, engine).Execute(kChange);
+    }
+    ASSERT_GT(firstDbWrite, 2);
+    for (int k = 1; k <= firstDbWrite; ++k) {
+        for (bool torn : {false, true}) {
+            writeBytes(path, original);
+            auto env = std::make_shared<FaultEnv>();
+            env->crashAt = k;
+            DBEngine engine;
+            engine.SetEnv(env);
+            {
+                Database d = openWritable(path, engine);
+                EXPECT_NE(0, jetErrorOf([&] { d.Execute(kChange); }));
+            }
+            env->powerLoss(torn, uint32_t(k));
+            ASSERT_TRUE(original == fileBytes(path)) << "k=" << k;
+            EXPECT_EQ(0, openError(path, true).Number) << "k=" << k << (torn ? " (torn)" : "");
+            EXPECT_TRUE(original == fileBytes(path)) << "k=" << k;
+            EXPECT_FALSE(std::filesystem::exists(journalOf(path))) << "k=" << k << (torn ? " (torn)" : "");
+        }
+    }
 }

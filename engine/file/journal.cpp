@@ -12,11 +12,14 @@ using platform::IoError;
 
 namespace {
 
-constexpr char kMagic[16] = {'V', 'a', 'n', 't', 'r', 'e', 'l', ' ', 'j', 'o', 'u', 'r', 'n', 'a', 'l', '3'};
-// Journals written before the checksum took four lanes: still rolled back.
+constexpr char kMagic[16] = {'V', 'a', 'n', 't', 'r', 'e', 'l', ' ', 'j', 'o', 'u', 'r', 'n', 'a', 'l', '4'};
+// Journals of earlier builds, still rolled back: without the durable length
+// (3), and before the checksum took four lanes (2).
+constexpr char kMagic3[16] = {'V', 'a', 'n', 't', 'r', 'e', 'l', ' ', 'j', 'o', 'u', 'r', 'n', 'a', 'l', '3'};
 constexpr char kMagic2[16] = {'V', 'a', 'n', 't', 'r', 'e', 'l', ' ', 'j', 'o', 'u', 'r', 'n', 'a', 'l', '2'};
 constexpr size_t kHeaderSize = 64;
-constexpr size_t kHeaderSummed = 48;
+constexpr size_t kDurableAt = 48;           // the durable length (journal4)
+constexpr size_t kHeaderSummed = 56;        // journal4; 48 in journals 2 and 3
 constexpr uint32_t kPageTag = 0x31304750;   // "PG01"
 constexpr uint32_t kBatchTag = 0x31305442;  // "BT01"
 
@@ -102,9 +105,8 @@ uint64_t Journal::checksum2(uint64_t seed, const uint8_t* p, size_t n) {
     return h ^ n;
 }
 
-Journal::Journal(platform::Env& env, const std::string& resolvedDbPath, uint32_t pageSize, uint64_t originalSize,
-                 platform::FileId db)
-    : env_(env), path_(pathFor(resolvedDbPath)), pageSize_(pageSize) {
+Journal::Journal(platform::Env& env, const std::string& resolvedDbPath, uint32_t pageSize, uint64_t originalSize, platform::FileId db)
+    : env_(env), path_(pathFor(resolvedDbPath)), pageSize_(pageSize), originalSize_(originalSize), db_(db) {
     try {
         file_ = env_.open(path_, platform::Open::createNew);
     } catch (const IoError& e) {
@@ -114,15 +116,9 @@ Journal::Journal(platform::Env& env, const std::string& resolvedDbPath, uint32_t
                                      "database must be closed and opened again to roll it back.");
         throw JetError(3051, "Cannot create the rollback journal '" + path_ + "': " + e.systemText);
     }
-    std::vector<uint8_t> head(kMagic, kMagic + 16);
-    put32(head, pageSize);
-    put32(head, 0);
-    put64(head, originalSize);
-    put64(head, db.volume);
-    put64(head, db.file);
-    put64(head, checksum(0, head.data(), kHeaderSummed));
-    head.resize(kHeaderSize, 0);
+    const std::vector<uint8_t> head = header(kHeaderSize);
     try {
+        // Durable before any record: records behind a bad header are damage.
         file_->writeAt(0, head.data(), head.size());
         file_->sync();
         env_.syncFolder(env_.folderOf(path_));
@@ -135,7 +131,19 @@ Journal::Journal(platform::Env& env, const std::string& resolvedDbPath, uint32_t
         }
         throw ioFailure(e);
     }
-    end_ = kHeaderSize;
+    end_ = durable_ = kHeaderSize;
+}
+
+std::vector<uint8_t> Journal::header(uint64_t durable) const {
+    std::vector<uint8_t> head(kMagic, kMagic + 16);
+    put32(head, pageSize_);
+    put32(head, 0);
+    put64(head, originalSize_);
+    put64(head, db_.volume);
+    put64(head, db_.file);
+    put64(head, durable);
+    put64(head, checksum(0, head.data(), kHeaderSummed));
+    return head;
 }
 
 void Journal::add(uint32_t page, const uint8_t* raw) {
@@ -174,6 +182,15 @@ void Journal::sync() {
     flush();
     try {
         file_->sync();
+        // Only records already durable are vouched for: a crash before this
+        // header is durable leaves one that vouches for less, and no page
+        // was written under the records it leaves out.
+        if (end_ != durable_) {
+            const std::vector<uint8_t> head = header(end_);
+            file_->writeAt(0, head.data(), head.size());
+            file_->sync();
+            durable_ = end_;
+        }
     } catch (const IoError& e) {
         throw ioFailure(e);
     }
@@ -204,12 +221,15 @@ bool Journal::recover(platform::Env& env, const std::string& resolvedDbPath, pla
         uint8_t head[kHeaderSize] = {};
         const size_t got = j->readAt(0, head, kHeaderSize);
         const bool v2 = got >= 16 && std::memcmp(head, kMagic2, 16) == 0;
-        const bool magicOk = v2 || (got >= 16 && std::memcmp(head, kMagic, 16) == 0);
+        const bool v3 = got >= 16 && std::memcmp(head, kMagic3, 16) == 0;
+        const bool v4 = got >= 16 && std::memcmp(head, kMagic, 16) == 0;
+        const bool magicOk = v2 || v3 || v4;
         const auto checksum = v2 ? &Journal::checksum2 : &Journal::checksum;
+        const size_t summed = v4 ? kHeaderSummed : 48;
         bool blank = true;
         for (size_t i = 0; i < got; ++i) blank = blank && head[i] == 0;
         if (got >= 16 && !magicOk && !blank) throw refused(path, resolvedDbPath, "is not a journal this program wrote");
-        if (!magicOk || got < kHeaderSize || get64(head + kHeaderSummed) != checksum(0, head, kHeaderSummed)) {
+        if (!magicOk || got < kHeaderSize || get64(head + summed) != checksum(0, head, summed)) {
             // Records follow a header only once it was synced: with records
             // behind it, a bad header is damage, not a cut-short creation.
             if (jsize > kHeaderSize) throw refused(path, resolvedDbPath, "is damaged (its header)");
@@ -222,7 +242,21 @@ bool Journal::recover(platform::Env& env, const std::string& resolvedDbPath, pla
         const uint32_t pageSize = get32(head + 16);
         const uint64_t originalSize = get64(head + 24);
         const platform::FileId made{get64(head + 32), get64(head + 40)};
+        // How far records must be whole: what the header vouches for, or
+        // (earlier formats) as far as they are readable.
+        const uint64_t durable = v4 ? get64(head + kDurableAt) : jsize;
         if (pageSize != 2048 && pageSize != 4096) throw refused(path, resolvedDbPath, "is damaged (page size)");
+        if (v4 && durable < kHeaderSize) throw refused(path, resolvedDbPath, "is damaged (its header)");
+        if (v4 && durable == kHeaderSize) {
+            // It never vouched for a record: no page was written under it.
+            j.reset();
+            env.remove(path);
+            env.syncFolder(env.folderOf(path));
+            return true;
+        }
+        if (durable > jsize)
+            throw refused(path, resolvedDbPath,
+                          "is cut short (" + std::to_string(jsize) + " bytes of the " + std::to_string(durable) + " it made durable)");
         if (!(db.id() == made)) throw refused(path, resolvedDbPath, "was made for another file than the one now under this name");
         const uint64_t originalPages = originalSize / pageSize;
 
@@ -237,11 +271,11 @@ bool Journal::recover(platform::Env& env, const std::string& resolvedDbPath, pla
         const size_t sectors = pageSize / kSector;
         std::vector<uint8_t> buf(16 + size_t(pageSize));
         uint64_t at = kHeaderSize;
-        for (;;) {
+        while (at < durable) {
             uint8_t tag[16];
-            if (at + 16 > jsize || j->readAt(at, tag, 16) < 16) break;
+            if (at + 16 > durable || j->readAt(at, tag, 16) < 16) break;
             if (get32(tag) == kPageTag) {
-                if (at + 16 + pageSize > jsize || j->readAt(at, buf.data(), 16 + size_t(pageSize)) < 16 + pageSize) break;
+                if (at + 16 + pageSize > durable || j->readAt(at, buf.data(), 16 + size_t(pageSize)) < 16 + pageSize) break;
                 const uint32_t page = get32(buf.data() + 4);
                 const uint64_t sum = get64(buf.data() + 8);
                 if (sum != checksum(page, buf.data() + 16, pageSize)) break;
@@ -252,7 +286,7 @@ bool Journal::recover(platform::Env& env, const std::string& resolvedDbPath, pla
                 const uint64_t count = get32(tag + 4);
                 const uint64_t pages = get32(tag + 8);
                 const uint64_t len = 16 + count * (4 + 8 * sectors) + 8;
-                if (count > originalPages || at + len > jsize) break;
+                if (count > originalPages || at + len > durable) break;
                 std::vector<uint8_t> rec(len);
                 if (j->readAt(at, rec.data(), len) < len) break;
                 if (get64(rec.data() + len - 8) != checksum(kBatchTag, rec.data(), len - 8)) break;
@@ -272,6 +306,8 @@ bool Journal::recover(platform::Env& env, const std::string& resolvedDbPath, pla
                 break;
             }
         }
+        if (v4 && at != durable)
+            throw refused(path, resolvedDbPath, "is damaged (its record at byte " + std::to_string(at) + " cannot be read)");
 
         // The database must be in a state the journaled change can have left.
         std::vector<uint8_t> now(pageSize), old(pageSize);
