@@ -48,6 +48,7 @@ struct FileInfo {
     uint64_t size = 0;
     FileId id;
     bool readOnly = false;  // marked read-only (no write permission bits / the read-only attribute)
+    uint32_t links = 1;     // names the file has (hard links)
     // The name lies in the system's own folders of devices and processes
     // (/dev, /proc), itself or through links (/dev/stdout, /dev/fd/1): what
     // it leads to belongs to a stream or another process, whatever its kind.

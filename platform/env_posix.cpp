@@ -209,6 +209,7 @@ public:
                                                               : Kind::other;
         out.size = uint64_t(st.st_size);
         out.id = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
+        out.links = uint32_t(st.st_nlink);
         // No write bits, or none for this process (a folder of another user).
         out.readOnly = (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
         out.systemName = systemName(path);

@@ -212,7 +212,10 @@ public:
         if (h == INVALID_HANDLE_VALUE) fail("looking at '" + path + "'", GetLastError());
         const DWORD type = GetFileType(h);
         BY_HANDLE_FILE_INFORMATION i{};
-        if (GetFileInformationByHandle(h, &i)) out.id = {uint64_t(i.dwVolumeSerialNumber), (uint64_t(i.nFileIndexHigh) << 32) | i.nFileIndexLow};
+        if (GetFileInformationByHandle(h, &i)) {
+            out.id = {uint64_t(i.dwVolumeSerialNumber), (uint64_t(i.nFileIndexHigh) << 32) | i.nFileIndexLow};
+            out.links = uint32_t(i.nNumberOfLinks);
+        }
         CloseHandle(h);
         out.kind = type == FILE_TYPE_DISK ? Kind::regular : type == FILE_TYPE_PIPE ? Kind::fifo : type == FILE_TYPE_CHAR ? Kind::device : Kind::other;
         return out;

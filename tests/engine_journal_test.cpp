@@ -647,3 +647,32 @@ TEST(JournalRecords, AJournalNeverVouchedForIsDroppedWhereverThePowerWent) {
         }
     }
 }
+
+// A file with a second name (hard link) would not find the journal made
+// under the other name: it is read, never written.
+TEST(JournalIdentity, AFileWithSeveralNamesIsReadButNotWritten) {
+    TempDir dir;
+    auto path = buildDb(dir / "c.mdb", shopStatements());
+    auto second = dir / "second.mdb";
+    std::filesystem::create_hard_link(path, second);
+    const std::string original = fileBytes(path);
+    for (const auto& name : {path, second}) {
+        JetError e{0, ""};
+        try {
+            openWritable(name).Close();
+        } catch (const JetError& err) {
+            e = err;
+        }
+        EXPECT_EQ(3051, e.Number) << e.Description;
+        EXPECT_TRUE(contains(e.Description, "2 names")) << e.Description;
+        Database ro = DBEngine::Default().OpenDatabase(name.string(), false, true, ";pwd=bluefinchtea");
+        EXPECT_EQ(4u, columnValues(ro, "Orders", "Amount").size());
+        ro.Close();
+    }
+    EXPECT_TRUE(original == fileBytes(path));
+    EXPECT_FALSE(std::filesystem::exists(journalOf(path)));
+    // One name again: written as before.
+    std::filesystem::remove(second);
+    openWritable(path).Execute(kChange);
+    EXPECT_FALSE(original == fileBytes(path));
+}

@@ -43,6 +43,12 @@ PageFile::PageFile(const std::string& path, Options opt)
         }
         if (st.readOnly || folderReadOnly) throw err::cannotOpen(path);
     }
+    // Its journal would not be found under the file's other names.
+    if (writable_ && st.links > 1)
+        throw JetError(3051, "Cannot open '" + path + "' for writing: the file has " + std::to_string(st.links) +
+                                 " names (hard links), and the rollback journal that makes a change safe is found "
+                                 "under one name only. Nothing was changed. Copy the database to a file of its own "
+                                 "to change it; reading it is allowed.");
     try {
         file_ = env.open(path, writable_ ? platform::Open::readWrite : platform::Open::read);
     } catch (const IoError& e) {

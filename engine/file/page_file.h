@@ -22,7 +22,9 @@
 // written then, so the statement fails and the file stays usable.
 // Opening a file with a journal beside it (named after the resolved path)
 // rolls it back first, under the rules in journal.h; a journal that does not
-// fit the file is refused (3051) and neither file is touched.
+// fit the file is refused (3051) and neither file is touched. Writing is
+// refused (3051) for a file with more than one name (hard links: a journal
+// made under one name is not found under another).
 #pragma once
 
 #include <cstdint>
