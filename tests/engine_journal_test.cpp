@@ -676,3 +676,27 @@ TEST(JournalIdentity, AFileWithSeveralNamesIsReadButNotWritten) {
     openWritable(path).Execute(kChange);
     EXPECT_FALSE(original == fileBytes(path));
 }
+
+// A file or folder marked read-only is never changed, even where the system
+// would allow it (root): a reader does not roll a journal back onto it.
+TEST(JournalAccess, AReaderDoesNotRollBackOntoAFileMarkedReadOnly) {
+    namespace fs = std::filesystem;
+    for (bool folder : {false, true}) {
+        TempDir dir;
+        auto path = buildDb(dir / "c.mdb", shopStatements());
+        const std::string original = fileBytes(path);
+        interrupt(path, kChange);
+        const fs::path marked = folder ? dir.path() : path;
+        fs::permissions(marked, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write, fs::perm_options::remove);
+        if (!sys().info(marked.string()).readOnly) {
+            fs::permissions(marked, fs::perms::owner_write, fs::perm_options::add);
+            continue;  // Windows: no read-only folders
+        }
+        expectRefusedUntouched(path, true, folder ? "a read-only folder" : "a read-only file");
+        EXPECT_EQ(3051, openError(path, false).Number);
+        fs::permissions(marked, fs::perms::owner_write, fs::perm_options::add);
+        // Writable again: the change is rolled back.
+        EXPECT_EQ(0, openError(path, true).Number);
+        EXPECT_TRUE(original == fileBytes(path));
+    }
+}

@@ -34,21 +34,22 @@ PageFile::PageFile(const std::string& path, Options opt)
         throw err::cannotOpen(path);
     }
     // A file or folder marked read-only is not changed, even where the
-    // system would let this user write it (root).
-    if (writable_) {
-        bool folderReadOnly = false;
-        try {
-            folderReadOnly = env.info(env.folderOf(resolved_)).readOnly;
-        } catch (const IoError&) {
-        }
-        if (st.readOnly || folderReadOnly) throw err::cannotOpen(path);
+    // system would let this user write it (root): not written, and no
+    // journal rolled back onto it.
+    bool folderReadOnly = false;
+    try {
+        folderReadOnly = env.info(env.folderOf(resolved_)).readOnly;
+    } catch (const IoError&) {
     }
+    const bool markedReadOnly = st.readOnly || folderReadOnly;
+    if (writable_ && markedReadOnly) throw err::cannotOpen(path);
     // Its journal would not be found under the file's other names.
     if (writable_ && st.links > 1)
         throw JetError(3051, "Cannot open '" + path + "' for writing: the file has " + std::to_string(st.links) +
                                  " names (hard links), and the rollback journal that makes a change safe is found "
                                  "under one name only. Nothing was changed. Copy the database to a file of its own "
                                  "to change it; reading it is allowed.");
+    const std::string journalPath = Journal::pathFor(resolved_);
     try {
         file_ = env.open(path, writable_ ? platform::Open::readWrite : platform::Open::read);
     } catch (const IoError& e) {
@@ -57,16 +58,24 @@ PageFile::PageFile(const std::string& path, Options opt)
     }
     try {
         if (!file_->lock(writable_ ? platform::Lock::exclusive : platform::Lock::shared)) throw err::fileInUse(path);
-        if (env.info(Journal::pathFor(resolved_)).kind != Kind::missing) {
+        if (env.info(journalPath).kind != Kind::missing) {
             // A statement was cut short: put the pages back before anything is read.
             if (!writable_) {
                 if (!file_->lock(platform::Lock::exclusive)) throw err::fileInUse(path);
                 std::unique_ptr<platform::File> rw;
-                try {
-                    rw = env.open(path, platform::Open::readWrite);
-                } catch (const IoError&) {
-                    throw err::damaged(path, "an interrupted change waits to be rolled back; open the database for writing");
+                std::string why = markedReadOnly ? "the file or its folder is marked read-only" : "";
+                if (why.empty()) {
+                    try {
+                        rw = env.open(path, platform::Open::readWrite);
+                    } catch (const IoError& e) {
+                        why = e.systemText;
+                    }
                 }
+                if (!rw)
+                    throw JetError(3051, "Cannot open '" + path + "': an interrupted change waits in the rollback journal '" + journalPath +
+                                             "', and the database cannot be written to roll it back (" + why +
+                                             "). Nothing was changed. Allow the database and its folder to be written, "
+                                             "and open it again.");
                 Journal::recover(env, resolved_, *rw);
                 rw.reset();
                 file_->lock(platform::Lock::shared);

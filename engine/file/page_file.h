@@ -22,9 +22,11 @@
 // written then, so the statement fails and the file stays usable.
 // Opening a file with a journal beside it (named after the resolved path)
 // rolls it back first, under the rules in journal.h; a journal that does not
-// fit the file is refused (3051) and neither file is touched. Writing is
-// refused (3051) for a file with more than one name (hard links: a journal
-// made under one name is not found under another).
+// fit the file is refused (3051) and neither file is touched. A file or
+// folder marked read-only is never written, not even to roll a journal back
+// (3051), whatever the system would allow. Writing is refused (3051) for a
+// file with more than one name (hard links: a journal made under one name is
+// not found under another).
 #pragma once
 
 #include <cstdint>
