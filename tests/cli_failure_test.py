@@ -2,7 +2,8 @@
 """Failures of the file end a command-line run: a damaged data page makes
 `convert`, `dump` and `script` exit non-zero with Jet's two lines on standard
 error (3049, naming the table and the page) and `convert` writes no end
-marker; a read-only folder is 3051 before anything changes; `create` refuses
+marker; a read-only folder is 3051 before anything changes, and so is a
+file with two names (hard links); `create` refuses
 a statement nested too deep (3360) and leaves no file.
 
 usage: cli_failure_test.py --vantrel PATH
@@ -117,6 +118,26 @@ def main():
         err = r.stderr.decode("utf-8", "replace")
         if r.returncode == 0 or not two_lines(err, 3051) or r.stdout or open(db2, "rb").read() != before:
             failures.append(f"convert in a read-only folder: exit {r.returncode}, {err!r}, {r.stdout!r}")
+
+        # A file with a second name is read but never written: a change cut
+        # short under one name would not be found under the other.
+        db5 = os.path.join(tmp, "Linked.mdb")
+        make(a.vantrel, db5)
+        os.link(db5, os.path.join(tmp, "Other.mdb"))
+        before = open(db5, "rb").read()
+        r = run(a.vantrel, "convert", db5)
+        err = r.stderr.decode("utf-8", "replace")
+        if r.returncode == 0 or not two_lines(err, 3051) or "2 names" not in err or open(db5, "rb").read() != before:
+            failures.append(f"convert of a file with two names: exit {r.returncode}, {err!r}")
+        # A name too long for its journal's name cannot have a journal: read.
+        db6 = os.path.join(tmp, "n" * 251 + ".mdb")
+        os.rename(os.path.join(tmp, "Other.mdb"), db6)
+        for name in (db5, db6):
+            r = run(a.vantrel, "dump", name)
+            if r.returncode != 0 or b"bolt" not in r.stdout:
+                failures.append(f"dump of {os.path.basename(name)[:20]}...: exit {r.returncode}, {r.stderr!r}")
+        if open(db6, "rb").read() != before:
+            failures.append("dump changed the file")
 
         db3 = os.path.join(tmp, "Deep.mdb")
         deep = "CREATE TABLE T (A LONG)\nDELETE FROM T WHERE " + "(" * 100000 + "A=1" + ")" * 100000 + "\n"

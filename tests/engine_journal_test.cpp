@@ -700,3 +700,37 @@ TEST(JournalAccess, AReaderDoesNotRollBackOntoAFileMarkedReadOnly) {
         EXPECT_TRUE(original == fileBytes(path));
     }
 }
+
+// A name whose journal name ("NAME-journal") is longer than the system
+// allows: no journal can exist, so reading works; writing is refused (a
+// change could not be made safe) before anything is touched.
+TEST(JournalAccess, ANameTooLongForItsJournalIsReadButNotWritten) {
+    for (size_t length : {240u, 241u, 247u, 248u, 250u, 255u}) {
+        TempDir dir;
+        auto built = buildDb(dir / "c.mdb", shopStatements());
+        const std::string original = fileBytes(built);
+        auto path = dir / (std::string(length - 4, 'n') + ".mdb");
+        std::filesystem::rename(built, path);
+        Database ro = DBEngine::Default().OpenDatabase(path.string(), false, true, ";pwd=bluefinchtea");
+        EXPECT_EQ(4u, columnValues(ro, "Orders", "Amount").size()) << length;
+        ro.Close();
+        const bool journalFits = length + std::string("-journal").size() <= 255;
+        JetError e{0, ""};
+        try {
+            Database d = openWritable(path);
+            d.Execute(kChange);
+            d.Close();
+        } catch (const JetError& err) {
+            e = err;
+        }
+        if (journalFits) {
+            EXPECT_EQ(0, e.Number) << length << ": " << e.Description;
+            EXPECT_FALSE(original == fileBytes(path)) << length;
+        } else {
+            EXPECT_EQ(3051, e.Number) << length << ": " << e.Description;
+            EXPECT_TRUE(contains(e.Description, "journal")) << e.Description;
+            EXPECT_TRUE(contains(e.Description, "shorter name")) << e.Description;
+            EXPECT_TRUE(original == fileBytes(path)) << length;
+        }
+    }
+}

@@ -49,7 +49,22 @@ PageFile::PageFile(const std::string& path, Options opt)
                                  " names (hard links), and the rollback journal that makes a change safe is found "
                                  "under one name only. Nothing was changed. Copy the database to a file of its own "
                                  "to change it; reading it is allowed.");
+    // The journal's name can be too long for the system where the file's is
+    // not: then no journal can be beside it (nothing to roll back when
+    // reading), and no change can be made safe (writing is refused).
     const std::string journalPath = Journal::pathFor(resolved_);
+    bool journalNamed = true;
+    try {
+        env.info(journalPath);
+    } catch (const IoError& e) {
+        if (e.reason != platform::Reason::pathNotFound) throw ioFailure(e);
+        journalNamed = false;
+        if (writable_)
+            throw JetError(3051, "Cannot open '" + path + "' for writing: its rollback journal would be named '" + journalPath +
+                                     "', which the system refuses (" + e.systemText +
+                                     "). Nothing was changed. Give the database a shorter name to change it; "
+                                     "reading it is allowed.");
+    }
     try {
         file_ = env.open(path, writable_ ? platform::Open::readWrite : platform::Open::read);
     } catch (const IoError& e) {
@@ -58,7 +73,8 @@ PageFile::PageFile(const std::string& path, Options opt)
     }
     try {
         if (!file_->lock(writable_ ? platform::Lock::exclusive : platform::Lock::shared)) throw err::fileInUse(path);
-        if (env.info(journalPath).kind != Kind::missing) {
+        // Looked for only once locked: a writer that died holding one has let go of its lock.
+        if (journalNamed && env.info(journalPath).kind != Kind::missing) {
             // A statement was cut short: put the pages back before anything is read.
             if (!writable_) {
                 if (!file_->lock(platform::Lock::exclusive)) throw err::fileInUse(path);

@@ -26,7 +26,8 @@
 // folder marked read-only is never written, not even to roll a journal back
 // (3051), whatever the system would allow. Writing is refused (3051) for a
 // file with more than one name (hard links: a journal made under one name is
-// not found under another).
+// not found under another) and for a name whose journal's name the system
+// refuses (too long); such a name cannot have a journal, so it is read as it is.
 #pragma once
 
 #include <cstdint>
