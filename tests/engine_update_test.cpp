@@ -1,6 +1,7 @@
 // UPDATE: parsing, Jet's per-row refusals, rows that grow and move, indexes.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 
 #include "row_encode.h"
@@ -46,6 +47,64 @@ TEST(UpdateSyntax, StatementsJetCannotParseAre3144) {
     EXPECT_EQ("\u00DF\u00C9\u00F8", parseUpdate("update T set  \u00DF\u00C9\u00F8=0 where isnull(\u00DF\u00C9\u00F8)").assignments[0].column);
     auto lower = parseUpdate("update Orders set  Note='' where isnull(Note)");
     EXPECT_EQ(jet::Expr::Kind::IsNull, lower.where->kind);
+}
+
+// Date literals as Jet reads them: a one- or two-digit year is 1930-2029,
+// other years 100-9999, and a day or time no calendar or clock has is a
+// syntax error in the date (3075), never moved to another day.
+TEST(UpdateSyntax, DateLiteralsFollowJetsRules) {
+    struct Case {
+        const char* literal;
+        double days;  // days since 1899-12-30; NaN: refused with 3075
+    };
+    const double refused = std::nan("");
+    const Case cases[] = {
+        {"#1/1/99#", 36161},        // 1999-01-01
+        {"#1/1/29#", 47119},        // 2029-01-01
+        {"#1/1/30#", 10959},        // 1930-01-01
+        {"#12/31/0099#", refused},  // four digits: the year 99 itself, before 100
+        {"#1/1/100#", -657434},     // the first day
+        {"#9999-12-31 23:59:59#", 2958465 + 86399.0 / 86400},
+        {"#2000-02-29#", 36585},
+        {"#2024-05-01 10:30#", 45413 + 10.5 / 24},
+        {"#5/1/2024 10:30 PM#", 45413 + 22.5 / 24},
+        {"#5/1/2024 12:00 AM#", 45413},
+        {"#10:30:15#", (10 * 3600 + 30 * 60 + 15) / 86400.0},
+        {"#10000-01-01#", refused},
+        {"#1999-02-30#", refused},
+        {"#1900-02-29#", refused},
+        {"#2/30/1999#", refused},
+        {"#13/1/2000#", refused},
+        {"#2000-00-10#", refused},
+        {"#2000-01-01 24:00#", refused},
+        {"#2000-01-01 10:60#", refused},
+        {"#2000-01-01 13:00 PM#", refused},
+        {"#2000-01-01 10:00 xyz#", refused},
+        {"#2000-01-01x#", refused},
+        {"#2000/01-01#", refused},
+        {"#2000#", refused},
+        {"##", refused},
+    };
+    for (const Case& c : cases) {
+        const std::string sql = std::string("update T set D=") + c.literal;
+        if (std::isnan(c.days)) {
+            try {
+                jet::parseUpdate(sql);
+                ADD_FAILURE() << c.literal << " was read";
+            } catch (const JetError& e) {
+                EXPECT_EQ(3075, e.Number) << c.literal;
+                EXPECT_EQ(std::string("Syntax error in date in query expression '") + c.literal + "'.", e.Description);
+            }
+            continue;
+        }
+        const auto st = jet::parseUpdate(sql);
+        ASSERT_EQ(1u, st.assignments.size()) << c.literal;
+        EXPECT_EQ(VarType::Date, st.assignments[0].value.type()) << c.literal;
+        EXPECT_NEAR(c.days, st.assignments[0].value.asDouble(), 1e-9) << c.literal;
+    }
+    // The same in INSERT, and in a condition.
+    EXPECT_EQ(3075, jetErrorOf([] { jet::parseStatement("INSERT INTO T VALUES (#1999-02-30#)"); }));
+    EXPECT_EQ(3075, jetErrorOf([] { jet::parseStatement("DELETE FROM T WHERE D = #10000-01-01#"); }));
 }
 
 TEST(ValidationRules, CommonFormsEvaluate) {

@@ -136,34 +136,76 @@ bool iequals(const std::string& a, const char* b) {
     return true;
 }
 
+// A date literal Jet would not read: refused with 3075 naming the literal.
+struct DateError {
+    std::string text;
+};
+
+// Digits at p (at most nine), moving p past them; -1 when there are none.
+int digitsAt(const char*& p, int& count) {
+    int v = 0;
+    count = 0;
+    while (*p >= '0' && *p <= '9' && count < 9) v = v * 10 + (*p++ - '0'), ++count;
+    return count ? v : -1;
+}
+
+int daysInMonth(int y, int m) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return m == 2 && leap ? 29 : days[m - 1];
+}
+
+// #YYYY-MM-DD#, #M/D/YYYY# (US order) or #M/D/YY#, then an optional time
+// H:MM[:SS] [AM|PM]; or a time alone (a day of 1899-12-30). A year written
+// with one or two digits is 1930-2029; any other year must be 100-9999, the
+// day one its month has, the time one a clock shows. Anything else is refused.
 Variant parseDate(const std::string& text) {
-    int a = 0, b = 0, c = 0, hh = 0, mm = 0, ss = 0;
-    char sep1 = 0, sep2 = 0;
+    const DateError bad{text};
     const char* p = text.c_str();
-    int n = 0;
-    double days;
-    if (std::sscanf(p, "%d%c%d%c%d%n", &a, &sep1, &b, &sep2, &c, &n) == 5 && sep1 == sep2 && (sep1 == '-' || sep1 == '/')) {
-        // #YYYY-MM-DD# or #MM/DD/YYYY# (Jet reads US order).
-        int y = a > 31 ? a : c, mo = a > 31 ? b : a, d = a > 31 ? c : b;
-        if (mo < 1 || mo > 12 || d < 1 || d > 31) throw ParseError{};
-        days = oleDay(y, mo, d);
-        p += n;
-    } else {
-        days = 0;
-    }
     while (*p == ' ') ++p;
+    int n1 = 0, n2 = 0, n3 = 0;
+    const char* at = p;
+    const int a = digitsAt(p, n1);
+    double days = 0;
+    if (a >= 0 && (*p == '-' || *p == '/')) {
+        const char sep = *p++;
+        const int b = digitsAt(p, n2);
+        if (b < 0 || *p++ != sep) throw bad;
+        const int c = digitsAt(p, n3);
+        if (c < 0) throw bad;
+        const bool yearFirst = n1 > 2 || a > 31;
+        int y = yearFirst ? a : c;
+        const int yearDigits = yearFirst ? n1 : n3, mo = yearFirst ? b : a, d = yearFirst ? c : b;
+        if (yearDigits <= 2) y += y < 30 ? 2000 : 1900;
+        if (y < 100 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > daysInMonth(y, mo)) throw bad;
+        days = oleDay(y, mo, d);
+        while (*p == ' ') ++p;
+    } else {
+        p = at;
+        if (!*p) throw bad;  // neither a day nor a time
+    }
+    int hh = 0, mm = 0, ss = 0;
     if (*p) {
-        int m = 0;
-        if (std::sscanf(p, "%d:%d%n", &hh, &mm, &m) < 2) throw ParseError{};
-        p += m;
+        int count = 0;
+        hh = digitsAt(p, count);
+        if (hh < 0 || *p++ != ':') throw bad;
+        mm = digitsAt(p, count);
+        if (mm < 0) throw bad;
         if (*p == ':') {
-            int k = 0;
-            if (std::sscanf(p, ":%d%n", &ss, &k) < 1) throw ParseError{};
-            p += k;
+            ++p;
+            ss = digitsAt(p, count);
+            if (ss < 0) throw bad;
         }
         while (*p == ' ') ++p;
-        if (iequals(std::string(p).substr(0, 2), "PM") && hh < 12) hh += 12;
-        if (iequals(std::string(p).substr(0, 2), "AM") && hh == 12) hh = 0;
+        const bool pm = iequals(std::string(p).substr(0, 2), "PM"), am = iequals(std::string(p).substr(0, 2), "AM");
+        if (pm || am) {
+            if (hh > 12) throw bad;
+            if (pm && hh < 12) hh += 12;
+            if (am && hh == 12) hh = 0;
+            p += 2;
+            while (*p == ' ') ++p;
+        }
+        if (*p || hh > 23 || mm > 59 || ss > 59) throw bad;
     }
     double frac = (hh * 3600.0 + mm * 60.0 + ss) / 86400.0;
     return Variant::date(days >= 0 ? days + frac : days - frac);
@@ -800,6 +842,8 @@ Statement parseStatement(const std::string& sql) {
         }
     } catch (const ParseError&) {
         throw err;
+    } catch (const DateError& e) {
+        throw JetError(3075, "Syntax error in date in query expression '#" + e.text + "#'.");
     } catch (const TooComplex&) {
         throw tooComplex();
     }
@@ -820,6 +864,8 @@ std::unique_ptr<Expr> parseRule(const std::string& text, bool implicitField) {
         if (!p.atEnd()) return nullptr;
         return e;
     } catch (const ParseError&) {
+        return nullptr;
+    } catch (const DateError&) {
         return nullptr;
     } catch (const TooComplex&) {
         throw tooComplex();
