@@ -3,11 +3,16 @@
 // AddressSanitizer and UBSan).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <map>
 #include <random>
 
+#include "built_db.h"
 #include "commands.h"
+#include "data_page.h"
 #include "files.h"
 #include "corpus.h"
 #include "write_helpers.h"
@@ -15,6 +20,7 @@
 
 using namespace vantrel;
 using vantrel::test::TempDir;
+using vantrel::test::buildDb;
 using vantrel::test::corpusFile;
 
 namespace {
@@ -118,4 +124,109 @@ TEST(BadInput, DefinitionPageCycleIsDamage) {
     bytes[2 * 4096 + 5] = bytes[2 * 4096 + 6] = bytes[2 * 4096 + 7] = 0;
     writeAll(dir / "cycle.mdb", bytes);
     EXPECT_EQ(3049, openError(dir / "cycle.mdb"));
+}
+
+namespace {
+
+// Overwrites the first 8-byte run equal to `from` on a data page of `db`.
+void replaceStoredDouble(const std::filesystem::path& db, double from, double to) {
+    std::string bytes = readAll(db);
+    const std::string old(reinterpret_cast<const char*>(&from), 8), now(reinterpret_cast<const char*>(&to), 8);
+    const size_t at = bytes.find(old, 4096);
+    ASSERT_NE(std::string::npos, at);
+    bytes.replace(at, 8, now);
+    writeAll(db, bytes);
+}
+
+}  // namespace
+
+// A stored date outside the years 100-9999 (written by another tool, or
+// damage) is an error naming table and column when read, never a value
+// that fails later where nobody knows where it came from.
+TEST(BadInput, StoredDatesOutsideTheCalendarNameTableAndColumn) {
+    struct Case {
+        double stored;
+        bool readable;
+    };
+    const Case cases[] = {
+        {3.0e6, false},         // after 9999
+        {-700000, false},       // before 100
+        {std::nan(""), false},  // no number
+        {HUGE_VAL, false},      // no number
+        {-657434.5, true},      // 100-01-01 12:00
+        {2958465.75, true},     // 9999-12-31 18:00
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        const auto db = dir / "dates.mdb";
+        std::filesystem::remove(db);
+        buildDb(db, {"CREATE TABLE Visits (ID LONG, [When] DATETIME)", "INSERT INTO Visits VALUES (1, #2024-05-01#)"});
+        replaceStoredDouble(db, 45413.0, c.stored);
+        Database d = DBEngine::Default().OpenDatabase(db.string(), false, true, ";pwd=bluefinchtea");
+        Recordset rs = d.OpenRecordset("Visits");
+        try {
+            const Variant v = rs.Fields().Item("When").Value();
+            EXPECT_TRUE(c.readable) << c.stored << " was read";
+            EXPECT_EQ(c.stored, v.asDouble());
+        } catch (const JetError& e) {
+            EXPECT_FALSE(c.readable) << c.stored << ": " << e.Description;
+            EXPECT_EQ(6, e.Number);
+            EXPECT_NE(std::string::npos, e.Description.find("table 'Visits', column 'When'")) << e.Description;
+        }
+        EXPECT_EQ(1, rs.Fields().Item("ID").Value().asInt());  // the other columns stay readable
+    }
+}
+
+// A long-value chain that leads back to a row it has been through is damage
+// (3049 naming table and page), not a value read round and round to its length.
+TEST(BadInput, LongValueChainThatLoopsIsDamage) {
+    TempDir dir;
+    const auto db = dir / "loop.mdb";
+    std::string hex;
+    for (int k = 0; k < 24000; ++k) hex += "0123456789ABCDEF"[(k * 7) % 16];
+    buildDb(db, {"CREATE TABLE Pictures (ID LONG, Img LONGBINARY)", "INSERT INTO Pictures VALUES (1, 0x" + hex + ")"});
+    uint32_t first = 0;  // the chain's first row, as a packed pointer
+    {
+        jet::PageFile::Options opt;
+        opt.writable = true;
+        jet::PageFile f(db.string(), opt);
+        const jet::Layout l = jet::Layout::forFormat(f.jet3());
+        // The chain's rows: each starts with the packed pointer to the next.
+        std::map<uint32_t, uint32_t> next;  // row -> next row
+        std::map<uint32_t, size_t> offset;  // row -> where it starts in its page
+        for (uint32_t n = 1; n < f.pageCount(); ++n) {
+            jet::PageRef p = f.page(n);
+            jet::Bytes pb(p->data(), p->size());
+            if (pb.u8(0) != 0x01 || std::memcmp(p->data() + 4, "LVAL", 4) != 0) continue;
+            for (unsigned r = 0; r < jet::slotCount(l, pb); ++r) {
+                const jet::RowSlot s = jet::slotAt(l, pb, r);
+                if (s.deleted) continue;
+                next[(n << 8) | r] = pb.u32(s.start);
+                offset[(n << 8) | r] = s.start;
+            }
+        }
+        ASSERT_GE(next.size(), 3u);
+        for (auto [row, to] : next) {
+            bool pointedAt = false;
+            for (auto [other, to2] : next) pointedAt |= to2 == row;
+            if (!pointedAt) first = row;
+        }
+        ASSERT_NE(0u, first);
+        // The second row leads back to the first: the value needs more rows
+        // than the loop has, so a reader that does not notice goes round it.
+        const uint32_t second = next[first];
+        uint8_t* at = f.modify(second >> 8).data() + offset[second];
+        for (int b = 0; b < 4; ++b) at[b] = uint8_t(first >> (8 * b));
+        f.commit();
+    }
+    Database d = DBEngine::Default().OpenDatabase(db.string(), false, true, ";pwd=bluefinchtea");
+    Recordset rs = d.OpenRecordset("Pictures");
+    try {
+        rs.Fields().Item("Img").Value();
+        FAIL() << "a looping chain was read";
+    } catch (const JetError& e) {
+        EXPECT_EQ(3049, e.Number);
+        EXPECT_NE(std::string::npos, e.Description.find("table 'Pictures', column 'Img'")) << e.Description;
+        EXPECT_NE(std::string::npos, e.Description.find("comes back to page " + std::to_string(first >> 8))) << e.Description;
+    }
 }

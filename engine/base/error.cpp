@@ -1,5 +1,7 @@
 #include "error.h"
 
+#include <cstdio>
+
 namespace vantrel {
 
 bool JetError::concernsFile() const {
@@ -52,6 +54,12 @@ JetError fileInUse(const std::string& path) {
 
 JetError typeMismatch() { return {13, "Type mismatch"}; }
 JetError overflow() { return {6, "Overflow"}; }
+
+JetError dateOutOfRange(const std::string& table, const std::string& column, double stored) {
+    char number[32];
+    std::snprintf(number, sizeof number, "%.17g", stored);
+    return {6, "Overflow (table '" + table + "', column '" + column + "' holds a date outside the years 100-9999: " + number + ")"};
+}
 
 JetError itemNotFound(const std::string& name) {
     return {3265, "Item not found in this collection. (" + name + ")"};

@@ -40,6 +40,8 @@ JetError cannotOpen(const std::string& path);               // 3051
 JetError fileInUse(const std::string& path);                // 3045
 JetError typeMismatch();                                    // 13
 JetError overflow();                                        // 6
+// 6 for a stored date outside the years 100-9999, naming where it is.
+JetError dateOutOfRange(const std::string& table, const std::string& column, double stored);
 JetError itemNotFound(const std::string& name);             // 3265
 JetError objectClosed();                                    // 3420
 JetError noCurrentRecord();                                 // 3021

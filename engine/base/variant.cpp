@@ -137,9 +137,10 @@ double oleDay(int y, int m, int d) {
     return double(era * 146097 + doe - 693899);
 }
 
+bool oleDateInRange(double ole) { return std::isfinite(ole) && ole > -657435.0 && ole < 2958466.0; }
+
 DateParts oleDateParts(double ole) {
-    // Beyond the years 100..9999 a value is no date VB can show.
-    if (!std::isfinite(ole) || ole < -657434.0 || ole >= 2958466.0) throw err::overflow();
+    if (!oleDateInRange(ole)) throw err::overflow();
     double whole = std::trunc(ole);
     double frac = std::fabs(ole - whole);
     long long days = (long long)whole;

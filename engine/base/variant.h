@@ -100,6 +100,10 @@ struct DateParts {
 };
 DateParts oleDateParts(double ole);
 
+// Whether an OLE date falls in the years 100-9999, the only dates there are:
+// one outside (or not a number) has no calendar parts.
+bool oleDateInRange(double ole);
+
 // The reverse for a day: days since 1899-12-30 of a civil date.
 double oleDay(int year, int month, int day);
 

@@ -1,5 +1,7 @@
 #include "long_value.h"
 
+#include <unordered_set>
+
 #include "data_page.h"
 
 namespace vantrel::jet {
@@ -17,16 +19,19 @@ void readLongValueParts(PageFile& file, const Layout& l, Bytes ref, FunctionRef<
         part(r.bytes.sub(0, len));
         return;
     }
-    // A chain: each row starts with the pointer to the next one.
+    // A chain: each row starts with the pointer to the next one. Every hop
+    // must add bytes, and no row may come twice: a chain that loops would
+    // otherwise be read round and round to the declared length.
     size_t got = 0;
     uint32_t next = ref.u32(4);
-    // Every hop must add bytes, so the chain is no longer than the value
-    // needs pages; a cycle or a runaway chain ends there.
-    uint64_t hops = 0, maxHops = uint64_t(file.pageCount()) * 256;
+    std::unordered_set<uint32_t> seen;
     while (got < len) {
         if (next == 0) throw FormatError("long value chain ends after " + std::to_string(got) + " of " + std::to_string(len) + " bytes");
-        if (++hops > maxHops) throw FormatError("long value chain does not end");
-        RowBytes r = rowAt(file, l, RowPointer::fromPacked(next));
+        const RowPointer at = RowPointer::fromPacked(next);
+        if (!seen.insert(next).second)
+            throw FormatError("long value chain comes back to page " + std::to_string(at.page) + " row " + std::to_string(at.row) +
+                              " after " + std::to_string(got) + " of " + std::to_string(len) + " bytes");
+        RowBytes r = rowAt(file, l, at);
         next = r.bytes.u32(0);
         size_t take = std::min<size_t>(r.bytes.size() - 4, len - got);
         if (take == 0) throw FormatError("empty row in a long value chain");

@@ -207,7 +207,18 @@ void Field::ReadValue(Variant& into) const {
     if (rs_->eof) throw err::noCurrentRecord();
     DatabaseImpl& db = *rs_->db;
     const size_t i = size_t(column_);
-    guarded(db.path, [&] { decodeValueInto(db.file(), db.layout, table_->data.columns[i], rs_->row.columns[i], into); });
+    const ColumnDef& c = table_->data.columns[i];
+    // Damage below (which names the page) and a date no calendar has both
+    // say which table and column they were met in.
+    guarded(db.path, [&] {
+        try {
+            decodeValueInto(db.file(), db.layout, c, rs_->row.columns[i], into);
+        } catch (const FormatError& e) {
+            throw FormatError("table '" + table_->entry.name + "', column '" + c.name + "': " + e.what());
+        }
+    });
+    if (into.type() == VarType::Date && !oleDateInRange(into.asDouble()))
+        throw err::dateOutOfRange(table_->entry.name, c.name, into.asDouble());
 }
 
 // ---- Index
