@@ -9,12 +9,12 @@
 #include "console.h"
 #include "error.h"
 #include "program.h"
+#include "standard_output.h"
 #include "window_launch.h"
 
-int main(int argc, char** argv) {
-    std::setlocale(LC_CTYPE, "");  // the script file is written in the locale's character set
-    if (argc == 1) return vantrel::RunWindow(argc, argv);
-    vantrel::platform::UseParentConsole();
+namespace {
+
+int runCommand(int argc, char** argv) {
     // The arguments as UTF-8 (on Windows from the wide command line).
     std::vector<std::string> args = vantrel::platform::ProgramArgs(argc, argv);
     std::vector<char*> utf8Argv;
@@ -136,4 +136,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vantrel: %s\n", e.what());
         return vantrel::kExitFailed;
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_CTYPE, "");  // the script file is written in the locale's character set
+    if (argc == 1) return vantrel::RunWindow(argc, argv);
+    vantrel::platform::UseParentConsole();
+    return vantrel::endStandardOutput(runCommand(argc, argv));
 }
