@@ -1,5 +1,6 @@
 #include "value_forms.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -61,8 +62,22 @@ std::string dateText(double oleDate, const std::string& format) {
     const double day = std::floor(oleDate);
     tm.tm_wday = int(std::fmod(std::fmod(day + 6, 7) + 7, 7));  // 1899-12-30 was a Saturday
     tm.tm_yday = int(day - oleDay(p.year, 1, 1));
-    size_t n = std::strftime(buf, sizeof buf, format.c_str(), &tm);
-    return std::string(buf, n);
+    // strftime gives 0 both for text that does not fit and for empty text: a
+    // mark after the format tells them apart, and the buffer grows until the
+    // whole text fits (each conversion writes a bounded amount).
+    const std::string marked = format + "|";
+    std::string out(std::max<size_t>(256, marked.size() * 4), '\0');
+    for (;;) {
+        const size_t n = std::strftime(out.data(), out.size(), marked.c_str(), &tm);
+        if (n > 0) {
+            out.resize(n - 1);
+            return out;
+        }
+        // No conversion writes more than a few dozen bytes: a format whose
+        // text still does not fit is one this strftime cannot write.
+        if (out.size() > marked.size() * 256) throw JetError(5, "Invalid procedure call or argument (date format '" + format + "')");
+        out.resize(out.size() * 2);
+    }
 }
 
 std::string hexText(std::string_view bytes) {
