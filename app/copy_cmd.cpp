@@ -1,5 +1,6 @@
 #include "commands.h"
 #include "emulator_copy.h"
+#include "env.h"
 #include "error.h"
 #include "files.h"
 
@@ -7,12 +8,15 @@ namespace vantrel {
 
 // The window's third step, headless: the same name part, the same folder.
 int runCopyToEmulator(const std::string& scriptPath) {
+    // The folder changes below: a relative script path is found from the
+    // folder the command was started in, before that.
+    const std::string source = platform::Env::system().resolve(scriptPath);
     if (!platform::ChangeToDriveRoot()) throw JetError(76, "Path not found");
     const std::string folder = EmulatorFolder();
     if (!platform::IsFolder(folder))
         throw JetError(76, "Path not found: the emulator folder " + folder +
                                (platform::FolderSeparator() == '/' ? " (set WINEPREFIX to the Wine prefix it is under)" : ""));
-    CopyReplacing(scriptPath, folder + ScriptNamePart(scriptPath, platform::FolderSeparator()));
+    CopyReplacing(source, folder + ScriptNamePart(scriptPath, platform::FolderSeparator()));
     return 0;
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """`vantrel convert DB --copy`: the conversion, then the copy into the
-emulator folder under a Wine prefix made for the test; without the folder,
-the two-line error naming the folder, and exit status 1.
+emulator folder under a Wine prefix made for the test (also with a database
+path relative to the current folder); without the folder, the two-line error
+naming the folder, and exit status 1.
 
 usage: cli_copy_test.py --vantrel PATH --shared DIR   (exit 77: no shared folder)
 """
@@ -44,7 +45,15 @@ def main():
         if r.returncode != 0 or not os.path.exists(copied) or open(copied, "rb").read() != b"End Of File\r\n":
             print(f"FAIL copy: exit {r.returncode}, {r.stderr.decode('utf-8', 'replace')!r}")
             failures += 1
-    print(f"{2 - failures} passed, {failures} failed")
+        # A relative database path: the script is found from the folder the
+        # command was started in, though the copy changes folder.
+        os.remove(copied)
+        shutil.copyfile(source, db)
+        r = subprocess.run([a.vantrel, "convert", "Shop.mdb", "--copy"], capture_output=True, env=env, cwd=tmp)
+        if r.returncode != 0 or not os.path.exists(copied) or open(copied, "rb").read() != b"End Of File\r\n":
+            print(f"FAIL copy with a relative path: exit {r.returncode}, {r.stderr.decode('utf-8', 'replace')!r}")
+            failures += 1
+    print(f"{3 - failures} passed, {failures} failed")
     return 1 if failures else 0
 
 
