@@ -1,5 +1,7 @@
 #include "output_file.h"
 
+#include "stale_writes.h"
+
 namespace vantrel {
 
 using platform::IoError;
@@ -78,6 +80,7 @@ OutputFile::OutputFile(const std::string& path, OnFailure onFailure, platform::E
         case Kind::missing:
         case Kind::regular: break;
     }
+    RemoveStaleWrites(path, env_);
     writePath_ = path + ".writing-" + std::to_string(env_.processId());
     try {
         if (env_.info(writePath_).kind == Kind::regular) env_.remove(writePath_);  // left by a crash

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vantrel::platform {
 
@@ -45,6 +46,10 @@ bool MakeFolder(const std::string& path);
 
 // True when `path` names an existing folder.
 bool IsFolder(const std::string& path);
+
+// The names (not paths) of what a folder holds, "." and ".." left out;
+// empty when the folder cannot be read.
+std::vector<std::string> FolderNames(const std::string& folder);
 
 // Removes an empty folder; false if it could not.
 bool RemoveFolder(const std::string& path);

@@ -1,5 +1,6 @@
 #include "files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,6 +92,18 @@ bool IsFolder(const std::string& path) {
 }
 
 bool RemoveFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) return names;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(d);
+    return names;
+}
 
 bool ChangeToDriveRoot() { return ::chdir("/") == 0; }
 

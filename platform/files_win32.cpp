@@ -121,6 +121,21 @@ bool IsFolder(const std::string& path) {
 
 bool RemoveFolder(const std::string& path) { return RemoveDirectoryW(systemPath(path).c_str()) != 0; }
 
+std::vector<std::string> FolderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    std::string pattern = folder;
+    if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
+    WIN32_FIND_DATAW found;
+    const HANDLE h = FindFirstFileW(systemPath(pattern + "*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name = Narrow(found.cFileName);
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
+    return names;
+}
+
 bool ChangeToDriveRoot() {
     // "\" names the root of the current directory's drive ("C:\" of "C:\work").
     return SetCurrentDirectoryW(L"\\") != 0;

@@ -1,10 +1,19 @@
 #include "program.h"
 
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace vantrel::platform {
 
 std::vector<std::string> ProgramArgs(int argc, char** argv) { return {argv, argv + argc}; }
+
+bool ProcessGone(uint64_t id) {
+    const auto pid = pid_t(id);
+    if (pid <= 0 || uint64_t(pid) != id) return false;
+    return ::kill(pid, 0) != 0 && errno == ESRCH;
+}
 
 std::string SelfFolder() {
     char self[4096];

@@ -17,6 +17,15 @@ std::vector<std::string> ProgramArgs(int argc, char** argv) {
     return args;
 }
 
+bool ProcessGone(uint64_t id) {
+    if (id == 0 || id > 0xFFFFFFFFu) return false;
+    const HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, DWORD(id));
+    if (!h) return GetLastError() == ERROR_INVALID_PARAMETER;  // no such process
+    const bool ended = WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
+    CloseHandle(h);
+    return ended;
+}
+
 std::string SelfFolder() {
     std::wstring path(32768, L'\0');
     const DWORD n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
