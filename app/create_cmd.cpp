@@ -6,28 +6,34 @@
 
 #include "commands.h"
 #include "dao.h"
+#include "env.h"
 #include "files.h"
 #include "sql_split.h"
+#include "stale_writes.h"
 
 namespace vantrel {
 
+namespace {
+
+JetError alreadyExists() { return {3204, "Database already exists."}; }
+
+}  // namespace
+
+// The database is made under a temporary name beside `db` and given its
+// name only when every statement has run and it is closed: a run that fails
+// or is killed never leaves `db` holding a half-made (or empty) database,
+// and a file that was there before (3204) is never touched.
 int runCreateFrom(const std::string& db, const std::string& password, std::istream& sql, bool quiet) {
+    platform::Env& env = platform::Env::system();
+    if (env.info(db).kind != platform::Kind::missing) throw alreadyExists();
+    RemoveStaleWrites(db, env, ".creating-");
+    const std::string building = db + ".creating-" + std::to_string(env.processId());
     SqlReader statements(sql);
     size_t count = 0;
-    // Whatever goes wrong from here on, no file is left behind, but a file
-    // that was there before (3204) is never touched.
+    long inserted = 0, refused = 0;
     Database d;
     try {
-        d = DBEngine::Default().CreateDatabase(db, std::string(dbLangGeneral) + (password.empty() ? "" : ";pwd=" + password));
-    } catch (const JetError& e) {
-        if (e.Number != 3204) ::unlink(db.c_str());
-        throw;
-    } catch (...) {
-        ::unlink(db.c_str());
-        throw;
-    }
-    long inserted = 0, refused = 0;
-    try {
+        d = DBEngine::Default().CreateDatabase(building, std::string(dbLangGeneral) + (password.empty() ? "" : ";pwd=" + password));
         d.BeginTrans();
         SqlStatement s;
         while (statements.next(s)) {
@@ -47,9 +53,16 @@ int runCreateFrom(const std::string& db, const std::string& password, std::istre
         }
         d.CommitTrans();
         d.Close();
+        try {
+            env.renameNoReplace(building, db);
+        } catch (const platform::IoError& e) {
+            if (e.reason == platform::Reason::exists) throw alreadyExists();  // made meanwhile by someone else
+            throw;
+        }
+        env.syncFolder(env.folderOf(db));
     } catch (...) {
         d.Close();
-        platform::RemoveFile(db);  // a database half made is no use to anyone
+        platform::RemoveFile(building);  // a database half made is no use to anyone
         throw;
     }
     if (!quiet) std::printf("%s: %zu statements, %ld rows inserted, %ld refused\n", db.c_str(), count, inserted, refused);
