@@ -11,6 +11,13 @@ namespace {
 constexpr size_t kBlockBytes = 256 * 1024;
 
 const uint8_t* bytes(const std::string& s, size_t from = 0) { return reinterpret_cast<const uint8_t*>(s.data() + from); }
+
+// The writer's error for a failure of the script file, naming the file.
+JetError scriptFileError(const platform::IoError& e, const std::string& path) {
+    JetError err = OutputError(e, path);
+    if (err.Description.find(path) == std::string::npos) err.Description += " ('" + path + "')";
+    return err;
+}
 }  // namespace
 
 ScriptLines::ScriptLines(std::string path, long& linesWritten, platform::Env& env)
@@ -41,7 +48,7 @@ void ScriptLines::flush() {
         if (!file_) file_ = env_.open(path_, platform::Open::append);
         before = file_->size();
     } catch (const platform::IoError& e) {
-        throw OutputError(e, path_);
+        throw scriptFileError(e, path_);
     }
     try {
         file_->append(bytes(block_), block_.size());
@@ -70,7 +77,7 @@ void ScriptLines::appendOneByOne() {
             ++linesWritten_;
         }
     } catch (const platform::IoError& e) {
-        throw OutputError(e, path_);
+        throw scriptFileError(e, path_);
     }
     block_.clear();
     lineEnds_.clear();

@@ -293,3 +293,28 @@ TEST(ScriptLines, OpenFailuresAreTheWritersErrors) {
     EXPECT_EQ(0, jetErrorOf([&] { ScriptLines((dir / "none.tdb").string(), n).flush(); }));
     EXPECT_FALSE(std::filesystem::exists(dir / "none.tdb"));
 }
+
+// Every failure of the script file says which file it was.
+TEST(ScriptLines, WriteErrorsNameTheScriptFile) {
+    TempDir dir;
+    FillingEnv full(0);
+    struct Case {
+        std::string path;
+        platform::Env& env;
+        long number;
+    };
+    const Case cases[] = {
+        {(dir / "no" / "such.tdb").string(), platform::Env::system(), 76},
+        {dir.path().string(), platform::Env::system(), 75},
+        {(dir / "full.tdb").string(), full, 61},
+    };
+    for (const Case& c : cases) {
+        try {
+            AppendLine(c.path, "x", c.env);
+            ADD_FAILURE() << c.path << " was written";
+        } catch (const JetError& e) {
+            EXPECT_EQ(c.number, e.Number) << c.path;
+            EXPECT_NE(std::string::npos, e.Description.find("'" + c.path + "'")) << e.Description;
+        }
+    }
+}
