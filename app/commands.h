@@ -52,7 +52,8 @@ int runConvert(const std::string& db, const std::string& password, bool copy);
 int runCheck(const std::string& db, const std::string& password);
 
 // Makes a new database `db` and runs the SQL statements of `file` (standard
-// input for "" or "-") in it, in one transaction; on a failure no file is left.
+// input for "" or "-") in it, in one transaction, under a temporary name
+// given to `db` only at the end: on a failure (or a kill) no `db` is left.
 int runCreate(const std::string& db, const std::string& password, const std::string& file);
 
 // Prints SQL statements that rebuild the database's user tables: CREATE

@@ -17,7 +17,7 @@
 //   at its failing line, later calls add and flush nothing, and the error
 //   reaches the writer's caller once.
 // Failures are the script writer's errors (52 for an empty path, then 75,
-// 76, 61, 57 from OutputError).
+// 76, 61, 57 from OutputError), each naming the file.
 #pragma once
 
 #include <initializer_list>

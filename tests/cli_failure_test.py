@@ -3,8 +3,10 @@
 `convert`, `dump` and `script` exit non-zero with Jet's two lines on standard
 error (3049, naming the table and the page) and `convert` writes no end
 marker; a read-only folder is 3051 before anything changes, and so is a
-file with two names (hard links); `create` refuses
-a statement nested too deep (3360) and leaves no file.
+file with two names (hard links); `create` refuses a statement nested too
+deep (3360) or a date Jet would not read (3075) and leaves no file, nor
+when it is killed; a stored date outside 100-9999 is an error naming table
+and column; a standard output the system refuses is 61.
 
 usage: cli_failure_test.py --vantrel PATH
 """
@@ -16,6 +18,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import time
 
 PAGE = 4096
 SQL = """CREATE TABLE Parts (Zqxid LONG PRIMARY KEY, Zqxname TEXT(20), Zqxqty SHORT)
@@ -68,6 +71,108 @@ def date_beyond_9999(vantrel, path):
 
 def two_lines(stderr, number):
     return re.fullmatch(rf"Error Number \[{number}\]\nError Description \[[^\n]*\]\n", stderr) is not None
+
+
+def dates(vantrel, tmp):
+    """Date literals as Jet reads them; a stored date outside 100-9999 is an
+    error naming table and column in every command that reads it."""
+    failures = []
+    db = os.path.join(tmp, "Dates.mdb")
+    r = run(vantrel, "create", db, stdin=b"CREATE TABLE Visits (ID LONG, [When] DATETIME)\n"
+            b"INSERT INTO Visits VALUES (1, #1/1/99#)\nINSERT INTO Visits VALUES (2, #2024-05-01#)\n")
+    out = run(vantrel, "export", db, "Visits").stdout.decode()
+    if r.returncode != 0 or out != 'ID,When\n1,"1999-01-01 00:00:00"\n2,"2024-05-01 00:00:00"\n':
+        failures.append(f"two-digit year: exit {r.returncode}, {r.stderr!r}, {out!r}")
+    for k, bad in enumerate(("#1999-02-30#", "#10000-01-01#", "#2/29/2023#")):
+        path = os.path.join(tmp, f"BadDate{k}.mdb")
+        r = run(vantrel, "create", path, stdin=f"CREATE TABLE T (D DATETIME)\nINSERT INTO T VALUES ({bad})\n".encode())
+        err = r.stderr.decode()
+        if r.returncode != 1 or not two_lines(err, 3075) or f"query expression '{bad}'" not in err or os.path.exists(path):
+            failures.append(f"create with {bad}: exit {r.returncode}, {err!r}, file left: {os.path.exists(path)}")
+    # 2024-05-01 (45413 days) stored as 3,000,000 days: after the year 9999.
+    data = bytearray(open(db, "rb").read())
+    at = data.find(struct.pack("<d", 45413.0), PAGE)
+    data[at:at + 8] = struct.pack("<d", 3.0e6)
+    open(db, "wb").write(data)
+    for cmd in (["dump", db], ["export", db, "Visits"], ["sql", db], ["script", db, "-o", "-"]):
+        r = run(vantrel, *cmd)
+        err = r.stderr.decode()
+        if r.returncode != 1 or "table 'Visits', column 'When' holds a date outside the years 100-9999" not in err:
+            failures.append(f"{cmd[0]} of a date after 9999: exit {r.returncode}, {err!r}")
+    r = run(vantrel, "check", db)
+    if r.returncode != 0:
+        failures.append(f"check of a date after 9999: exit {r.returncode}, {r.stderr!r}")
+    return failures
+
+
+def standard_output_refused(vantrel, tmp):
+    """A command whose standard output the system refuses fails (61 Disk
+    full), never exit 0 with the text lost."""
+    failures = []
+    if not os.path.exists("/dev/full"):
+        print("skipped: no /dev/full")
+        return failures
+    db = os.path.join(tmp, "Out.mdb")
+    make(vantrel, db)
+    for cmd in (["tables", db], ["dump", db], ["export", db, "Parts"], ["sql", db], ["check", db], ["--help"]):
+        with open("/dev/full", "wb") as full:
+            r = subprocess.run([vantrel, *cmd], stdout=full, stderr=subprocess.PIPE)
+        err = r.stderr.decode()
+        if r.returncode != 1 or not two_lines(err, 61):
+            failures.append(f"{cmd[0]} > /dev/full: exit {r.returncode}, {err!r}")
+    # A date format whose text is longer than any fixed buffer: written whole.
+    fmt = "%Y-%m-%d " * 60
+    r = run(vantrel, "create", os.path.join(tmp, "Fmt.mdb"), stdin=b"CREATE TABLE T (D DATETIME)\nINSERT INTO T VALUES (#2024-05-01#)\n")
+    r = run(vantrel, "export", os.path.join(tmp, "Fmt.mdb"), "T", "-H", "-D", fmt)
+    if r.returncode != 0 or r.stdout.decode() != '"' + "2024-05-01 " * 60 + '"\n':
+        failures.append(f"export -D with a long format: exit {r.returncode}, {r.stdout[:80]!r}")
+    return failures
+
+
+def create_killed(vantrel, tmp):
+    """`create` killed mid-way leaves no database under its name: the rerun
+    makes it (no 3204)."""
+    failures = []
+    db = os.path.join(tmp, "Killed.mdb")
+    p = subprocess.Popen([vantrel, "create", db], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    p.stdin.write(b"CREATE TABLE T (A LONG)\nINSERT INTO T VALUES (1)\n")
+    p.stdin.flush()
+    # The statements before the end of the input have run once a file is there.
+    for _ in range(1000):
+        if [n for n in os.listdir(tmp) if n.startswith("Killed.mdb")]:
+            break
+        time.sleep(0.01)
+    time.sleep(0.2)
+    p.kill()
+    p.communicate()
+    if os.path.exists(db):
+        failures.append(f"create killed mid-way left {db} ({os.path.getsize(db)} bytes)")
+    r = run(vantrel, "create", db, stdin=b"CREATE TABLE T (A LONG)\n")
+    if r.returncode != 0:
+        failures.append(f"create after a killed one: exit {r.returncode}, {r.stderr!r}")
+    left = [n for n in os.listdir(tmp) if n.startswith("Killed.mdb.")]
+    if left:
+        failures.append(f"the killed create's file stays after the rerun: {left}")
+    return failures
+
+
+def stale_writes(vantrel, tmp):
+    """A "X.tdb.writing-PID" left by a process that is gone is removed at the
+    next write of X.tdb; one of a running process is left alone."""
+    failures = []
+    db = os.path.join(tmp, "Stale.mdb")
+    make(vantrel, db)
+    ended = subprocess.Popen([sys.executable, "-c", "pass"])
+    ended.wait()
+    gone = os.path.join(tmp, f"Stale.tdb.writing-{ended.pid}")
+    live = os.path.join(tmp, f"Stale.tdb.writing-{os.getpid()}")
+    for path in (gone, live):
+        open(path, "wb").write(b"INSERT INTO [Parts]")
+    r = run(vantrel, "script", db)
+    if r.returncode != 0 or os.path.exists(gone) or not os.path.exists(live):
+        failures.append(f"stale writing files: exit {r.returncode}, gone one kept: {os.path.exists(gone)}, "
+                        f"running one kept: {os.path.exists(live)}")
+    return failures
 
 
 def main():
@@ -145,6 +250,10 @@ def main():
         err = r.stderr.decode("utf-8", "replace")
         if r.returncode == 0 or not two_lines(err, 3360) or os.path.exists(db3):
             failures.append(f"create with 100,000 parentheses: exit {r.returncode}, {err!r}, file left: {os.path.exists(db3)}")
+        failures += dates(a.vantrel, tmp)
+        failures += standard_output_refused(a.vantrel, tmp)
+        failures += create_killed(a.vantrel, tmp)
+        failures += stale_writes(a.vantrel, tmp)
     for f in failures:
         print("FAIL", f)
     print(f"{'no' if not failures else len(failures)} failure(s)")
