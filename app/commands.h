@@ -48,7 +48,8 @@ int runScript(const std::string& db, const std::string& password, const std::str
 // output, a progress bar and a report to standard error.
 int runConvert(const std::string& db, const std::string& password, bool copy);
 
-// Checks every index of every table against the rows; non-zero on a problem.
+// Checks every index of every table against the rows, and the user tables
+// for stored dates outside the years 100-9999; non-zero on a problem.
 int runCheck(const std::string& db, const std::string& password);
 
 // Makes a new database `db` and runs the SQL statements of `file` (standard

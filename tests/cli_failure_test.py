@@ -100,8 +100,9 @@ def dates(vantrel, tmp):
         if r.returncode != 1 or "table 'Visits', column 'When' holds a date outside the years 100-9999" not in err:
             failures.append(f"{cmd[0]} of a date after 9999: exit {r.returncode}, {err!r}")
     r = run(vantrel, "check", db)
-    if r.returncode != 0:
-        failures.append(f"check of a date after 9999: exit {r.returncode}, {r.stderr!r}")
+    if r.returncode != 1 or "Visits: row 2: Overflow (table 'Visits', column 'When' holds a date" not in r.stdout.decode() \
+            or "1 problem" not in r.stdout.decode():
+        failures.append(f"check of a date after 9999: exit {r.returncode}, {r.stdout!r}, {r.stderr!r}")
     return failures
 
 
