@@ -26,6 +26,7 @@ public:
     void syncFolder(const std::string&) override {}
     std::string resolve(const std::string& path) override { return path; }
     std::string folderOf(const std::string&) override { return "."; }
+    bool inUse(const std::string&) override { return false; }  // nothing is opened by name
     uint64_t processId() override { return platform::Env::system().processId(); }
 
     // Bytes the stream has taken so far.

@@ -81,8 +81,12 @@ public:
 };
 
 enum class Open {
-    read,          // existing file, reading
-    readWrite,     // existing file, reading and writing
+    read,          // existing file, reading; other programs may read and write it meanwhile
+    // Existing file, reading and writing, with no other writer: on Windows no
+    // other program can open it for writing while it is open (readers can),
+    // and Reason::busy when one already holds it open for writing. POSIX has
+    // no such mode: there the File's lock keeps writers apart.
+    readWrite,
     createNew,     // a new file, reading and writing; Reason::exists if the name is taken
     createOrTruncate,  // writing, emptied
     append,        // writing at the end, created if missing; a FIFO with no reader fails with noReader
@@ -105,6 +109,12 @@ public:
     virtual std::string resolve(const std::string& path) = 0;
     // The folder part of a path ("." for a bare name).
     virtual std::string folderOf(const std::string& path) = 0;
+    // Whether another program holds the file (Access's lock file while the
+    // database is open): on Windows, opening it exclusively fails with a
+    // sharing violation; on POSIX, a process holds an fcntl or flock lock on
+    // it. False when nothing is there, when it is no regular file, and when
+    // this process cannot open it to ask. Changes nothing.
+    virtual bool inUse(const std::string& path) = 0;
     // A number that differs between processes running at the same time (for temporary names).
     virtual uint64_t processId() = 0;
 

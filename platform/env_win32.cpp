@@ -1,11 +1,15 @@
 // The Env of Windows: positioned ReadFile/WriteFile, FlushFileBuffers,
 // LockFileEx on a byte past any data, MoveFileExW, wide and long paths.
 //
-// Files are opened with FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
-// so that readers get in and a journal can be renamed or deleted while a
-// reader holds the database; a second writer is kept out by the lock, as on
-// POSIX. Windows locks are mandatory, so the lock sits on one byte far past
-// any page the file can have: it never blocks reading or writing the data.
+// Files are opened for reading with FILE_SHARE_READ | FILE_SHARE_WRITE |
+// FILE_SHARE_DELETE, so that a reader gets in while another program (Access)
+// has the file open for writing, and a journal can be renamed or deleted
+// while a reader holds the database. An existing file opened for writing
+// shares reading only: no other program writes it meanwhile, and one that
+// already writes it makes the open fail (a sharing violation). A second
+// writer of Vantrel's own is kept out by the lock as well, as on POSIX.
+// Windows locks are mandatory, so the lock sits on one byte far past any
+// page the file can have: it never blocks reading or writing the data.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -176,8 +180,8 @@ public:
             case Open::createOrTruncate: access = GENERIC_WRITE; disposition = CREATE_ALWAYS; break;
             case Open::append: access = FILE_APPEND_DATA; disposition = OPEN_ALWAYS; break;
         }
-        HANDLE h = CreateFileW(systemPath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const DWORD share = mode == Open::readWrite ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        HANDLE h = CreateFileW(systemPath(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             DWORD e = GetLastError();
             // Opening a folder as a file answers "access denied"; say what it is.
@@ -219,6 +223,17 @@ public:
         CloseHandle(h);
         out.kind = type == FILE_TYPE_DISK ? Kind::regular : type == FILE_TYPE_PIPE ? Kind::fifo : type == FILE_TYPE_CHAR ? Kind::device : Kind::other;
         return out;
+    }
+
+    // Any handle open on the file with data access, in any process, makes an
+    // open that shares nothing fail with a sharing violation.
+    bool inUse(const std::string& path) override {
+        HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            return false;
+        }
+        return GetLastError() == ERROR_SHARING_VIOLATION;
     }
 
     void rename(const std::string& from, const std::string& to) override {

@@ -197,3 +197,23 @@ TEST(Files, BlocksReadAndWrittenInBuffersOfTheirOwn) {
     EXPECT_EQ(std::string(in[2].begin(), in[2].begin() + 256), bytes.substr(1024 + 4 * 512 + 256, 256));
     EXPECT_EQ(in[3][0], 0xEE);
 }
+
+// A file another holder has open and locked is in use; one nobody holds, or
+// nothing at all, is not; asking changes nothing.
+TEST(Files, InUseWhileAnotherHandleHoldsTheFile) {
+    test::TempDir dir;
+    const std::string path = utf8(dir / "db.ldb");
+    Env& env = Env::system();
+    EXPECT_FALSE(env.inUse(path));
+    std::ofstream(std::filesystem::u8path(path), std::ios::binary) << "stale";
+    EXPECT_FALSE(env.inUse(path));
+    {
+        auto held = env.open(path, Open::read);
+        ASSERT_TRUE(held->lock(Lock::shared));
+        EXPECT_TRUE(env.inUse(path));
+        EXPECT_TRUE(env.inUse(path));  // asking took nothing that stays
+    }
+    EXPECT_FALSE(env.inUse(path));
+    EXPECT_FALSE(env.inUse(utf8(dir.path())));  // a folder holds nothing
+    EXPECT_EQ("stale", contents(std::filesystem::u8path(path)));
+}

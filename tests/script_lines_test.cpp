@@ -99,6 +99,7 @@ public:
     void syncFolder(const std::string& folder) override { real_.syncFolder(folder); }
     std::string resolve(const std::string& path) override { return real_.resolve(path); }
     std::string folderOf(const std::string& path) override { return real_.folderOf(path); }
+    bool inUse(const std::string& path) override { return real_.inUse(path); }
     uint64_t processId() override { return real_.processId(); }
 
 private:
