@@ -10,6 +10,7 @@
 #include "built_db.h"
 #include "fault_env.h"
 #include "journal.h"
+#include "lock_file.h"
 #include "write_helpers.h"
 
 using namespace vantrel;
@@ -205,6 +206,55 @@ TEST(FileSafety, ASecondWriterGets3045) {
     EXPECT_EQ(3045, jetErrorOf([&] { DBEngine::Default().OpenDatabase(path.string(), false, true); }));
     first.Close();
     EXPECT_NO_THROW(openWritable(path).Close());
+}
+
+TEST(FileSafety, LockFileIsTheDatabasesNameWithAccesssExtension) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"shop.mdb", "shop.ldb"},
+        {"dir/Shop.MDB", "dir/Shop.ldb"},
+        {"old.mde", "old.ldb"},
+        {"new.accdb", "new.laccdb"},
+        {"new.ACCDE", "new.laccdb"},
+        {"run.accdr", "run.laccdb"},
+        {"shop.v2.dat", "shop.v2.ldb"},
+        {"shop", "shop.ldb"},
+        {"dir.v2/shop", "dir.v2/shop.ldb"},
+        {"C:\\dir.v2\\shop", "C:\\dir.v2\\shop.ldb"},
+        {"C:\\data\\shop.mdb", "C:\\data\\shop.ldb"},
+    };
+    for (const auto& [db, lock] : cases) EXPECT_EQ(lock, jet::lockFilePath(db)) << db;
+}
+
+// A program holding the database's lock file has it open: writing is refused
+// with 3045 and nothing changes, reading goes on. A lock file nobody holds is
+// stale: ignored and left as it is.
+TEST(FileSafety, HeldLockFileRefusesWritingAndAStaleOneIsLeftAlone) {
+    TempDir dir;
+    platform::Env& env = platform::Env::system();
+    for (const std::string name : {"shop.mdb", "shop.accdb", "shop"}) {
+        const auto path = buildDb(dir / name, shopStatements(), "");
+        const std::string lock = jet::lockFilePath(path.string()), before = fileBytes(path);
+        std::ofstream(lock, std::ios::binary) << "left by a crash";
+        openWritable(path).Close();
+        EXPECT_EQ("left by a crash", fileBytes(lock)) << name;
+        {
+            auto access = env.open(lock, platform::Open::read);
+            ASSERT_TRUE(access->lock(platform::Lock::shared));
+            try {
+                openWritable(path);
+                ADD_FAILURE() << name << ": opened for writing while its lock file is held";
+            } catch (const JetError& e) {
+                EXPECT_EQ(3045, e.Number) << name;
+                EXPECT_EQ("Could not use '" + path.string() + "'; file already in use.", e.Description);
+            }
+            EXPECT_EQ(before, fileBytes(path)) << name;
+            EXPECT_NO_THROW(DBEngine::Default().OpenDatabase(path.string(), false, true).Close()) << name;
+        }
+        EXPECT_NO_THROW(openWritable(path).Close()) << name;
+        EXPECT_EQ("left by a crash", fileBytes(lock)) << name;
+        std::filesystem::remove_all(dir / name);
+        std::filesystem::remove(lock);
+    }
 }
 
 TEST(FileSafety, ReadOnlyFileOrFolderIsRefusedUnchanged) {

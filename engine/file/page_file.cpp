@@ -6,6 +6,7 @@
 
 #include "io_error.h"
 #include "journal.h"
+#include "lock_file.h"
 #include "rc4.h"
 
 namespace vantrel::jet {
@@ -69,10 +70,15 @@ PageFile::PageFile(const std::string& path, Options opt)
         file_ = env.open(path, writable_ ? platform::Open::readWrite : platform::Open::read);
     } catch (const IoError& e) {
         if (e.reason == platform::Reason::notFound) throw err::fileNotFound(path);
+        // Another program has it open for writing (Access, on Windows).
+        if (e.reason == platform::Reason::busy && writable_) throw err::fileInUse(path);
         throw err::cannotOpen(path);
     }
     try {
         if (!file_->lock(writable_ ? platform::Lock::exclusive : platform::Lock::shared)) throw err::fileInUse(path);
+        // Asked once the file is ours: a program that opens the database
+        // from now on cannot write it (on Windows), so none slips in between.
+        if (writable_ && lockFileInUse(env, path, resolved_)) throw err::fileInUse(path);
         // Looked for only once locked: a writer that died holding one has let go of its lock.
         if (journalNamed && env.info(journalPath).kind != Kind::missing) {
             // A statement was cut short: put the pages back before anything is read.

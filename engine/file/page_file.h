@@ -67,9 +67,12 @@ public:
 
     // Opens and checks the header, holding an OS lock (exclusive for
     // writing, shared for reading) for as long as the file is open, and
-    // rolls back a journal a crash left behind. Raises JetError 3024
-    // (missing), 3045 (in use), 3051 (cannot open as asked) or 3343 (not a
-    // Jet database).
+    // rolls back a journal a crash left behind. For writing, no other
+    // program may write the file meanwhile (platform::Open::readWrite), and
+    // none may have it open: neither for writing nor through Access's lock
+    // file (lock_file.h). Raises JetError 3024 (missing), 3045 (in use:
+    // nothing is changed), 3051 (cannot open as asked) or 3343 (not a Jet
+    // database).
     PageFile(const std::string& path, Options opt);
     ~PageFile();
     PageFile(const PageFile&) = delete;
