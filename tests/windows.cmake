@@ -77,8 +77,11 @@ add_test(NAME script_code_page_wine
           --exe $<TARGET_FILE:vantrel-cli>)
 set_tests_properties(script_code_page_wine PROPERTIES ENVIRONMENT "${wineprefix_env}" FIXTURES_REQUIRED wineprefix TIMEOUT 300)
 
-# Two Windows programs on one database: the second writer gets 3045.
+# A database another Windows program has open (a second vantrel-cli.exe, one
+# holding it as Access does, one holding its lock file): convert gets 3045.
+add_executable(vantrel_hold_file hold_file.cpp)
+target_link_libraries(vantrel_hold_file PRIVATE vantrel_platform)
 add_test(NAME second_program_3045_wine
-  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/wine_lock_test.py --wine ${CMAKE_CROSSCOMPILING_EMULATOR}
-          --exe $<TARGET_FILE:vantrel-cli>)
+  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/held_file_test.py --wine ${CMAKE_CROSSCOMPILING_EMULATOR}
+          --exe $<TARGET_FILE:vantrel-cli> --holder $<TARGET_FILE:vantrel_hold_file>)
 set_tests_properties(second_program_3045_wine PROPERTIES ENVIRONMENT "${wineprefix_env}" FIXTURES_REQUIRED wineprefix TIMEOUT 300)
