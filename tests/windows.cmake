@@ -6,17 +6,27 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 # Two prefixes: Wine's desktop process takes the display of the first program
-# of its prefix, so the window (under Xvfb) gets a prefix of its own.
-function(vantrel_wine_prefix name)
+# of its prefix, so the window (under Xvfb) gets a prefix of its own. Each is
+# made and started by a step of its own before its tests and stopped after
+# them (wine_prefix.cmake), so that a test ends when its program ends: the
+# tests' prefix keeps one server running for all of them, started in every
+# locale the tests use (LOCALES, as LANG values).
+# The ANSI code page follows the locale Wine runs in: Western, Traditional Chinese.
+set(VANTREL_WINE_LOCALES en_US:CP1252 zh_TW:CP950)
+function(vantrel_wine_prefix name persistent)
   set(prefix ${CMAKE_BINARY_DIR}/${name})
-  add_test(NAME ${name}
-    COMMAND ${CMAKE_COMMAND} -DWINE=${CMAKE_CROSSCOMPILING_EMULATOR} -DPREFIX=${prefix}
-            -P ${CMAKE_CURRENT_SOURCE_DIR}/wine_prefix.cmake)
-  set_tests_properties(${name} PROPERTIES FIXTURES_SETUP ${name} TIMEOUT 300)
+  set(args -DWINE=${CMAKE_CROSSCOMPILING_EMULATOR} -DPREFIX=${prefix} -DPERSISTENT=${persistent} "-DLOCALES=${ARGN}"
+           -P ${CMAKE_CURRENT_SOURCE_DIR}/wine_prefix.cmake)
+  add_test(NAME ${name} COMMAND ${CMAKE_COMMAND} -DSTEP=start ${args})
+  add_test(NAME ${name}-stop COMMAND ${CMAKE_COMMAND} -DSTEP=stop ${args})
+  set_tests_properties(${name} PROPERTIES FIXTURES_SETUP ${name} TIMEOUT 480)
+  set_tests_properties(${name}-stop PROPERTIES FIXTURES_CLEANUP ${name} TIMEOUT 120)
   set(${name}_env "WINEPREFIX=${prefix};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=" PARENT_SCOPE)
 endfunction()
-vantrel_wine_prefix(wineprefix)
-vantrel_wine_prefix(wineprefix-window)
+set(locales ${VANTREL_WINE_LOCALES})
+list(TRANSFORM locales REPLACE ":.*" ".UTF-8")
+vantrel_wine_prefix(wineprefix ON ${locales})
+vantrel_wine_prefix(wineprefix-window OFF)
 
 add_executable(vantrel_print_args print_args.cpp)
 target_link_libraries(vantrel_print_args PRIVATE vantrel_platform)
@@ -27,8 +37,7 @@ add_dependencies(vantrel_platform_tests vantrel_print_args)
 # One Wine start per program, not per test: each start costs a second or more.
 add_test(NAME platform_tests COMMAND vantrel_platform_tests)
 set_tests_properties(platform_tests PROPERTIES ENVIRONMENT "${wineprefix_env}" FIXTURES_REQUIRED wineprefix TIMEOUT 300)
-# The ANSI code page follows the locale Wine runs in: Western, Traditional Chinese.
-foreach(locale en_US:CP1252 zh_TW:CP950)
+foreach(locale ${VANTREL_WINE_LOCALES})
   string(REPLACE ":" ";" pair ${locale})
   list(GET pair 0 lang)
   list(GET pair 1 cp)
