@@ -2,6 +2,7 @@
 // transactions, and the write path's safety on new files.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 #include <set>
 
@@ -83,6 +84,61 @@ TEST(TextKeys, MatchTheKeysAccessWroteInNorthwind) {
     EXPECT_EQ(26, std::count(end + 1, key.end(), 0x02));
     EXPECT_EQ(0x13, key[key.size() - 2]);
     EXPECT_TRUE(indexProblems(corpusFile("nw-lordkarnak.mdb")).empty());
+}
+
+namespace {
+
+// The index entry Access wrote for one text column (Jet4, General sort,
+// ascending) holding U+0001, U+0002, ... U+00FF in order: the segment's flag
+// byte and then the key. Kept in ../shared/facts too.
+const char* const kEveryLatin1KeyHex =
+    "7f0803080408050806080707090a0c0e10121416182c1a1c1e36383a3c3e404244464820222e303224264a4c4d4f51535557595b5c5e6062"
+    "646668696b6d6f717375767827292a2b022b032b074a4c4d4f51535557595b5c5e6062646668696b6d6f71737576782b092b0b2b0d2b0f08"
+    "022b1034a634a734a834a92b1134aa2b1234ab4a330534ac34ad2b1334ae33043a3c2b1434af34b034b12b153864330737123716371a2b16"
+    "4a4a4a4a4a4a4a514d51515151595959594f6264646464643309646f6f6f6f766d576b6b4a4a4a4a4a4a4a514d51515151595959594f6264"
+    "64646464330a646f6f6f6f766d57760102020202020202020202020202020202020202020202020202020202020202020202020202020202"
+    "0202020202020202020202020202020202020202020202020202020202020202020202020202020202020202020202020202020202020202"
+    "0202020202020202020202020302020202020202020202020202020302020202020f0e1219131a021c0f0e12130f0e121368190f0e121913"
+    "02210f0e12130e02020f0e1219131a021c0f0e12130f0e121368190f0e12191302210f0e12130e0213010101800706038007060480070605"
+    "800706068007060780070608800706098007060a801b060b801b060c801b060d801b060e801b060f801b0610801b0611801b0612801b0613"
+    "801b0614801b0615801b0616801b0617801b0618801b0619801b061a801b061b801b061c80370680804b0682818f061d818f061e818f061f"
+    "818f0620818f0621818f0622818f0623818f0624818f0625818f0626818f0627818f0628818f0629818f062a818f062b818f062c818f062d"
+    "818f062e818f062f818f0630818f0631818f0632818f0633818f0634818f0635818f0636818f0637818f0638818f0639818f063a818f063b"
+    "818f063c818f063d81c3068300";
+
+std::vector<uint8_t> fromHex(const std::string& hex) {
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
+std::vector<uint8_t> everyLatin1Key() {
+    std::u16string text;
+    for (char16_t c = 1; c <= 0xFF; ++c) text += c;
+    std::vector<uint8_t> entry{0x7F};
+    EXPECT_TRUE(jet::encodeGeneralText(text, true, entry));
+    return entry;
+}
+
+}  // namespace
+
+TEST(TextKeys, EveryCharacterUpToU00FFAsAccessWroteIt) {
+    // Æ, æ, Þ and þ sort as two letters but take one place in the accent
+    // list; ß before an accented letter leaves that letter its second place.
+    const std::vector<uint8_t> access = fromHex(kEveryLatin1KeyHex);
+    ASSERT_EQ(685u, access.size());
+    EXPECT_EQ(access, everyLatin1Key());
+}
+
+TEST(TextKeys, TheSharedFactOfEveryCharacterUpToU00FF) {
+    const auto facts = sharedDir() / "facts" / "jet4-general-key-u0001-u00ff.txt";
+    if (!std::filesystem::exists(facts)) GTEST_SKIP() << "skipped: " << facts << " is absent (the shared folder is not beside the project)";
+    std::ifstream in(facts);
+    std::string hex;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != '#') hex += line;
+    EXPECT_EQ(kEveryLatin1KeyHex, hex);
+    EXPECT_EQ(fromHex(hex), everyLatin1Key());
 }
 
 TEST(TextKeys, AsciiBytesGiveTheKeysTheirUtf16Gives) {

@@ -91,8 +91,14 @@ constexpr uint8_t kEndText = 0x01;
 constexpr uint8_t kNoAccent = 0x02;
 constexpr size_t kMaxChars = 255;  // longer text is indexed by its first 255 characters
 
-// Letters that sort as two (ss, ae, th).
-bool isLigature(char16_t c) { return c == 0xDF || c == 0xC6 || c == 0xE6 || c == 0xDE || c == 0xFE; }
+// The places a character with first-pass codes takes in the accent list.
+// One each, two-code symbols (~, _, ^, the no-break space) and the letters
+// that sort as two (Æ, æ, Þ, þ) included. The one exception is ß, the letter
+// the sort expands into two letters: its second "s" takes a place of its
+// own, unless the next character carries an accent, whose code then takes
+// that place (Access's keys: "großmärkte" has 26 places before the ä, the
+// run "ÝÞßà" two between the Ý and the à).
+size_t placesOf(char16_t c, char16_t next) { return c == 0xDF && kCodes[next].kind != Accent ? 2 : 1; }
 
 void appendCodes(std::vector<uint8_t>& out, const char* s) {
     for (; *s; ++s) out.push_back(uint8_t(*s));
@@ -112,18 +118,17 @@ bool encodeText(Text text, bool ascending, std::vector<uint8_t>& out) {
     const size_t begin = out.size();
     std::vector<uint8_t> accents, hidden;
     size_t accentChars = 0;  // characters the accent list speaks for
-    size_t position = 0;     // characters with first-pass codes so far
-    for (const auto unit : text) {
-        const char16_t c = char16_t(std::make_unsigned_t<decltype(unit)>(unit));
+    size_t position = 0;     // places taken by characters with first-pass codes so far
+    using Unit = std::make_unsigned_t<typename Text::value_type>;
+    const auto charAt = [&](size_t i) { return i < text.size() ? char16_t(Unit(text[i])) : u'\0'; };
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = charAt(i);
         const CharCode& cc = kCodes[c];
         const size_t here = position;
         switch (cc.kind) {
             case Sort:
                 appendCodes(out, cc.codes);
-                // A ligature counts as the two letters it stands for; a symbol
-                // with a two-byte code (~, _, ^, the no-break space) as one
-                // character, as Access's own keys show.
-                position += isLigature(c) ? 2 : 1;
+                position += placesOf(c, charAt(i + 1));
                 break;
             case Accent:
                 appendCodes(out, cc.codes);
