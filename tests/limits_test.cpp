@@ -63,6 +63,25 @@ TEST(Limits, NestingBeyondTheLimitIs3360NotAStackOverflow) {
     db.Close();
 }
 
+TEST(Limits, ManyAndOrTermsSideBySideAreNotNesting) {
+    // Each chain counts its own terms and gives its levels back when it
+    // ends: 400 ANDs and ORs at two levels, or 150 parenthesised ORs in one
+    // AND chain, are far from the limit however many terms there are.
+    TempDir dir;
+    auto path = buildDb(dir / "n.mdb", numbersTable());
+    Database db = openWritable(path);
+    const std::vector<std::string> wheres = {
+        repeat("A=5 AND ID=1 OR ", 200) + "A=0", repeat("(A=5 OR A=6) AND ", 150) + "ID=1",
+        repeat("A=5 AND ", jet::kMaxExpressionDepth - 1) + "ID=1",  // one chain, at the limit
+    };
+    for (const auto& where : wheres) {
+        db.Execute("UPDATE N SET D=2 WHERE " + where);
+        EXPECT_EQ(1, db.RecordsAffected()) << where.substr(0, 40);
+    }
+    EXPECT_EQ(3360, jetErrorOf([&] { db.Execute("UPDATE N SET D=2 WHERE " + repeat("A=5 AND ", jet::kMaxExpressionDepth) + "ID=1"); }));
+    db.Close();
+}
+
 TEST(Limits, CreateRefusesDeepOrLongStatementsAndLeavesNoFile) {
     TempDir dir;
     for (const std::string& bad : {"CREATE TABLE T (A LONG)\nDELETE FROM T WHERE " + nested(100000, "A=1") + "\n",
