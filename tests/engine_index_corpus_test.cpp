@@ -183,6 +183,39 @@ TEST_F(Jet3IndexedUpdate, TextKeysWithoutAccentsAreWrittenAndAccentedOnesRefused
     EXPECT_EQ(11u, frankfurt);
 }
 
+TEST(Jet3TextKeys, KeysLongerThanTheOneBytePrefixShareAtMost255Bytes) {
+    // 150 ß and a digit: keys of 302 bytes whose first 300 are the same on
+    // every page. A Jet3 page keeps the prefix its entries share in one
+    // byte, so no page may take more than 255 bytes of it.
+    REQUIRE_CORPUS("jk-V1997-testIndexCodesV1997.mdb");
+    TempDir dir;
+    const auto db = copyCorpus("jk-V1997-testIndexCodesV1997.mdb", dir);
+    std::string esszets;
+    for (int i = 0; i < 150; ++i) esszets += "\xC3\x9F";
+    {
+        Database w = openWritable(db);
+        // Table14: rows row0 .. row255; data TEXT(255) is indexed.
+        w.Execute("UPDATE Table14 SET data = '" + esszets + "'");
+        EXPECT_EQ(256, w.RecordsAffected());
+        for (char digit = '0'; digit <= '9'; ++digit) {
+            w.Execute("UPDATE Table14 SET data = '" + esszets + digit + "' WHERE name LIKE 'row" + digit + "*'");
+            EXPECT_GT(w.RecordsAffected(), 0) << digit;
+        }
+        w.Close();
+    }
+    EXPECT_INDEXES_CONSISTENT(db);
+    const jet::Layout l = jet::Layout::forFormat(true);
+    size_t longest = 0;
+    for (uint8_t type : {jet::kPageIndexNode, jet::kPageIndexLeaf})
+        for (const auto& page : pagesOfType(db, 2048, type)) {
+            jet::Bytes pb(reinterpret_cast<const uint8_t*>(page.data()), page.size());
+            longest = std::max(longest, jet::indexPagePrefixLength(l, pb));
+        }
+    EXPECT_EQ(255u, longest);  // the longest a page can say, and said
+    Database check = DBEngine::Default().OpenDatabase(db.string(), false, true);
+    for (const Variant& v : columnValues(check, "Table14", "data")) EXPECT_EQ(esszets, firstChars(v.str(), 150));
+}
+
 TEST(Jet3TextKeys, EveryKeyAccessWroteThatTheEncoderTakesIsTheSame) {
     // Every Jet3 file of the corpus: whole entries built from the rows equal
     // the entries on disk wherever the encoder accepts the text; each byte
