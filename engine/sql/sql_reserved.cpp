@@ -51,4 +51,6 @@ bool isReservedWord(const std::string& word) {
 
 size_t reservedWordCount() { return kReserved.size(); }
 
+std::span<const std::string_view> reservedWords() { return kReserved; }
+
 }  // namespace vantrel::jet
