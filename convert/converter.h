@@ -52,6 +52,9 @@ public:
     // Where the script file is written: the system's files unless a test
     // puts another Env in.
     void scriptEnv(platform::Env& env) { scriptEnv_ = &env; }
+    // The character set the script file is written in: the system's (see
+    // ScriptEncoder) unless a test names another.
+    void scriptCharset(const std::string& charset) { encoder_ = ScriptEncoder(charset); }
 
     MessageSink& messages() { return messages_; }
 

@@ -5,12 +5,13 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "built_db.h"
 #include "converter.h"
 #include "corpus.h"
-#include "write_helpers.h"
 #include "text_forms.h"
 #include "type_classes.h"
 #include "user_tables.h"
+#include "write_helpers.h"
 
 using namespace vantrel;
 using vantrel::test::TempDir;
@@ -78,6 +79,33 @@ TEST(ScriptEncoder, AnsiCodePageWithQuestionMarks) {
     EXPECT_EQ("?", big5.encode("é"));
     EXPECT_EQ("UTF-8", ScriptEncoder("ANSI_X3.4-1968").charset());  // plain C locale
     EXPECT_EQ("中", ScriptEncoder("UTF-8").encode("中"));
+}
+
+TEST(ScriptEncoder, TheWritersLinesInANonUtf8CodePage) {
+    // The INSERT and CREATE INDEX lines as the converter writes them in
+    // code pages 1252 and 950: what the code page lacks is one "?" each.
+    TempDir dir;
+    const auto path = test::buildDb(dir / "shop.mdb", {"CREATE TABLE [Caf\xC3\xA9] (ID LONG PRIMARY KEY, Name TEXT(20))",
+                                                       "INSERT INTO [Caf\xC3\xA9] VALUES (1, '\xE5\x9F\xB7\xE8\xA1\x8C')",
+                                                       "INSERT INTO [Caf\xC3\xA9] VALUES (2, 'caf\xC3\xA9 \xE2\x82\xAC')"});
+    struct Case {
+        std::string charset, table, first, second;  // the table's name and the two values, encoded
+    };
+    for (const Case& k : {Case{"CP1252", "Caf\xE9", "??", "caf\xE9 \x80"}, Case{"CP950", "Caf?", "\xB0\xF5\xA6\xE6", "caf? \xA3\xE1"}}) {
+        Collect sink;
+        Converter c(sink);
+        c.scriptCharset(k.charset);
+        c.ScriptPath = (dir / (k.charset + ".tdb")).string();
+        Database db = DBEngine::Default().OpenDatabase(path.string(), false, true, ";pwd=bluefinchtea");
+        TableDef t = db.TableDefs().Item("Caf\xC3\xA9");
+        c.WriteRecords(db, t);
+        c.CreateIdxStr(t);
+        const std::string insert = "INSERT INTO [" + k.table + "] ([ID], [Name]) values (";
+        EXPECT_EQ(insert + "1, \"" + k.first + "\")\r\n" + insert + "2, \"" + k.second + "\")\r\nCREATE INDEX [PrimaryKey] ON [" + k.table +
+                      "] ([ID])\r\n",
+                  readAll(c.ScriptPath))
+            << k.charset;
+    }
 }
 
 TEST(TypeClasses, QuoteStrAnswersForEveryCode) {
