@@ -5,7 +5,7 @@
 namespace vantrel::jet {
 
 namespace {
-void addBits(Bytes bits, uint64_t firstPage, uint32_t pageCount, std::vector<uint32_t>& out) {
+void addBits(Bytes bits, uint64_t firstPage, uint64_t pageCount, std::vector<uint32_t>& out) {
     for (size_t i = 0; i < bits.size(); ++i) {
         uint8_t b = bits.data()[i];
         if (!b) continue;
@@ -18,14 +18,15 @@ void addBits(Bytes bits, uint64_t firstPage, uint32_t pageCount, std::vector<uin
 }
 }  // namespace
 
-std::vector<uint32_t> usageMapPages(PageFile& file, const Layout& l, uint32_t packedPtr) {
+std::vector<uint32_t> usageMapPages(PageFile& file, const Layout& l, uint32_t packedPtr, PastTheEnd pastTheEnd) {
+    const uint64_t limit = pastTheEnd == PastTheEnd::Kept ? uint64_t(1) << 32 : file.pageCount();
     RowBytes map = rowAt(file, l, RowPointer::fromPacked(packedPtr));
     Bytes m = map.bytes;
     std::vector<uint32_t> pages;
     switch (m.u8(0)) {
         case 0: {
             uint32_t start = m.u32(1);
-            addBits(m.sub(5, m.size() - 5), start, file.pageCount(), pages);
+            addBits(m.sub(5, m.size() - 5), start, limit, pages);
             break;
         }
         case 1: {
@@ -36,7 +37,7 @@ std::vector<uint32_t> usageMapPages(PageFile& file, const Layout& l, uint32_t pa
                 PageRef p = file.page(mapPage);
                 Bytes pb(p->data(), p->size());
                 if (pb.u8(0) != kPageUsageMap) throw FormatError("usage map page " + std::to_string(mapPage) + " has the wrong type");
-                addBits(pb.sub(4, pb.size() - 4), j * perPage, file.pageCount(), pages);
+                addBits(pb.sub(4, pb.size() - 4), j * perPage, limit, pages);
             }
             break;
         }

@@ -9,8 +9,13 @@
 
 namespace vantrel::jet {
 
+// What becomes of a page a usage map names past the end of the file: left
+// out (a map of free space) or kept for the caller (a table's own pages,
+// which a file cut short has lost: damage the caller names).
+enum class PastTheEnd { LeftOut, Kept };
+
 // The pages named by the usage map stored in the row `packedPtr` points at,
-// in ascending order, limited to pages that exist in the file.
-std::vector<uint32_t> usageMapPages(PageFile& file, const Layout& l, uint32_t packedPtr);
+// in ascending order.
+std::vector<uint32_t> usageMapPages(PageFile& file, const Layout& l, uint32_t packedPtr, PastTheEnd pastTheEnd = PastTheEnd::LeftOut);
 
 }  // namespace vantrel::jet

@@ -1,8 +1,9 @@
 // Walks the live rows of one table in storage order: the pages of its usage
 // map, each slot on them, skipping deleted rows and following moved ones.
 // Every page the map lists must be a data page of this table: anything else
-// (a zeroed page, another table's page, an index page) is damage and raises
-// FormatError naming the table and the page, rather than hiding its rows.
+// (a zeroed page, another table's page, an index page, a page past the end
+// of a file cut short) is damage and raises FormatError naming the table and
+// the page, rather than hiding its rows.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +27,8 @@ public:
     RowPointer where() const { return {pages_[pageIdx_], uint16_t(slot_ - 1)}; }
 
 private:
+    std::string tableName() const;
+
     PageFile& file_;
     const Layout layout_;
     uint32_t owner_;
