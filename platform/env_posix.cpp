@@ -24,9 +24,9 @@ Reason reasonOf(int e) {
         case ENOTDIR: case ENAMETOOLONG: case ELOOP: return Reason::pathNotFound;
         case EEXIST: return Reason::exists;
         case ENOSPC: case EDQUOT: case EFBIG: return Reason::noSpace;
-        case EACCES: case EPERM: case EROFS: return Reason::permission;
+        case EACCES: case EPERM: case EROFS: case ETXTBSY: return Reason::permission;  // a running program is not ours to write
         case EISDIR: return Reason::isFolder;
-        case EBUSY: case ETXTBSY: case EWOULDBLOCK: return Reason::busy;
+        case EBUSY: case EWOULDBLOCK: return Reason::busy;
         case ENXIO: return Reason::noReader;
         default: return Reason::other;
     }
