@@ -1,7 +1,7 @@
 // The Win32 window under Wine (with a display: Xvfb): the client area, each
 // control's class, rectangle, caption and font, the tab order, the access
-// key, the buttons' handlers, the view's text and list, the hourglass, and
-// the places at another DPI.
+// key, the buttons' handlers, the view's text and list, the hourglass, the
+// icon, and the places at another DPI.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -110,6 +110,21 @@ TEST(Win32Window, ClientAreaTitleAndControlsAt96Dpi) {
     }
     EXPECT_TRUE(GetWindowLongW(t[L::cmdCopyEmul], GWL_STYLE) & BS_MULTILINE);
     EXPECT_FALSE(GetWindowLongW(t[L::List1], GWL_STYLE) & LBS_SORT);
+}
+
+// The title bar and the taskbar show the application's icon (app/vantrel.rc,
+// which this test program carries too).
+TEST(Win32Window, TheWindowHasTheApplicationsIcon) {
+    Window t;
+    EXPECT_NE(0u, GetClassLongPtrW(t.w.hwnd(), GCLP_HICON));
+    EXPECT_NE(0u, GetClassLongPtrW(t.w.hwnd(), GCLP_HICONSM));
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(GetClassLongPtrW(t.w.hwnd(), GCLP_HICONSM)), &info));
+    BITMAP bm{};
+    GetObjectW(info.hbmColor, sizeof bm, &bm);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), bm.bmWidth);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
 }
 
 // Where a label reaches into another control ("Tables to Convert" into the

@@ -94,3 +94,10 @@ add_test(NAME second_program_3045_wine
   COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/held_file_test.py --wine ${CMAKE_CROSSCOMPILING_EMULATOR}
           --exe $<TARGET_FILE:vantrel-cli> --holder $<TARGET_FILE:vantrel_hold_file>)
 set_tests_properties(second_program_3045_wine PROPERTIES ENVIRONMENT "${wineprefix_env}" FIXTURES_REQUIRED wineprefix TIMEOUT 300)
+
+# What Explorer shows of the two programs: the version resource (from the
+# project's version) and the icon.
+add_test(NAME exe_resources
+  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/pe_resources_test.py --version ${PROJECT_VERSION}
+          $<TARGET_FILE:vantrel> $<TARGET_FILE:vantrel-cli>)
+set_tests_properties(exe_resources PROPERTIES TIMEOUT 60)

@@ -49,6 +49,10 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance) {
     wc.lpfnWndProc = &Win32MainWindow::Proc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    // The executable's icon (app/vantrel.rc) in the title bar and the taskbar.
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kAppIconId));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kAppIconId), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kClassName;
     RegisterClassExW(&wc);  // fails harmlessly when an earlier window registered it

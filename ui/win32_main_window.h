@@ -17,6 +17,9 @@
 
 namespace vantrel {
 
+// The resource number of the application's icon in the executable.
+constexpr int kAppIconId = 1;
+
 class Win32MainWindow : public MainView {
 public:
     struct Handlers {
