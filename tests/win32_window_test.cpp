@@ -1,10 +1,13 @@
 // The Win32 window under Wine (with a display: Xvfb): the client area, each
 // control's class, rectangle, caption and font, the tab order, the access
 // key, the buttons' handlers, the view's text and list, the hourglass, the
-// icon, and the places at another DPI.
+// icon, the places at another DPI, and the keyboard coming back after a
+// message box or the file dialog.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <functional>
 
 #include "utf16.h"
 #include "win32_dialogs.h"
@@ -221,6 +224,86 @@ TEST(Win32Window, PlacesAndFontsFollowTheMonitorDpi) {
     EXPECT_EQ(588 + 110, r.right);  // 1095 twips: 109.5, rounded
     EXPECT_EQ(204 + 62, r.bottom);
     EXPECT_EQ(-17, fontOf(t[L::Label1]).lfHeight);  // 8.25 pt at 144 dpi: 16.5, rounded
+}
+
+namespace {
+// Closes the modal window this thread shows (a message box, the file
+// dialog) once it is up, as a user's click would: a timer runs inside its
+// modal loop.
+void CALLBACK closeModal(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND modal = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM found) {
+            wchar_t cls[16] = {};
+            GetClassNameW(w, cls, 16);
+            if (IsWindowVisible(w) && std::wstring(cls) == L"#32770") *reinterpret_cast<HWND*>(found) = w;
+            return TRUE;
+        },
+        LPARAM(&modal));
+    if (!modal) return;
+    KillTimer(nullptr, timer);
+    PostMessageW(modal, WM_COMMAND, IDCANCEL, 0);
+}
+
+// A key as the message loop sees it: through IsDialogMessage.
+void press(HWND window, UINT key) {
+    for (UINT msg : {WM_KEYDOWN, WM_KEYUP}) {
+        MSG m{GetFocus(), msg, key, LPARAM(msg == WM_KEYUP ? 0xC0000001 : 1), 0, {}};
+        if (!IsDialogMessageW(window, &m)) {
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+        pump();
+    }
+}
+}  // namespace
+
+// A message box or the file dialog takes the keyboard; when it closes, the
+// button that had it has it again, and Enter and Space press it.
+TEST(Win32Window, TheFocusedButtonKeepsTheKeyboardAcrossModalWindows) {
+    Window t(true);
+    HWND owner = t.w.hwnd();
+    Win32MessageBoxes boxes(owner);
+    Win32FileOpenDialog dialog(owner);
+    struct Case {
+        const char* what;
+        std::function<void()> modal;
+    } cases[] = {
+        {"message box", [&] { boxes.Show("Error Number [76]\r\nError Description [Path not found]"); }},
+        {"file dialog", [&] { dialog.ShowOpen("Pick an MDB", "Database Files (*.mdb)"); }},
+    };
+    for (const Case& c : cases) {
+        int pressed = 0;
+        t.w.SetHandlers({[&] {
+                             ++pressed;
+                             SetTimer(nullptr, 0, 50, closeModal);
+                             c.modal();
+                         },
+                         {},
+                         {}});
+        SetFocus(t[L::cmdBrowse]);
+        SendMessageW(t[L::cmdBrowse], BM_CLICK, 0, 0);
+        pump();
+        ASSERT_EQ(1, pressed) << c.what;
+        EXPECT_EQ(t[L::cmdBrowse], GetFocus()) << c.what;
+        press(t.w.hwnd(), VK_RETURN);
+        EXPECT_EQ(2, pressed) << c.what << ": Enter";
+        EXPECT_EQ(t[L::cmdBrowse], GetFocus()) << c.what;
+        press(t.w.hwnd(), VK_SPACE);
+        EXPECT_EQ(3, pressed) << c.what << ": Space";
+    }
+}
+
+// A control disabled while the window was inactive passes the keyboard on.
+TEST(Win32Window, AControlDisabledMeanwhileGivesTheKeyboardToTheNextStop) {
+    Window t(true);
+    t.w.EnableConvert(true);
+    SetFocus(t[L::cmdConvert]);
+    SendMessageW(t.w.hwnd(), WM_ACTIVATE, WA_INACTIVE, 0);
+    EnableWindow(t[L::cmdConvert], FALSE);
+    SendMessageW(t.w.hwnd(), WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(t[L::cmdBrowse], GetFocus());
 }
 
 TEST(Win32Dialogs, OpenFilterPairsTheDescriptionWithItsPattern) {

@@ -150,6 +150,17 @@ void Win32MainWindow::enable(layout::Index i, bool on) {
     if (!on && focus == controls_[i]) SetFocus(GetNextDlgTabItem(hwnd_, controls_[i], FALSE));
 }
 
+void Win32MainWindow::keepFocus() {
+    const HWND focus = GetFocus();
+    if (focus && IsChild(hwnd_, focus)) keptFocus_ = focus;
+}
+
+void Win32MainWindow::restoreFocus() {
+    HWND to = keptFocus_ && IsChild(hwnd_, keptFocus_) ? keptFocus_ : nullptr;
+    if (!to || !IsWindowEnabled(to)) to = GetNextDlgTabItem(hwnd_, to, FALSE);
+    if (to) SetFocus(to);
+}
+
 void Win32MainWindow::SetMousePointer(int pointer) {
     waiting_ = pointer == 11;
     SetCursor(LoadCursorW(nullptr, waiting_ ? IDC_WAIT : IDC_ARROW));
@@ -179,6 +190,23 @@ LRESULT Win32MainWindow::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
                 return 0;
             }
             break;
+        // Enter presses the focused button (IsDialogMessage asks which one).
+        case DM_GETDEFID: {
+            const HWND focus = GetFocus();
+            for (layout::Index i : {layout::cmdBrowse, layout::cmdConvert, layout::cmdCopyEmul})
+                if (focus == controls_[i]) return MAKELRESULT(kFirstId + i, DC_HASDEFID);
+            return 0;
+        }
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                keepFocus();
+            } else if (!HIWORD(wParam)) {  // not minimized
+                restoreFocus();
+            }
+            return 0;
+        case WM_SETFOCUS:  // the window itself has no use for the keyboard
+            restoreFocus();
+            return 0;
         case WM_SETCURSOR:
             if (waiting_) {
                 SetCursor(LoadCursorW(nullptr, IDC_WAIT));

@@ -5,7 +5,10 @@
 //
 // Invariants: everything runs on the thread that made the window; text in
 // and out is UTF-8, the controls get UTF-16 (W functions); while the pointer
-// is the hourglass, every control shows it.
+// is the hourglass, every control shows it. As in a dialog box, the control
+// that had the keyboard when the window lost activation (to a message box,
+// the file dialog, another program) gets it back when the window is active
+// again; a control disabled meanwhile passes it to the next tab stop.
 #pragma once
 
 #include <windows.h>
@@ -60,9 +63,12 @@ private:
     LRESULT handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void enable(layout::Index i, bool on);
     void applyDpi(UINT dpi);  // fonts and places for this DPI
+    void keepFocus();
+    void restoreFocus();
 
     HWND hwnd_ = nullptr;
     HWND controls_[layout::kCount] = {};
+    HWND keptFocus_ = nullptr;  // the control that had the keyboard when the window was last active
     HFONT font_ = nullptr, boldFont_ = nullptr;
     UINT dpi_ = 96;
     bool waiting_ = false;
