@@ -4,7 +4,8 @@ done, 1 the job failed, 2 usage), usage errors and typo suggestions,
 --version and help, tables, script (to a file and to standard output through
 a pipe, and its Decimal failure), dump --table, export as CSV and JSON Lines;
 with the shared corpus, every table's CSV export read back by Python's csv
-module equals its dump.
+module equals its dump. The Windows zip's README.txt names every command and
+option of the help.
 
 usage: cli_test.py --vantrel PATH --source DIR --shared DIR
 """
@@ -67,6 +68,24 @@ def usage_errors(v, db, version):
     check(code == 1 and "Error Number [3031]" in err, f"password value with a dash: {code} {err!r}")
     code, out, err = run(v, "tables", db + ".missing")
     check(code == 1 and err.startswith("Error Number [3024]\nError Description [Could not find file"), f"missing: {code} {err!r}")
+
+
+def windows_readme(v, source):
+    """The zip's README.txt names every command and option the help names,
+    and the exit statuses."""
+    code, out, _ = run(v, "--help")
+    commands = re.findall(r"^  (\w+) ", out.split("Subcommands:")[1], re.M)
+    text = open(os.path.join(source, "packaging", "windows", "README.txt"), encoding="utf-8").read()
+    check(len(commands) >= 10, f"commands in --help: {commands}")
+    for c in commands:
+        check(f"vantrel-cli {c} " in text, f"README.txt lacks the command {c}")
+        _, help_out, _ = run(v, c, "--help")
+        for short, option in re.findall(r"^  (?:(-\w),)?(--[\w-]+)", help_out, re.M):
+            named = [re.search(r"[\s\[]" + re.escape(o) + r"[\s\]]", text) for o in (short, option) if o]
+            check(option == "--help" or any(named), f"README.txt lacks {c} {option}")
+    check("vantrel-cli --version" in text, "README.txt lacks --version")
+    check(re.search(r"Exit status: 0 done; 1 .*; 2 usage", text.replace("\n", " ")) is not None,
+          "README.txt lacks the exit statuses")
 
 
 def tables_and_script(v, tmp, db):
@@ -286,6 +305,7 @@ def main():
         db = os.path.join(tmp, "demo.mdb")
         check(code == 0 and out.strip() == db, f"demo: {code} {out!r} {err!r}")
         usage_errors(a.vantrel, db, version)
+        windows_readme(a.vantrel, a.source)
         tables_and_script(a.vantrel, tmp, db)
         outputs_never_replace_the_database(a.vantrel, tmp, db)
         dump_and_export(a.vantrel, tmp)
