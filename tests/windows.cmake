@@ -101,3 +101,13 @@ add_test(NAME exe_resources
   COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/pe_resources_test.py --version ${PROJECT_VERSION}
           $<TARGET_FILE:vantrel> $<TARGET_FILE:vantrel-cli>)
 set_tests_properties(exe_resources PROPERTIES TIMEOUT 60)
+
+# The setup program (makensis, from Debian's nsis): silent install, the
+# installed program run, silent uninstall, in a fresh prefix of its own.
+find_program(MAKENSIS makensis)
+add_test(NAME setup_wine
+  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/wine_setup_test.py --wine ${CMAKE_CROSSCOMPILING_EMULATOR}
+          --makensis ${MAKENSIS} --nsi ${CMAKE_SOURCE_DIR}/packaging/windows/vantrel.nsi --version ${PROJECT_VERSION}
+          --window $<TARGET_FILE:vantrel> --cli $<TARGET_FILE:vantrel-cli>
+          --readme ${CMAKE_SOURCE_DIR}/packaging/windows/README.txt)
+set_tests_properties(setup_wine PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)
