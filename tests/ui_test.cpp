@@ -418,6 +418,33 @@ TEST(Window, AfterAFailedCopySelectIsEnabled) {
     ASSERT_EQ(0, chdir(cwd));
 }
 
+// After a failed copy, another database starts the cycle again: nothing of
+// it is converted, so there is nothing to copy.
+TEST(Window, AfterAFailedCopyANewSelectionCanOnlyBeConverted) {
+    TempDir dir, wine;
+    auto first = buildDb(dir / "first.mdb", projectStatements());
+    auto second = buildDb(dir / "second.mdb", projectStatements());
+    setenv("WINEPREFIX", wine.path().c_str(), 1);  // no emulator folder
+    char cwd[4096];
+    ASSERT_TRUE(getcwd(cwd, sizeof cwd));  // the copy goes to the root first
+    Window t;
+    t.w.show();
+    t.dialog.answer = first.string();
+    t.w.cmdBrowse->click();
+    t.w.cmdConvert->click();
+    t.w.cmdCopyEmul->click();
+    ASSERT_EQ("B-E", t.state());
+    t.dialog.answer = second.string();
+    t.w.cmdBrowse->click();
+    EXPECT_EQ(second.string(), t.w.Text1->text().toStdString());
+    EXPECT_EQ("BC-", t.state());
+    t.w.cmdConvert->click();
+    EXPECT_EQ("--E", t.state());
+    EXPECT_EQ("End Of File\r\n", readAll(dir / "second.tdb"));
+    unsetenv("WINEPREFIX");
+    ASSERT_EQ(0, chdir(cwd));
+}
+
 TEST(Window, EnterPressesTheFocusedButton) {
     Window t;
     t.w.show();

@@ -51,7 +51,11 @@ void MainActions::cmdBrowse_Click() {
     view_.SetText1(P);
     view_.ClearList1();
     for (const auto& n : names) view_.AddToList1(n);
+    // A new database starts the cycle again: it is to be converted, and
+    // nothing of it is there to copy yet (an earlier script file, whose copy
+    // may have failed, belongs to the database that was shown before).
     view_.EnableConvert(true);
+    view_.EnableCopyEmul(false);
 }
 
 void MainActions::takeScriptPath(const std::string& script) {

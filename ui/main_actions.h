@@ -3,7 +3,9 @@
 //
 // Invariants: ScriptPath is always the script path of the database the path
 // box names once a selection or a run has succeeded; a failed selection
-// changes neither. A failed copy leaves both select and copy enabled.
+// changes neither. A failed copy leaves both select and copy enabled; a
+// successful selection enables convert and disables copy, whatever came
+// before it.
 #pragma once
 
 #include <string>
