@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "files.h"
+
 namespace vantrel {
 
 std::string versionText() { return std::string("vantrel ") + VANTREL_VERSION; }
@@ -44,6 +46,12 @@ std::string didYouMean(const std::string& word, const std::vector<std::string>& 
 }
 }  // namespace
 
+std::string programName(const std::string& argv0) {
+    const size_t folder = argv0.find_last_of(std::string("/") + platform::FolderSeparator());
+    const std::string name = folder == std::string::npos ? argv0 : argv0.substr(folder + 1);
+    return name.empty() ? "vantrel" : name;
+}
+
 std::string closestWord(const std::string& word, const std::vector<std::string>& candidates) {
     std::string best;
     size_t bestDistance = std::string::npos;
@@ -57,9 +65,9 @@ std::string closestWord(const std::string& word, const std::vector<std::string>&
     return best;
 }
 
-int usageError(const std::string& message, const std::string& command) {
+int usageError(const std::string& program, const std::string& message, const std::string& command) {
     std::fflush(stdout);
-    std::fprintf(stderr, "vantrel: %s\nTry 'vantrel %s--help' for more information.\n", message.c_str(),
+    std::fprintf(stderr, "vantrel: %s\nTry '%s %s--help' for more information.\n", message.c_str(), program.c_str(),
                  command.empty() ? "" : (command + " ").c_str());
     return kExitUsage;
 }
@@ -70,13 +78,16 @@ int checkWords(const CLI::App& app, int argc, char** argv) {
     if (first.size() > 1 && first[0] == '-') {
         const std::string name = first.substr(0, first.find('='));
         if (app.get_option_no_throw(name) == nullptr)
-            return usageError("unknown option '" + name + "'" + didYouMean(name, optionNames(app)), "");
+            return usageError(app.get_name(), "unknown option '" + name + "'" + didYouMean(name, optionNames(app)), "");
         return -1;
     }
     const CLI::App* sub = nullptr;
     for (const CLI::App* s : app.get_subcommands([](const CLI::App*) { return true; }))
         if (s->get_name() == first) sub = s;
-    if (!sub) return usageError("'" + first + "' is not a vantrel command" + didYouMean(first, commandNames(app)), "");
+    if (!sub) {
+        const std::string message = "'" + first + "' is not a vantrel command" + didYouMean(first, commandNames(app));
+        return usageError(app.get_name(), message, "");
+    }
     for (int i = 2; i < argc; ++i) {
         const std::string word = argv[i];
         if (word == "--") break;
@@ -87,7 +98,9 @@ int checkWords(const CLI::App& app, int argc, char** argv) {
             name = name.substr(0, 2), joined = true;
         const CLI::Option* opt = sub->get_option_no_throw(name);
         if (!opt)
-            return usageError("'" + sub->get_name() + "' has no option '" + name + "'" + didYouMean(name, optionNames(*sub)),
+            return usageError(app.get_name(),
+                              "'" + sub->get_name() + "' has no option '" + name + "'" +
+                                  didYouMean(name, optionNames(*sub)),
                               sub->get_name());
         if (opt->get_type_size() != 0 && !joined && word.find('=') == std::string::npos) ++i;  // its value follows
     }
@@ -107,7 +120,7 @@ int parseCommandLine(CLI::App& app, int argc, char** argv) {
         std::string command;
         for (const CLI::App* s : app.get_subcommands()) command = s->get_name();
         if (command.empty() && argc > 1) command = argv[1];
-        return usageError(e.what(), command);
+        return usageError(app.get_name(), e.what(), command);
     }
     return -1;
 }

@@ -25,7 +25,7 @@ int runCommand(int argc, char** argv) {
     CLI::App app{"Vantrel: prepares an Access (Jet) database for the handheld device.\n"
                  "With no arguments it opens the window.\n"
                  "Exit status: 0 done, 1 the job failed, 2 usage error.",
-                 "vantrel"};
+                 vantrel::programName(argv[0])};
     app.require_subcommand(0, 1);
     // Options are spelled with dashes everywhere: a path such as /data/a.mdb
     // is a path, not a Windows-style option.
@@ -95,18 +95,19 @@ int runCommand(int argc, char** argv) {
     try {
         if (help->parsed()) {
             if (helpTopic.empty()) {
-                std::printf("%s", app.get_formatter()->make_help(&app, "vantrel", CLI::AppFormatMode::Normal).c_str());
+                const auto* f = app.get_formatter().get();
+                std::printf("%s", f->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal).c_str());
                 return vantrel::kExitDone;
             }
             for (const CLI::App* s : app.get_subcommands([](const CLI::App*) { return true; }))
                 if (s->get_name() == helpTopic) {
-                    std::printf("%s", s->help("vantrel").c_str());
+                    std::printf("%s", s->help(app.get_name()).c_str());
                     return vantrel::kExitDone;
                 }
             std::vector<std::string> names;
             for (const CLI::App* s : app.get_subcommands([](const CLI::App*) { return true; })) names.push_back(s->get_name());
             const std::string near = vantrel::closestWord(helpTopic, names);
-            return vantrel::usageError("'" + helpTopic + "' is not a vantrel command" +
+            return vantrel::usageError(app.get_name(), "'" + helpTopic + "' is not a vantrel command" +
                                            (near.empty() ? "" : "; did you mean '" + near + "'?"),
                                        "");
         }
@@ -126,7 +127,7 @@ int runCommand(int argc, char** argv) {
         if (create->parsed()) return vantrel::runCreate(db, newPassword, sqlFile);
         if (demo->parsed()) return vantrel::runDemo(demoDir);
         if (sql->parsed()) return vantrel::runSql(db, password);
-        return vantrel::usageError("a command is needed", "");
+        return vantrel::usageError(app.get_name(), "a command is needed", "");
     } catch (const vantrel::JetError& e) {
         std::fflush(stdout);
         std::fprintf(stderr, "Error Number [%ld]\nError Description [%s]\n", e.Number, e.Description.c_str());

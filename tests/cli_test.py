@@ -68,6 +68,14 @@ def usage_errors(v, db, version):
     check(code == 1 and "Error Number [3031]" in err, f"password value with a dash: {code} {err!r}")
     code, out, err = run(v, "tables", db + ".missing")
     check(code == 1 and err.startswith("Error Number [3024]\nError Description [Could not find file"), f"missing: {code} {err!r}")
+    # Started under another name (a link), the hints and the help name it.
+    with tempfile.TemporaryDirectory() as d:
+        other = os.path.join(d, "vt")
+        os.symlink(os.path.abspath(v), other)
+        code, out, err = run(other, "tables", "--pasword", "x", db)
+        check(code == 2 and "Try 'vt tables --help'" in err, f"hint as started: {code} {err!r}")
+        code, out, err = run(other, "help", "convert")
+        check(code == 0 and "Usage: vt convert" in out, f"help as started: {code} {out[:80]!r}")
 
 
 def windows_readme(v, source):

@@ -4,6 +4,7 @@
 
 #include "cli_usage.h"
 #include "commands.h"
+#include "files.h"
 
 using namespace vantrel;
 
@@ -60,6 +61,32 @@ TEST(CommandWords, UnknownCommandsAndOptionsAreUsageErrors) {
         Args a(words);
         EXPECT_EQ(-1, checkWords(app, a.argc(), a.argv())) << words[2];
     }
+}
+
+// Usage hints name the program as it was started, without its folder.
+TEST(CommandWords, ProgramNameIsArgvZerosLastPart) {
+    const bool windows = platform::FolderSeparator() == '\\';
+    struct Case {
+        const char* argv0;
+        const char* name;
+    } cases[] = {
+        {"vantrel", "vantrel"},
+        {"/usr/bin/vantrel", "vantrel"},
+        {"./build/vantrel-cli.exe", "vantrel-cli.exe"},
+        {"", "vantrel"},
+        {"C:\\Vantrel\\vantrel-cli.exe", windows ? "vantrel-cli.exe" : "C:\\Vantrel\\vantrel-cli.exe"},
+        {"..\\bin\\vantrel-cli", windows ? "vantrel-cli" : "..\\bin\\vantrel-cli"},
+        {"C:/Tools/VANTREL-CLI.EXE", "VANTREL-CLI.EXE"},  // as typed
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.name, programName(c.argv0)) << c.argv0;
+
+    std::string db, out;
+    CLI::App app{"test", programName("C:/tools/vantrel-cli.exe")};
+    addCommands(app, db, out);
+    testing::internal::CaptureStderr();
+    Args typo({"C:/tools/vantrel-cli.exe", "script", "--pasword", "x", "a.mdb"});
+    EXPECT_EQ(kExitUsage, checkWords(app, typo.argc(), typo.argv()));
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("Try 'vantrel-cli.exe script --help'"));
 }
 
 TEST(CommandWords, DelimiterEscapes) {
