@@ -11,11 +11,11 @@ int runCopyToEmulator(const std::string& scriptPath) {
     // The folder changes below: a relative script path is found from the
     // folder the command was started in, before that.
     const std::string source = platform::Env::system().resolve(scriptPath);
-    if (!platform::ChangeToDriveRoot()) throw JetError(76, "Path not found");
+    if (!platform::ChangeToDriveRoot()) throw err::pathNotFound();
     const std::string folder = EmulatorFolder();
     if (!platform::IsFolder(folder))
-        throw JetError(76, "Path not found: the emulator folder " + folder +
-                               (platform::FolderSeparator() == '/' ? " (set WINEPREFIX to the Wine prefix it is under)" : ""));
+        throw err::pathNotFound("the emulator folder " + folder +
+                                (platform::FolderSeparator() == '/' ? " (set WINEPREFIX to the Wine prefix it is under)" : ""));
     CopyReplacing(source, folder + ScriptNamePart(scriptPath, platform::FolderSeparator()));
     return 0;
 }

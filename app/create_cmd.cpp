@@ -72,7 +72,7 @@ int runCreateFrom(const std::string& db, const std::string& password, std::istre
 int runCreate(const std::string& db, const std::string& password, const std::string& file) {
     if (file.empty() || file == "-") return runCreateFrom(db, password, std::cin, false);
     std::ifstream in(std::filesystem::u8path(file), std::ios::binary);  // UTF-8, also on Windows
-    if (!in) throw JetError(3024, "Could not find file '" + file + "'.");
+    if (!in) throw err::fileNotFound(file);
     return runCreateFrom(db, password, in, false);
 }
 

@@ -124,9 +124,7 @@ int runSql(const std::string& db, const std::string& password, std::FILE* out) {
         bool first = true;
         for (const Field& f : t.Fields()) {
             const std::string type = typeName(f);
-            if (type.empty())
-                throw JetError(3251, "Operation is not supported for this type of object. (column " + f.Name() + " of " + t.Name() +
-                                         " has a type CREATE TABLE cannot make)");
+            if (type.empty()) throw err::notSupported("column " + f.Name() + " of " + t.Name() + " has a type CREATE TABLE cannot make");
             create += (first ? "" : ", ") + bracketed(f.Name()) + " " + type + (f.Required() && f.Type() != dbBoolean ? " NOT NULL" : "");
             first = false;
         }

@@ -11,9 +11,7 @@ namespace vantrel {
 
 namespace {
 bool blank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-JetError tooLong(int line) {
-    return JetError(3360, "Query is too complex. (the statement starting at line " + std::to_string(line) + " is too long)");
-}
+JetError tooLong(int line) { return err::tooComplex("the statement starting at line " + std::to_string(line) + " is too long"); }
 }  // namespace
 
 const size_t SqlReader::kDefaultMaxLength = jet::kMaxStatementLength;

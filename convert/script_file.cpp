@@ -10,7 +10,7 @@ namespace vantrel {
 
 std::string MakeScriptPath(const std::string& dbPath) {
     std::u16string chars = jet::utf8ToUtf16(dbPath);
-    if (chars.size() < 3) throw JetError(5, "Invalid procedure call or argument");
+    if (chars.size() < 3) throw err::invalidCall();
     // Count characters, not bytes: drop the last three.
     size_t cut = dbPath.size();
     for (int dropped = 0; dropped < 3; ++dropped) {

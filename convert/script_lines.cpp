@@ -42,7 +42,7 @@ void ScriptLines::add(std::initializer_list<std::string_view> parts) {
 void ScriptLines::flush() {
     if (lineEnds_.empty() || failed_) return;
     failed_ = true;  // until this flush is through
-    if (path_.empty()) throw JetError(52, "Bad file name or number");
+    if (path_.empty()) throw err::badFileName();
     uint64_t before = 0;
     try {
         if (!file_) file_ = env_.open(path_, platform::Open::append);

@@ -48,6 +48,38 @@ TEST(ErrorKinds, FileFailuresAndStatementFailuresAreToldApart) {
     for (long n : {13L, 6L, 3061L, 3078L, 3144L, 3251L, 3265L, 3360L}) EXPECT_FALSE(JetError(n, "").concernsFile()) << n;
 }
 
+TEST(ErrorKinds, EachFactoryGivesJetsNumberAndText) {
+    const struct {
+        JetError e;
+        long number;
+        const char* text;
+    } cases[] = {
+        {err::typeMismatch(), 13, "Type mismatch"},
+        {err::pathNotFound(), 76, "Path not found"},
+        {err::pathNotFound("the emulator folder /x"), 76, "Path not found: the emulator folder /x"},
+        {err::pathFileAccess("'/x' is a folder"), 75, "Path/File access error ('/x' is a folder)"},
+        {err::readOnly(), 3027, "Cannot update.  Database or object is read-only."},
+        {err::tableExists("T"), 3010, "Table 'T' already exists."},
+        {err::tooFewParameters(2), 3061, "Too few parameters. Expected 2."},
+        {err::inputNotFound("T"), 3078,
+         "The Microsoft Jet database engine cannot find the input table or query 'T'.  Make sure it exists and that its name is "
+         "spelled correctly."},
+        {err::notSupported(), 3251, "Operation is not supported for this type of object."},
+        {err::notSupported("linked table"), 3251, "Operation is not supported for this type of object. (linked table)"},
+        {err::itemNotFound(), 3265, "Item not found in this collection."},
+        {err::itemNotFound("7"), 3265, "Item not found in this collection. (7)"},
+        {err::syntaxInFieldDefinition(), 3292, "Syntax error in field definition."},
+        {err::tooComplex(), 3360, "Query is too complex."},
+        {err::indexNameTaken("T", "I"), 3375, "Table 'T' already has an index named 'I'."},
+        {err::criteriaMismatch(), 3464, "Data type mismatch in criteria expression."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.number, c.e.Number) << c.text;
+        EXPECT_EQ(c.text, c.e.Description);
+        EXPECT_STREQ(c.text, c.e.what());
+    }
+}
+
 TEST(NullFillStops, DiskFullEndsThePassAtOnceWithNoColumnMessage) {
     TempDir dir;
     auto path = buildDb(dir / "projects.mdb", projectStatements());

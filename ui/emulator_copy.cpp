@@ -47,9 +47,9 @@ std::string ScriptNamePart(const std::string& ScriptPath, char separator) {
 namespace {
 JetError copyError(const platform::IoError& e, const std::string& path) {
     switch (e.reason) {
-        case platform::Reason::notFound: case platform::Reason::pathNotFound: return {76, "Path not found"};
-        case platform::Reason::permission: return {70, "Permission denied"};
-        case platform::Reason::noSpace: return {61, "Disk full"};
+        case platform::Reason::notFound: case platform::Reason::pathNotFound: return err::pathNotFound();
+        case platform::Reason::permission: return err::permissionDenied();
+        case platform::Reason::noSpace: return err::diskFull();
         default: return OutputError(e, path);
     }
 }
@@ -61,7 +61,7 @@ void CopyReplacing(const std::string& from, const std::string& to) {
     try {
         in = env.open(from, platform::Open::read);
     } catch (const platform::IoError& e) {
-        if (e.reason == platform::Reason::notFound) throw JetError(53, "File not found");
+        if (e.reason == platform::Reason::notFound) throw err::fileNotFoundShort();
         throw copyError(e, from);
     }
     // A regular file is replaced whole (temporary name, then rename); a

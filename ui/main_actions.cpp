@@ -111,7 +111,7 @@ void MainActions::cmdConvert_Click() {
 void MainActions::cmdCopyEmul_Click() {
     view_.SetMousePointer(11);
     try {
-        if (!platform::ChangeToDriveRoot()) throw JetError(76, "Path not found");
+        if (!platform::ChangeToDriveRoot()) throw err::pathNotFound();
         const std::string name = ScriptNamePart(conv_.ScriptPath, platform::FolderSeparator());
         const std::string destination = EmulatorFolder() + name;
         CopyReplacing(conv_.ScriptPath, destination);

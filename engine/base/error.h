@@ -2,6 +2,7 @@
 // Number and Description, as they would from DAO's Err object.
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -31,20 +32,68 @@ public:
 };
 
 namespace err {
-// Jet's own numbers and texts.
-JetError fileNotFound(const std::string& path);            // 3024
-JetError badPassword();                                     // 3031
-JetError unrecognizedFormat(const std::string& path);      // 3343
-JetError damaged(const std::string& path, const std::string& detail);  // 3049
-JetError cannotOpen(const std::string& path);               // 3051
-JetError fileInUse(const std::string& path);                // 3045
-JetError typeMismatch();                                    // 13
+// Jet's own numbers and texts: one factory a number. Where a text carries a
+// varying part (a name, a path, why), the factory takes it; `why` is added
+// in parentheses after Jet's text.
+JetError invalidCall();                                     // 5
 JetError overflow();                                        // 6
 // 6 for a stored date outside the years 100-9999, naming where it is.
 JetError dateOutOfRange(const std::string& table, const std::string& column, double stored);
-JetError itemNotFound(const std::string& name);             // 3265
-JetError objectClosed();                                    // 3420
+JetError typeMismatch();                                    // 13
+JetError badFileName();                                     // 52
+JetError fileNotFoundShort();                               // 53
+JetError diskFull();                                        // 61
+JetError permissionDenied();                                // 70
+JetError pathFileAccess(const std::string& why = {});       // 75
+JetError pathNotFound(const std::string& more = {});        // 76 (`more` follows ": ")
+JetError invalidArgument();                                 // 3001
+JetError tableExists(const std::string& table);             // 3010
 JetError noCurrentRecord();                                 // 3021
+JetError duplicateValues();                                 // 3022
+JetError fileNotFound(const std::string& path);             // 3024
+JetError readOnly();                                        // 3027
+JetError badAccount();                                      // 3029
+JetError badPassword();                                     // 3031
+JetError noTransaction();                                   // 3034
+JetError invalidPath(const std::string& path);              // 3044
+JetError fileInUse(const std::string& path);                // 3045
+JetError damaged(const std::string& path, const std::string& detail);  // 3049
+JetError cannotOpen(const std::string& path);               // 3051
+JetError nullInIndex();                                     // 3058
+JetError tooFewParameters(size_t expected);                 // 3061
+JetError noInputTable();                                    // 3067
+JetError inputNotFound(const std::string& name);            // 3078
+JetError undefinedFunction(const std::string& name);        // 3085
+JetError invalidName(const std::string& name);              // 3125
+JetError unknownInsertField(const std::string& name);       // 3127
+JetError syntaxInFrom();                                    // 3131
+JetError syntaxInInsert();                                  // 3134
+JetError syntaxInUpdate();                                  // 3144
+JetError sizeLimit();                                       // 3183
+JetError tooManyFields();                                   // 3190
+JetError fieldTwice();                                      // 3191
+JetError databaseExists();                                  // 3204
+JetError invalidOperation();                                // 3219
+JetError notSupported(const std::string& why = {});         // 3251
+JetError indexSyntax();                                     // 3257
+JetError invalidFieldType();                                // 3259
+JetError noFieldDefined();                                  // 3264
+JetError itemNotFound(const std::string& name = {});        // 3265
+JetError propertyNotFound();                                // 3270
+JetError cannotIndexType();                                 // 3280
+JetError primaryKeyExists();                                // 3283
+JetError indexExists();                                     // 3284
+JetError syntaxInCreateTable();                             // 3290
+JetError syntaxInFieldDefinition();                         // 3292
+JetError syntaxInAlterTable();                              // 3293
+JetError propertyTooLarge();                                // 3309
+JetError unrecognizedFormat(const std::string& path);       // 3343
+JetError valueCountMismatch();                              // 3346
+JetError tooComplex(const std::string& why = {});           // 3360
+JetError indexNameTaken(const std::string& table, const std::string& index);  // 3375
+JetError objectClosed();                                    // 3420
+JetError criteriaMismatch();                                // 3464
+JetError tooManyIndexes();                                  // 3626
 }  // namespace err
 
 }  // namespace vantrel

@@ -20,7 +20,7 @@ void put32(std::vector<uint8_t>& b, uint32_t v) {
 // Lengths in a block are 16-bit: a name or value that does not fit could be
 // written but not read back, so it is refused.
 uint16_t length16(size_t n) {
-    if (n > 0xFFFF) throw JetError(3309, "Property value is too large.");
+    if (n > 0xFFFF) throw err::propertyTooLarge();
     return uint16_t(n);
 }
 

@@ -69,7 +69,7 @@ std::vector<uint8_t> buildJet4Header(double creationDate, const std::string& pas
     page[0x3C] = 0xE4;  // code page 1252
     page[0x3D] = 0x04;
     const std::u16string pw = utf8ToUtf16(password);
-    if (pw.size() > 20) throw JetError(3031, "Not a valid password.");
+    if (pw.size() > 20) throw err::badPassword();
     for (size_t i = 0; i < pw.size(); ++i) {
         page[kPasswordAt + 2 * i] = uint8_t(pw[i]);
         page[kPasswordAt + 2 * i + 1] = uint8_t(pw[i] >> 8);

@@ -139,7 +139,7 @@ PageFile::~PageFile() {
 
 void PageFile::checkWritable() const {
     checkUsable();
-    if (!writable_) throw JetError(3027, "Cannot update.  Database or object is read-only.");
+    if (!writable_) throw err::readOnly();
 }
 
 void PageFile::checkUsable() const {
@@ -261,7 +261,7 @@ PageBuf& PageFile::overwrite(uint32_t n) {
 
 uint32_t PageFile::appendPage() {
     checkWritable();
-    if (pageCount_ >= 0xFFFFFFu) throw JetError(3183, "The query cannot be completed. The database has reached its size limit.");
+    if (pageCount_ >= 0xFFFFFFu) throw err::sizeLimit();
     if (dirty_.size() >= maxDirty_) spill();
     const uint32_t n = pageCount_++;
     dirty_.emplace(n, std::make_shared<PageBuf>(header_.pageSize, 0));

@@ -7,10 +7,6 @@
 
 namespace vantrel::jet {
 
-JetError unsupportedChange(const std::string& what) {
-    return {3251, "Operation is not supported for this type of object. (" + what + ")"};
-}
-
 namespace {
 
 // Where a map row's bytes sit, for changing them in place.
@@ -59,7 +55,7 @@ uint32_t allocatePage(PageFile& file, const Layout& l) {
     } else if (row[0] == 1) {
         const uint64_t perPage = uint64_t(l.pageSize - 4) * 8;
         const size_t slot = 1 + 4 * size_t(n / perPage);
-        if (slot + 4 > m.size) throw unsupportedChange("the database's page map cannot grow any further");
+        if (slot + 4 > m.size) throw err::notSupported("the database's page map cannot grow any further");
         uint32_t mapPage = Bytes(row, m.size).u32(slot);
         // No map page for this range: nothing records the page as free.
         if (mapPage != 0) setBit(file.modify(mapPage).data() + 4, n % perPage, false);
@@ -85,7 +81,7 @@ void usageMapAdd(PageFile& file, const Layout& l, uint32_t mapPtr, uint32_t page
         uint32_t lo = page, hi = page;
         for (uint32_t p : pages) lo = std::min(lo, p), hi = std::max(hi, p);
         const uint32_t newStart = lo & ~7u;
-        if (uint64_t(hi) - newStart >= covers) throw unsupportedChange("a page map of this table would have to change its form");
+        if (uint64_t(hi) - newStart >= covers) throw err::notSupported("a page map of this table would have to change its form");
         uint8_t* row = file.modify(m.page).data() + m.start;
         put32(row + 1, newStart);
         std::fill(row + 5, row + m.size, 0);
@@ -93,7 +89,7 @@ void usageMapAdd(PageFile& file, const Layout& l, uint32_t mapPtr, uint32_t page
     } else if (type == 1) {
         const uint64_t perPage = uint64_t(l.pageSize - 4) * 8;
         const size_t slot = 1 + 4 * size_t(page / perPage);
-        if (slot + 4 > m.size) throw unsupportedChange("a page map of this table cannot grow any further");
+        if (slot + 4 > m.size) throw err::notSupported("a page map of this table cannot grow any further");
         uint32_t mapPage = Bytes(file.page(m.page)->data() + m.start, m.size).u32(slot);
         if (mapPage == 0) {
             // The first page in this range: the map gains a page of bits for it.

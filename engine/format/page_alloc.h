@@ -16,7 +16,4 @@ uint32_t allocatePage(PageFile& file, const Layout& l);
 // when the map cannot hold it (the change is then refused, not guessed).
 void usageMapAdd(PageFile& file, const Layout& l, uint32_t mapPtr, uint32_t page);
 
-// The refusal the engine gives for a change it cannot make safely.
-JetError unsupportedChange(const std::string& what);
-
 }  // namespace vantrel::jet

@@ -165,7 +165,7 @@ void IndexTreeBuilder::push(size_t level, EntryView entry) {
     const size_t target = lv.leaf && leafTarget_ ? leafTarget_ : cap;
     if (lv.open.count() && sizeWith(lv.open, entry, maxPrefix) > cap) close(level);
     const size_t size = sizeWith(lv.open, entry, maxPrefix);
-    if (size > cap) throw unsupportedChange("an index entry is larger than a page");
+    if (size > cap) throw err::notSupported("an index entry is larger than a page");
     lv.open.add(entry);
     if (size >= target) close(level);
 }

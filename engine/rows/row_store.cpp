@@ -43,7 +43,7 @@ void RowStore::replace(RowPointer where, const std::vector<uint8_t>& row) {
         // No room here: the row moves, a pointer stays.
         const uint32_t target = pageWithRoom(row.size());
         const int slot = addRowToPage(file_, l_, target, row, kSlotDeleted);
-        if (slot < 0) throw unsupportedChange("a row does not fit on an empty page");
+        if (slot < 0) throw err::notSupported("a row does not fit on an empty page");
         if (!putRowInPage(file_, l_, where.page, where.row, pointerBytes(target, unsigned(slot)), kSlotPointer))
             throw FormatError("a forwarding pointer does not fit where the row was");
         ++moved_;
@@ -54,7 +54,7 @@ void RowStore::replace(RowPointer where, const std::vector<uint8_t>& row) {
     if (putRowInPage(file_, l_, at.page, at.row, row)) return;
     const uint32_t target = pageWithRoom(row.size());
     const int slot = addRowToPage(file_, l_, target, row, kSlotDeleted);
-    if (slot < 0) throw unsupportedChange("a row does not fit on an empty page");
+    if (slot < 0) throw err::notSupported("a row does not fit on an empty page");
     putRowInPage(file_, l_, where.page, where.row, pointerBytes(target, unsigned(slot)), kSlotPointer);
     // The old copy is no longer reachable.
     markRowDeleted(file_, l_, at.page, at.row);

@@ -202,7 +202,7 @@ Variant Field::Value() const {
 }
 
 void Field::ReadValue(Variant& into) const {
-    if (!rs_) throw JetError(3219, "Invalid operation.");
+    if (!rs_) throw err::invalidOperation();
     rs_->checkOpen();
     if (rs_->eof) throw err::noCurrentRecord();
     DatabaseImpl& db = *rs_->db;
@@ -325,7 +325,7 @@ Collection<TableDef> Database::TableDefs() const {
 namespace {
 Recordset openTable(const std::shared_ptr<DatabaseImpl>& db, size_t entry) {
     db->checkOpen();
-    if (!db->catalog()[entry].local()) throw JetError(3219, "Invalid operation.");
+    if (!db->catalog()[entry].local()) throw err::invalidOperation();
     auto r = std::make_shared<RecordsetImpl>();
     r->db = db;
     r->table = db->def(entry);
@@ -344,8 +344,7 @@ Recordset Database::OpenRecordset(const std::string& name) const {
     openOrThrow(impl_);
     for (size_t i = 0; i < impl_->catalog().size(); ++i)
         if (sameName(impl_->catalog()[i].name, name)) return openTable(impl_, i);
-    throw JetError(3078, "The Microsoft Jet database engine cannot find the input table or query '" + name +
-                             "'.  Make sure it exists and that its name is spelled correctly.");
+    throw err::inputNotFound(name);
 }
 
 namespace {
@@ -386,15 +385,13 @@ std::vector<StatementResult> Database::ExecuteEach(const std::vector<std::string
 
 void Database::BeginTrans() {
     openOrThrow(impl_);
-    if (impl_->session->inTransaction())
-        throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
+    if (impl_->session->inTransaction()) throw err::noTransaction();
     impl_->session->begin();
 }
 
 void Database::CommitTrans() {
     openOrThrow(impl_);
-    if (!impl_->session->inTransaction())
-        throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
+    if (!impl_->session->inTransaction()) throw err::noTransaction();
     try {
         impl_->session->commitTransaction();
     } catch (...) {
@@ -406,8 +403,7 @@ void Database::CommitTrans() {
 
 void Database::Rollback() {
     openOrThrow(impl_);
-    if (!impl_->session->inTransaction())
-        throw JetError(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
+    if (!impl_->session->inTransaction()) throw err::noTransaction();
     try {
         impl_->session->rollback();
     } catch (...) {
@@ -446,14 +442,14 @@ Database Workspace::OpenDatabase(const std::string& path, bool exclusive, bool r
 }
 
 Database DBEngine::CreateDatabase(const std::string& path, const std::string& locale, int options) const {
-    if (options & dbVersion30) throw JetError(3251, "Operation is not supported for this type of object. (this engine creates Jet4 databases only)");
-    if (options & dbEncrypt) throw JetError(3251, "Operation is not supported for this type of object. (encrypted databases)");
-    if (options & ~(dbVersion40)) throw JetError(3001, "Invalid argument.");
+    if (options & dbVersion30) throw err::notSupported("this engine creates Jet4 databases only");
+    if (options & dbEncrypt) throw err::notSupported("encrypted databases");
+    if (options & ~(dbVersion40)) throw err::invalidArgument();
     // The locale's language and code page must be those of the General sort order.
     std::string upper = locale;
     for (auto& ch : upper) ch = char(std::toupper(static_cast<unsigned char>(ch)));
     if (upper.find("LANGID=") != std::string::npos && upper.find("LANGID=0X0409") == std::string::npos)
-        throw JetError(3251, "Operation is not supported for this type of object. (only the General sort order, LANGID=0x0409)");
+        throw err::notSupported("only the General sort order, LANGID=0x0409");
     CreateOptions opt;
     opt.password = passwordFromConnect(locale);
     opt.now = oleNow();
@@ -470,8 +466,8 @@ DBEngine& DBEngine::Default() {
 
 Workspace DBEngine::CreateWorkspace(const std::string& name, const std::string& user, const std::string& password,
                                     int type) const {
-    if (type != dbUseJet) throw JetError(3251, "Operation is not supported for this type of object.");
-    if (!sameName(user, "admin") || !password.empty()) throw JetError(3029, "Not a valid account name or password.");
+    if (type != dbUseJet) throw err::notSupported();
+    if (!sameName(user, "admin") || !password.empty()) throw err::badAccount();
     Workspace ws;
     ws.name_ = name;
     ws.writeHook_ = writeHook_;

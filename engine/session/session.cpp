@@ -78,7 +78,7 @@ void Session::close() {
 
 UpdateReport Session::execute(const std::string& sql) {
     Statement st = parseStatement(sql);
-    if (!file_->writable()) throw JetError(3027, "Cannot update.  Database or object is read-only.");
+    if (!file_->writable()) throw err::readOnly();
     PageFile& file = *file_;
     WriterSet& w = writers();
     const double now = oleNow();

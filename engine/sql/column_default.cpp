@@ -34,9 +34,7 @@ ColumnDefault::ColumnDefault(std::string column, const std::string& text) : pres
 
 Variant ColumnDefault::value(double today) const {
     if (!present_) return {};
-    if (!expr_)
-        throw JetError(3251, "Operation is not supported for this type of object. (the default value '" + text_ + "' of column " +
-                                 column_ + " cannot be evaluated by this engine)");
+    if (!expr_) throw err::notSupported("the default value '" + text_ + "' of column " + column_ + " cannot be evaluated by this engine");
     EvalContext ctx;
     ctx.today = today;
     return evaluate(*expr_, ctx);

@@ -11,8 +11,6 @@ namespace vantrel::jet {
 
 namespace {
 
-JetError mismatch() { return {3464, "Data type mismatch in criteria expression."}; }
-
 std::u16string folded(const std::string& s) {
     std::u16string u = utf8ToUtf16(s);
     for (auto& c : u)
@@ -77,7 +75,7 @@ bool isTrue(const Variant& v) {
     if (v.type() == VarType::Text) {
         double d;
         if (numberFromText(v.str(), d)) return d != 0;
-        throw mismatch();
+        throw err::criteriaMismatch();
     }
     return false;
 }
@@ -96,7 +94,7 @@ int compareValues(const Variant& a, const Variant& b) {
     if (a.type() == VarType::Text && b.isNumeric() && numberFromText(a.str(), d)) return compareValues(Variant::dbl(d), b);
     if (b.type() == VarType::Text && a.isNumeric() && numberFromText(b.str(), d)) return compareValues(a, Variant::dbl(d));
     if ((a.type() == VarType::Guid || a.type() == VarType::Binary) && a.type() == b.type()) return a.str().compare(b.str());
-    throw mismatch();
+    throw err::criteriaMismatch();
 }
 
 Variant evaluate(const Expr& e, const EvalContext& ctx) {
@@ -140,7 +138,7 @@ Variant evaluate(const Expr& e, const EvalContext& ctx) {
         case K::Like: {
             Variant v = evaluate(*e.args[0], ctx), p = evaluate(*e.args[1], ctx);
             if (v.isNull() || p.isNull()) return {};
-            if (v.type() != VarType::Text || p.type() != VarType::Text) throw mismatch();
+            if (v.type() != VarType::Text || p.type() != VarType::Text) throw err::criteriaMismatch();
             bool m = likeMatch(folded(v.str()), 0, folded(p.str()), 0);
             return fromBool(e.negate ? !m : m);
         }
@@ -169,7 +167,7 @@ Variant evaluate(const Expr& e, const EvalContext& ctx) {
             if (name == "LEN" && e.args.size() == 1) {
                 Variant v = evaluate(*e.args[0], ctx);
                 if (v.isNull()) return {};
-                if (v.type() != VarType::Text) throw mismatch();
+                if (v.type() != VarType::Text) throw err::criteriaMismatch();
                 return Variant::longInt(int32_t(utf8ToUtf16(v.str()).size()));
             }
             if (name == "TRIM" && e.args.size() == 1) {
@@ -179,7 +177,7 @@ Variant evaluate(const Expr& e, const EvalContext& ctx) {
                 size_t a = s.find_first_not_of(' '), z = s.find_last_not_of(' ');
                 return Variant::text(a == std::string::npos ? "" : s.substr(a, z - a + 1));
             }
-            throw JetError(3085, "Undefined function '" + e.name + "' in expression.");
+            throw err::undefinedFunction(e.name);
         }
     }
     return {};

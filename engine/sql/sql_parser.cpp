@@ -28,8 +28,6 @@ struct ParseError {};
 // (or, later, the evaluator and the tree's destructor) could run out of stack.
 struct TooComplex {};
 
-JetError tooComplex() { return {3360, "Query is too complex."}; }
-
 struct Token {
     enum class Type { End, Word, Bracketed, Number, String, Date, Symbol, Hex } type = Type::End;
     std::string text;
@@ -511,8 +509,6 @@ private:
     bool implicit_;
 };
 
-JetError syntaxError() { return {3144, "Syntax error in UPDATE statement."}; }
-
 UpdateStatement updateStatement(Parser& p) {
     UpdateStatement st;
     p.expectWord("UPDATE");
@@ -611,9 +607,9 @@ ColumnSpec columnType(Parser& p, ColumnSpec c) {
         if (p.atSymbol("(")) {
             // COUNTER(seed, increment): only the plain counter is supported.
             p.next();
-            if (number(p) != 1) throw JetError(3251, "Operation is not supported for this type of object. (a counter that does not start at 1)");
+            if (number(p) != 1) throw err::notSupported("a counter that does not start at 1");
             p.expectSymbol(",");
-            if (number(p) != 1) throw JetError(3251, "Operation is not supported for this type of object. (a counter that does not count by 1)");
+            if (number(p) != 1) throw err::notSupported("a counter that does not count by 1");
             p.expectSymbol(")");
         }
     } else if (is({"SINGLE", "REAL", "FLOAT4", "IEEESINGLE"})) c.type = kFloat;
@@ -625,14 +621,14 @@ ColumnSpec columnType(Parser& p, ColumnSpec c) {
         c.type = kText;
         c.fixedLength = is({"CHAR", "CHARACTER", "NCHAR"});
         const unsigned n = size(255);
-        if (n < 1 || n > 255) throw JetError(3292, "Syntax error in field definition.");
+        if (n < 1 || n > 255) throw err::syntaxInFieldDefinition();
         c.length = uint16_t(n * 2);
     } else if (is({"MEMO", "LONGTEXT", "LONGCHAR", "NOTE", "NTEXT"})) c.type = kMemo;
     else if (is({"LONGBINARY", "OLEOBJECT", "GENERAL", "IMAGE"})) c.type = kOle;
     else if (is({"BINARY", "VARBINARY"})) {
         c.type = kBinary;
         const unsigned n = size(510);
-        if (n < 1 || n > 510) throw JetError(3292, "Syntax error in field definition.");
+        if (n < 1 || n > 510) throw err::syntaxInFieldDefinition();
         c.length = uint16_t(n);
     } else if (is({"GUID", "UNIQUEIDENTIFIER"})) c.type = kGuid;
     else if (is({"DECIMAL", "NUMERIC", "DEC"})) {
@@ -647,9 +643,9 @@ ColumnSpec columnType(Parser& p, ColumnSpec c) {
             }
             p.expectSymbol(")");
         }
-        if (c.precision < 1 || c.precision > 28 || c.scale > c.precision) throw JetError(3292, "Syntax error in field definition.");
+        if (c.precision < 1 || c.precision > 28 || c.scale > c.precision) throw err::syntaxInFieldDefinition();
     } else {
-        throw JetError(3259, "Invalid field data type.");
+        throw err::invalidFieldType();
     }
     return c;
 }
@@ -789,7 +785,7 @@ SetPropertyStatement setProperty(Parser& p) {
 }  // namespace
 
 Statement parseStatement(const std::string& sql) {
-    if (sql.size() > kMaxStatementLength) throw tooComplex();
+    if (sql.size() > kMaxStatementLength) throw err::tooComplex();
     std::vector<Token> toks;
     bool lexed = true;
     try {
@@ -815,17 +811,17 @@ Statement parseStatement(const std::string& sql) {
     auto isFirst = [&](const char* w) { return !words.empty() && iequals(words[0], w); };
     auto second = [&](const char* w) { return words.size() > 1 && iequals(words[1], w); };
     JetError err{3129, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'."};
-    if (isFirst("UPDATE")) err = syntaxError();
-    else if (isFirst("INSERT")) err = JetError(3134, "Syntax error in INSERT INTO statement.");
-    else if (isFirst("DELETE")) err = JetError(3131, "Syntax error in FROM clause.");
-    else if (isFirst("CREATE") && (second("INDEX") || second("UNIQUE"))) err = JetError(3290, "Syntax error in CREATE TABLE statement.");
-    else if (isFirst("CREATE") && second("TABLE")) err = JetError(3290, "Syntax error in CREATE TABLE statement.");
+    if (isFirst("UPDATE")) err = err::syntaxInUpdate();
+    else if (isFirst("INSERT")) err = err::syntaxInInsert();
+    else if (isFirst("DELETE")) err = err::syntaxInFrom();
+    else if (isFirst("CREATE") && (second("INDEX") || second("UNIQUE"))) err = err::syntaxInCreateTable();
+    else if (isFirst("CREATE") && second("TABLE")) err = err::syntaxInCreateTable();
     else if (isFirst("ALTER") && second("TABLE") && lexed &&
              std::any_of(toks.begin(), toks.end(), [](const Token& t) { return t.type == Token::Type::Word && iequals(t.text, "SET"); }))
-        err = JetError(3293, "Syntax error in ALTER TABLE statement.");
+        err = err::syntaxInAlterTable();
     else {
         for (const char* kind : {"SELECT", "CREATE", "ALTER", "DROP", "TRANSFORM", "PARAMETERS"})
-            if (isFirst(kind)) throw JetError(3251, "Operation is not supported for this type of object. (" + first + " statements are not supported yet)");
+            if (isFirst(kind)) throw err::notSupported(first + " statements are not supported yet");
         throw err;
     }
     if (!lexed) throw err;
@@ -845,7 +841,7 @@ Statement parseStatement(const std::string& sql) {
     } catch (const DateError& e) {
         throw JetError(3075, "Syntax error in date in query expression '#" + e.text + "#'.");
     } catch (const TooComplex&) {
-        throw tooComplex();
+        throw err::tooComplex();
     }
 }
 
@@ -853,11 +849,11 @@ UpdateStatement parseUpdate(const std::string& sql) {
     Statement st = parseStatement(sql);
     if (auto* u = std::get_if<UpdateStatement>(&st)) return std::move(*u);
     const char* kind = std::holds_alternative<InsertStatement>(st) ? "INSERT" : std::holds_alternative<DeleteStatement>(st) ? "DELETE" : "CREATE";
-    throw JetError(3251, std::string("Operation is not supported for this type of object. (") + kind + " statements are not supported here)");
+    throw err::notSupported(std::string(kind) + " statements are not supported here");
 }
 
 std::unique_ptr<Expr> parseRule(const std::string& text, bool implicitField) {
-    if (text.size() > kMaxStatementLength) throw tooComplex();
+    if (text.size() > kMaxStatementLength) throw err::tooComplex();
     try {
         Parser p(tokenize(text), implicitField);
         auto e = p.expression();
@@ -868,7 +864,7 @@ std::unique_ptr<Expr> parseRule(const std::string& text, bool implicitField) {
     } catch (const DateError&) {
         return nullptr;
     } catch (const TooComplex&) {
-        throw tooComplex();
+        throw err::tooComplex();
     }
 }
 

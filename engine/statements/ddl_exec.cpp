@@ -18,10 +18,6 @@ namespace vantrel::jet {
 
 namespace {
 
-JetError duplicateKey() {
-    return {3022, "The changes you requested to the table were not successful because they would create duplicate values in the index, primary key, or relationship.  Change the data in the field or fields that contain duplicate data, remove the index, or redefine the index to permit duplicate entries and try again."};
-}
-
 bool hasTable(const std::vector<CatalogEntry>& catalog, const std::string& name) {
     return std::any_of(catalog.begin(), catalog.end(), [&](const CatalogEntry& e) { return upperAscii(e.name) == upperAscii(name); });
 }
@@ -31,7 +27,7 @@ bool hasTable(const std::vector<CatalogEntry>& catalog, const std::string& name)
 void executeCreateTable(PageFile& file, const std::vector<CatalogEntry>& catalog, const CreateTableStatement& st, double now) {
     const Layout l = Layout::forFormat(file.jet3());
     checkObjectName(st.table);
-    if (hasTable(catalog, st.table)) throw JetError(3010, "Table '" + st.table + "' already exists.");
+    if (hasTable(catalog, st.table)) throw err::tableExists(st.table);
     NewTable t;
     for (const ColumnSpec& c : st.columns) {
         NewColumn n;
@@ -48,7 +44,7 @@ void executeCreateTable(PageFile& file, const std::vector<CatalogEntry>& catalog
     auto columnOf = [&](const std::string& name) {
         for (size_t i = 0; i < t.columns.size(); ++i)
             if (upperAscii(t.columns[i].name) == upperAscii(name)) return i;
-        throw JetError(3264, "No field defined--cannot append TableDef or Index.");
+        throw err::noFieldDefined();
     };
     std::unordered_set<std::string> names;
     bool primary = false;
@@ -56,11 +52,11 @@ void executeCreateTable(PageFile& file, const std::vector<CatalogEntry>& catalog
         NewIndex x;
         x.primary = k.primary;
         x.unique = k.unique || k.primary;
-        if (k.primary && primary) throw JetError(3283, "Primary key already exists.");
+        if (k.primary && primary) throw err::primaryKeyExists();
         primary |= k.primary;
         x.name = !k.name.empty() ? k.name : k.primary ? "PrimaryKey" : k.columns.front().first;
         for (int n = 1; names.count(upperAscii(x.name)); ++n) x.name = (k.name.empty() ? k.columns.front().first : k.name) + std::to_string(n);
-        if (!names.insert(upperAscii(x.name)).second) throw JetError(3284, "Index already exists.");
+        if (!names.insert(upperAscii(x.name)).second) throw err::indexExists();
         for (const auto& [name, asc] : k.columns) {
             x.columns.push_back({columnOf(name), asc});
             if (k.primary) t.columns[x.columns.back().column].required = true;
@@ -69,7 +65,7 @@ void executeCreateTable(PageFile& file, const std::vector<CatalogEntry>& catalog
     }
     for (const auto& x : t.indexes)
         for (const auto& c : x.columns)
-            if (t.columns[c.column].type == kOle) throw JetError(3280, "Can't create a field or index on a column of this type.");
+            if (t.columns[c.column].type == kOle) throw err::cannotIndexType();
 
     const uint32_t page = createTable(file, l, t);
     CatalogObject o;
@@ -85,11 +81,11 @@ void executeCreateTable(PageFile& file, const std::vector<CatalogEntry>& catalog
 void executeCreateIndex(PageFile& file, const std::vector<CatalogEntry>& catalog, const CreateIndexStatement& st) {
     const Layout l = Layout::forFormat(file.jet3());
     const CatalogEntry& entry = tableNamed(catalog, st.table);
-    if (!entry.local()) throw JetError(3251, "Operation is not supported for this type of object. (linked table)");
+    if (!entry.local()) throw err::notSupported("linked table");
     TableDefData t = readTableDef(file, entry.tdefPage);
     for (const auto& x : t.indexes) {
-        if (upperAscii(x.name) == upperAscii(st.index.name)) throw JetError(3375, "Table '" + entry.name + "' already has an index named '" + x.name + "'.");
-        if (st.index.primary && x.kind == 1) throw JetError(3283, "Primary key already exists.");
+        if (upperAscii(x.name) == upperAscii(st.index.name)) throw err::indexNameTaken(entry.name, x.name);
+        if (st.index.primary && x.kind == 1) throw err::primaryKeyExists();
     }
     NewIndex x;
     x.name = st.index.name;
@@ -102,13 +98,13 @@ void executeCreateIndex(PageFile& file, const std::vector<CatalogEntry>& catalog
     for (const auto& [name, asc] : st.index.columns) {
         size_t i = 0;
         while (i < t.columns.size() && upperAscii(t.columns[i].name) != upperAscii(name)) ++i;
-        if (i == t.columns.size()) throw JetError(3264, "No field defined--cannot append TableDef or Index.");
-        if (t.columns[i].type == kOle) throw JetError(3280, "Can't create a field or index on a column of this type.");
+        if (i == t.columns.size()) throw err::noFieldDefined();
+        if (t.columns[i].type == kOle) throw err::cannotIndexType();
         x.columns.push_back({i, asc});
         numbers.push_back(t.columns[i].number);
         positions.push_back(i);
     }
-    if (x.columns.size() > 10) throw JetError(3257, "Syntax error in field definition.");
+    if (x.columns.size() > 10) throw err::indexSyntax();
     addIndexToTable(file, l, entry.tdefPage, x, numbers);
 
     // Fill it from the rows.
@@ -128,12 +124,12 @@ void executeCreateIndex(PageFile& file, const std::vector<CatalogEntry>& catalog
             allNull &= v.isNull();
             anyNull |= v.isNull();
             if (!encodeSegment(cols[k], l.jet3, v, key))
-                throw JetError(3251, "Operation is not supported for this type of object. (this engine cannot place the value of " +
-                                         cols[k].column->name + " in the sort order of its index)");
+                throw err::notSupported("this engine cannot place the value of " + cols[k].column->name +
+                                        " in the sort order of its index");
         }
-        if (anyNull && (x.primary || x.required)) throw JetError(3058, "Index or primary key cannot contain a Null value.");
+        if (anyNull && (x.primary || x.required)) throw err::nullInIndex();
         if (allNull && x.ignoreNulls) continue;
-        if (x.unique && !allNull && !keys.insert(std::string(key.begin(), key.end())).second) throw duplicateKey();
+        if (x.unique && !allNull && !keys.insert(std::string(key.begin(), key.end())).second) throw err::duplicateValues();
         const auto ptr = entryRowPointer(scan.where());
         key.insert(key.end(), ptr.begin(), ptr.end());
         arena.add(key);
@@ -148,13 +144,13 @@ void executeCreateIndex(PageFile& file, const std::vector<CatalogEntry>& catalog
 
 void executeSetProperty(PageFile& file, const std::vector<CatalogEntry>& catalog, const SetPropertyStatement& st) {
     const CatalogEntry& entry = tableNamed(catalog, st.table);
-    if (!entry.local()) throw JetError(3251, "Operation is not supported for this type of object. (linked table)");
+    if (!entry.local()) throw err::notSupported("linked table");
     std::string column;
     if (!st.column.empty()) {
         const TableDefData t = readTableDef(file, entry.tdefPage);
         for (const auto& c : t.columns)
             if (upperAscii(c.name) == upperAscii(st.column)) column = c.name;
-        if (column.empty()) throw JetError(3265, "Item not found in this collection.");
+        if (column.empty()) throw err::itemNotFound();
     }
     const std::string name = upperAscii(st.name);
     // The properties kept here, as Access spells them; a table has only the validation pair.
@@ -163,13 +159,13 @@ void executeSetProperty(PageFile& file, const std::vector<CatalogEntry>& catalog
     for (const char* k : known)
         if (upperAscii(k) == name) spelled = k;
     const bool isFlag = spelled == "AllowZeroLength" || spelled == "Required";
-    if (spelled.empty() || (column.empty() && (isFlag || spelled == "DefaultValue"))) throw JetError(3270, "Property not found.");
+    if (spelled.empty() || (column.empty() && (isFlag || spelled == "DefaultValue"))) throw err::propertyNotFound();
     if (isFlag) {
-        if (st.value.type() != VarType::Boolean && !st.value.isNumeric()) throw JetError(13, "Type mismatch.");
+        if (st.value.type() != VarType::Boolean && !st.value.isNumeric()) throw err::typeMismatch();
         setObjectProperty(file, entry.row, column, spelled, kBool, {uint8_t(st.value.asDouble() != 0 ? 1 : 0)});
         return;
     }
-    if (st.value.type() != VarType::Text) throw JetError(13, "Type mismatch.");
+    if (st.value.type() != VarType::Text) throw err::typeMismatch();
     std::vector<uint8_t> data;
     for (char16_t c : utf8ToUtf16(st.value.str())) data.insert(data.end(), {uint8_t(c), uint8_t(c >> 8)});
     setObjectProperty(file, entry.row, column, spelled, data.size() > 510 ? kMemo : kText, std::move(data));

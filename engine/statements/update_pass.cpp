@@ -327,8 +327,7 @@ void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
             if (!encodeSegment(kc, l_.jet3, newValueOf(size_t(columnOf(kc))), key)) {
                 // Keep an unchanged column's segment as the index has it.
                 if (p.assigns(columnOf(kc)))
-                    throw JetError(3251, "Operation is not supported for this type of object. (this engine cannot place the value of " +
-                                             kc.column->name + " in the sort order of its index)");
+                    throw err::notSupported("this engine cannot place the value of " + kc.column->name + " in the sort order of its index");
                 key.clear();
                 break;
             }

@@ -10,10 +10,6 @@
 
 namespace vantrel::jet {
 
-namespace {
-JetError tooFewParameters(size_t n) { return {3061, "Too few parameters. Expected " + std::to_string(n) + "."}; }
-}  // namespace
-
 int UpdateTable::findColumn(const std::string& name) const {
     for (size_t i = 0; i < t.columns.size(); ++i)
         if (upperAscii(t.columns[i].name) == upperAscii(name)) return int(i);
@@ -30,8 +26,8 @@ bool UpdatePlan::assigns(int column) const { return std::find(targets.begin(), t
 UpdateTable openUpdateTable(PageFile& file, const std::vector<CatalogEntry>& catalog, const std::string& name) {
     UpdateTable out;
     out.entry = &tableNamed(catalog, name);
-    if (!out.entry->local()) throw JetError(3251, "Operation is not supported for this type of object. (linked table)");
-    if (out.entry->attributes != 0) throw JetError(3027, "Cannot update.  Database or object is read-only.");
+    if (!out.entry->local()) throw err::notSupported("linked table");
+    if (out.entry->attributes != 0) throw err::readOnly();
     out.t = readTableDef(file, out.entry->tdefPage);
     return out;
 }
@@ -55,19 +51,18 @@ UpdatePlan planUpdate(PageFile& file, const std::vector<CatalogEntry>& catalog, 
     if (st.where) collectColumns(*st.where, whereCols);
     for (const auto& n : whereCols)
         if (findColumn(n) < 0) unknown.insert(upperAscii(n));
-    if (!unknown.empty()) throw tooFewParameters(unknown.size());
+    if (!unknown.empty()) throw err::tooFewParameters(unknown.size());
     for (size_t i = 0; i < targets.size(); ++i)
         for (size_t j = 0; j < i; ++j)
-            if (targets[i] == targets[j]) throw JetError(3067, "Query input must contain at least one table or query.");
-    if (auto why = unwritableUpdate(t, targets); !why.empty())
-        throw JetError(3251, "Operation is not supported for this type of object. (" + why + ")");
+            if (targets[i] == targets[j]) throw err::noInputTable();
+    if (auto why = unwritableUpdate(t, targets); !why.empty()) throw err::notSupported(why);
 
     // Rules the database declares.
     const TableProperties& props = table.properties(file);
     for (int c : targets)
         if (const ColumnProperties* cp = props.column(t.columns[size_t(c)].name); cp && cp->appendOnly)
-            throw JetError(3251, "Operation is not supported for this type of object. (append-only column " + t.columns[size_t(c)].name +
-                                     " keeps its history in a column this engine does not write)");
+            throw err::notSupported("append-only column " + t.columns[size_t(c)].name +
+                                    " keeps its history in a column this engine does not write");
     for (int c : targets) plan.properties.push_back(props.column(t.columns[size_t(c)].name));
     // Validation rules, and the enforced relationships over a changed column.
     plan.rules = std::make_unique<RowRules>(file, catalog, *entry, t, props, targets, false);

@@ -16,11 +16,9 @@ namespace vantrel::jet {
 
 namespace {
 
-JetError unsupported(const std::string& what) { return {3251, "Operation is not supported for this type of object. (" + what + ")"}; }
-
 void checkWritable(const CatalogEntry& e) {
-    if (!e.local()) throw unsupported("linked table");
-    if (e.attributes != 0) throw JetError(3027, "Cannot update.  Database or object is read-only.");
+    if (!e.local()) throw err::notSupported("linked table");
+    if (e.attributes != 0) throw err::readOnly();
 }
 
 // Enforced relationships in which the table takes the given side.
@@ -40,8 +38,7 @@ const CatalogEntry& tableNamed(const std::vector<CatalogEntry>& catalog, const s
     };
     for (const auto& e : catalog)
         if (same(e.name)) return e;
-    throw JetError(3078, "The Microsoft Jet database engine cannot find the input table or query '" + name +
-                             "'.  Make sure it exists and that its name is spelled correctly.");
+    throw err::inputNotFound(name);
 }
 
 TableWriter& WriterSet::writer(const CatalogEntry& table) {
@@ -108,7 +105,7 @@ UpdateReport executeInsert(const std::vector<CatalogEntry>& catalog, const Inser
     TableWriter& w = writers.get(entry, catalog, &plan);
     const TableDefData& t = w.table();
     if (!plan->unsupported.empty()) throw JetError(3251, plan->unsupported);
-    if (auto why = unwritableRows(t, true); !why.empty()) throw unsupported(why);
+    if (auto why = unwritableRows(t, true); !why.empty()) throw err::notSupported(why);
 
     // Which column each value goes to.
     std::vector<size_t> targets;
@@ -118,15 +115,13 @@ UpdateReport executeInsert(const std::vector<CatalogEntry>& catalog, const Inser
     } else {
         for (const auto& name : st.columns) {
             auto it = plan->columns.find(upperAscii(name));
-            if (it == plan->columns.end())
-                throw JetError(3127, "The INSERT INTO statement contains the following unknown field name: '" + name +
-                                         "'.  Make sure you have typed the name correctly, and try the operation again.");
-            if (given[it->second]) throw JetError(3067, "Query input must contain at least one table or query.");
+            if (it == plan->columns.end()) throw err::unknownInsertField(name);
+            if (given[it->second]) throw err::noInputTable();
             given[it->second] = true;
             targets.push_back(it->second);
         }
     }
-    if (targets.size() != st.values.size()) throw JetError(3346, "Number of query values and destination fields are not the same.");
+    if (targets.size() != st.values.size()) throw err::valueCountMismatch();
 
     std::vector<Variant> values(t.columns.size());
     for (size_t k = 0; k < targets.size(); ++k) values[targets[k]] = st.values[k];
@@ -170,9 +165,9 @@ UpdateReport executeDelete(PageFile& file, const std::vector<CatalogEntry>& cata
     checkWritable(entry);
     const WriterSet::Plan* plan = nullptr;
     TableWriter& w = writers.get(entry, catalog, &plan);
-    if (plan->referenced) throw unsupported("other tables' rows refer to this table's rows");
+    if (plan->referenced) throw err::notSupported("other tables' rows refer to this table's rows");
     const TableDefData& t = w.table();
-    if (auto why = unwritableRows(t, false); !why.empty()) throw unsupported(why);
+    if (auto why = unwritableRows(t, false); !why.empty()) throw err::notSupported(why);
     const Layout l = Layout::forFormat(file.jet3());
     auto findColumn = [&](const std::string& name) {
         for (size_t i = 0; i < t.columns.size(); ++i)
@@ -185,7 +180,7 @@ UpdateReport executeDelete(PageFile& file, const std::vector<CatalogEntry>& cata
         std::set<std::string> unknown;
         for (const auto& n : names)
             if (findColumn(n) < 0) unknown.insert(upperAscii(n));
-        if (!unknown.empty()) throw JetError(3061, "Too few parameters. Expected " + std::to_string(unknown.size()) + ".");
+        if (!unknown.empty()) throw err::tooFewParameters(unknown.size());
         resolveColumns(*st.where, findColumn);
     }
 

@@ -55,14 +55,14 @@ void addCatalogObject(PageFile& file, const CatalogObject& o) {
     v[columnIndex(t, "Owner")] = Variant::binary(o.systemOwner ? kEngineOwner : kAdminOwner);
     v[columnIndex(t, "Flags")] = Variant::longInt(o.flags);
     const std::string refused = w.insert(std::move(v), given);
-    if (refused == "unique index") throw JetError(3010, "Table '" + o.name + "' already exists.");
+    if (refused == "unique index") throw err::tableExists(o.name);
     if (!refused.empty()) throw FormatError("the catalog refused a new entry (" + refused + ")");
     w.flush();
 }
 
 void setObjectProperty(PageFile& file, RowPointer catalogRow, const std::string& column, const std::string& name,
                        uint8_t dataType, std::vector<uint8_t> data) {
-    if (file.jet3()) throw JetError(3251, "Operation is not supported for this type of object. (properties of Jet3 databases)");
+    if (file.jet3()) throw err::notSupported("properties of Jet3 databases");
     const Layout l = Layout::forFormat(false);
     TableWriter w(file, kCatalogPage);
     const TableDefData& t = w.table();
@@ -76,7 +76,7 @@ void setObjectProperty(PageFile& file, RowPointer catalogRow, const std::string&
     blob.set(column, name, dataType, data);
     std::vector<uint8_t> bytes = blob.serialize();
     // What is written must read back as it was meant.
-    if (!readsBack(bytes, column, name, dataType, data)) throw JetError(3309, "Property value is too large.");
+    if (!readsBack(bytes, column, name, dataType, data)) throw err::propertyTooLarge();
     values[prop] = Variant::binary(std::move(bytes));
     // The entry's row is replaced; its indexes follow.
     w.remove(catalogRow);

@@ -109,10 +109,6 @@ std::vector<Ace> initialAces() {
     };
 }
 
-JetError invalidPath(const std::string& path) {
-    return {3044, "'" + path + "' is not a valid path.  Make sure that the path name is spelled correctly and that you are connected to the server on which the file resides."};
-}
-
 void build(platform::Env& env, const std::string& path, const CreateOptions& opt) {
     const Layout l = Layout::forFormat(false);
     {
@@ -121,8 +117,8 @@ void build(platform::Env& env, const std::string& path, const CreateOptions& opt
         try {
             f = env.open(path, platform::Open::createNew);
         } catch (const platform::IoError& e) {
-            if (e.reason == platform::Reason::exists) throw JetError(3204, "Database already exists.");
-            throw invalidPath(path);
+            if (e.reason == platform::Reason::exists) throw err::databaseExists();
+            throw err::invalidPath(path);
         }
         try {
             PageBuf map(l.pageSize, 0);
@@ -204,7 +200,7 @@ void createDatabaseFile(const std::string& path, const CreateOptions& opt) {
     // its name only when whole (never replacing a file that appeared
     // meanwhile): a crash leaves no half-made database under that name.
     platform::Env& env = opt.env ? *opt.env : platform::Env::system();
-    if (env.info(path).kind != platform::Kind::missing) throw JetError(3204, "Database already exists.");
+    if (env.info(path).kind != platform::Kind::missing) throw err::databaseExists();
     const std::string temp = path + ".creating-" + std::to_string(env.processId());
     auto drop = [&] {
         try {
@@ -218,9 +214,9 @@ void createDatabaseFile(const std::string& path, const CreateOptions& opt) {
         env.renameNoReplace(temp, path);
     } catch (const platform::IoError& e) {
         drop();
-        if (e.reason == platform::Reason::exists) throw JetError(3204, "Database already exists.");
+        if (e.reason == platform::Reason::exists) throw err::databaseExists();
         if (e.reason == platform::Reason::noSpace) throw ioFailure(e);
-        throw invalidPath(path);
+        throw err::invalidPath(path);
     } catch (...) {
         drop();
         throw;

@@ -15,8 +15,6 @@ namespace vantrel::jet {
 
 namespace {
 
-JetError unsupported(const std::string& what) { return {3251, "Operation is not supported for this type of object. (" + what + ")"}; }
-
 int columnNamed(const TableDefData& t, const std::string& name) {
     for (size_t i = 0; i < t.columns.size(); ++i)
         if (upperAscii(t.columns[i].name) == upperAscii(name)) return int(i);
@@ -64,14 +62,14 @@ RowRules::RowRules(PageFile& file, const std::vector<CatalogEntry>& catalog, con
         if (!changes[c] || !cp || cp->validationRule.empty()) continue;
         columnRules_[c] = prepared(cp->validationRule, true, t);
         if (!columnRules_[c])
-            throw unsupported("the validation rule '" + cp->validationRule + "' of column " + t.columns[c].name +
-                              " cannot be evaluated by this engine");
+            throw err::notSupported("the validation rule '" + cp->validationRule + "' of column " + t.columns[c].name +
+                                    " cannot be evaluated by this engine");
     }
     if (!props.validationRule.empty()) {
         tableRule_ = prepared(props.validationRule, false, t);
         if (!tableRule_)
-            throw unsupported("the validation rule '" + props.validationRule + "' of table " + table.name +
-                              " cannot be evaluated by this engine");
+            throw err::notSupported("the validation rule '" + props.validationRule + "' of table " + table.name +
+                                    " cannot be evaluated by this engine");
     }
 
     const Layout l = Layout::forFormat(file.jet3());
@@ -97,7 +95,7 @@ RowRules::RowRules(PageFile& file, const std::vector<CatalogEntry>& catalog, con
             const CatalogEntry* oe = nullptr;
             for (const auto& e : catalog)
                 if (upperAscii(e.name) == upperAscii(link.other) && e.local()) oe = &e;
-            if (!oe) throw unsupported("relationship " + r.name + " to a linked table");
+            if (!oe) throw err::notSupported("relationship " + r.name + " to a linked table");
             const TableDefData ot = readTableDef(file, oe->tdefPage);
             for (const auto& n : theirs) {
                 const int k = columnNamed(ot, n);

@@ -119,8 +119,7 @@ void writeDefinition(PageFile& file, const Layout& l, std::vector<uint8_t> def, 
 void checkObjectName(const std::string& name) {
     bool bad = name.empty() || utf8ToUtf16(name).size() > 64 || name.front() == ' ';
     for (unsigned char ch : name) bad |= ch < 0x20 || ch == '.' || ch == '!' || ch == '`' || ch == '[' || ch == ']';
-    if (bad)
-        throw JetError(3125, "'" + name + "' is not a valid name. Make sure that it does not include invalid characters or punctuation and that it is not too long.");
+    if (bad) throw err::invalidName(name);
 }
 
 uint16_t fixedWidth(uint8_t type) {
@@ -145,16 +144,15 @@ uint16_t storedWidth(const NewColumn& c) {
 }  // namespace
 
 uint32_t createTable(PageFile& file, const Layout& l, const NewTable& t, uint32_t tdefPage) {
-    if (l.jet3) throw unsupportedChange("this engine creates tables in Jet4 databases only");
-    if (t.columns.empty()) throw JetError(3264, "No field defined--cannot append TableDef or Index.");
-    if (t.columns.size() > 255) throw JetError(3190, "Too many fields defined.");
-    if (t.indexes.size() > kMaxIndexes) throw JetError(3626, "The operation failed. There are too many indexes on the table.");
+    if (l.jet3) throw err::notSupported("this engine creates tables in Jet4 databases only");
+    if (t.columns.empty()) throw err::noFieldDefined();
+    if (t.columns.size() > 255) throw err::tooManyFields();
+    if (t.indexes.size() > kMaxIndexes) throw err::tooManyIndexes();
     for (const auto& x : t.indexes) checkObjectName(x.name);
     for (size_t i = 0; i < t.columns.size(); ++i) {
         checkObjectName(t.columns[i].name);
         for (size_t j = 0; j < i; ++j)
-            if (upperAscii(t.columns[j].name) == upperAscii(t.columns[i].name))
-                throw JetError(3191, "Cannot define field more than once.");
+            if (upperAscii(t.columns[j].name) == upperAscii(t.columns[i].name)) throw err::fieldTwice();
     }
 
     if (tdefPage == 0) tdefPage = allocatePage(file, l);
@@ -228,11 +226,11 @@ uint32_t createTable(PageFile& file, const Layout& l, const NewTable& t, uint32_
 
 void addIndexToTable(PageFile& file, const Layout& l, uint32_t tdefPage, const NewIndex& index,
                      const std::vector<uint16_t>& columnNumbers) {
-    if (l.jet3) throw unsupportedChange("this engine adds indexes in Jet4 databases only");
+    if (l.jet3) throw err::notSupported("this engine adds indexes in Jet4 databases only");
     std::vector<uint32_t> pages;
     std::vector<uint8_t> def = gatherDefinition(file, tdefPage, &pages);
     const TableDefData t = readTableDef(file, tdefPage);
-    if (t.indexes.size() >= kMaxIndexes) throw JetError(3626, "The operation failed. There are too many indexes on the table.");
+    if (t.indexes.size() >= kMaxIndexes) throw err::tooManyIndexes();
     checkObjectName(index.name);
     Bytes b(def.data(), def.size());
     const uint32_t numReal = b.u32(l.tdefRealIndexCountAt), numLogical = b.u32(l.tdefIndexCountAt);

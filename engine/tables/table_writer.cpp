@@ -116,8 +116,7 @@ std::string TableWriter::insert(std::vector<Variant> values, const std::vector<b
     for (size_t x = 0; x < indexCount; ++x) {
         indexes_.load(x);
         if (const KeyColumn* bad = keyFor(x, values, keys[x]))
-            throw JetError(3251, "Operation is not supported for this type of object. (this engine cannot place the value of " +
-                                     bad->column->name + " in the sort order of its index)");
+            throw err::notSupported("this engine cannot place the value of " + bad->column->name + " in the sort order of its index");
         if (indexes_.unique(x) && !allNull(x, values) && indexes_.holds(x, keys[x], kNoRow)) return "unique index";
     }
 
