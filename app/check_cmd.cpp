@@ -59,7 +59,9 @@ int runCheck(const std::string& path, const std::string& password) {
             if (!e.local()) continue;
             ++tables;
             std::vector<std::string> gaps;
-            for (const auto& p : jet::checkIndexes(file, jet::readTableDef(file, e.tdefPage), &gaps)) {
+            const auto found =
+                inTable(e.name, e.tdefPage, [&] { return jet::checkIndexes(file, jet::readTableDef(file, e.tdefPage), &gaps); });
+            for (const auto& p : found) {
                 std::printf("%s: %s\n", e.name.c_str(), p.c_str());
                 ++problems;
             }

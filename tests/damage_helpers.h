@@ -1,4 +1,5 @@
-// Damage the tests do on purpose: a table's data page overwritten with zeros.
+// Damage the tests do on purpose: a page of a table (data, long value, index
+// or definition) overwritten with zeros.
 #pragma once
 
 #include <filesystem>
@@ -22,6 +23,27 @@ inline uint32_t firstDataPage(const std::filesystem::path& db, const std::string
             if (!pages.empty()) return pages.front();
         }
     ADD_FAILURE() << "no data page for " << table;
+    return 0;
+}
+
+// The definition of `table` (its page is `.page`).
+inline jet::TableDefData tableDefOf(const std::filesystem::path& db, const std::string& table) {
+    jet::PageFile file(db.string(), {});
+    for (const auto& e : jet::readTableCatalog(file))
+        if (e.name == table) return jet::readTableDef(file, e.tdefPage);
+    ADD_FAILURE() << "no table " << table;
+    return {};
+}
+
+// The first page holding `text` (as stored: one byte or two a character), 0 when none.
+inline uint32_t pageHolding(const std::filesystem::path& db, const std::string& text) {
+    jet::PageFile file(db.string(), {});
+    std::string wide;
+    for (char c : text) wide += std::string{c, '\0'};
+    for (uint32_t n = 1; n < file.pageCount(); ++n) {
+        const std::string bytes(file.page(n)->begin(), file.page(n)->end());
+        if (bytes.find(wide) != std::string::npos || bytes.find(text) != std::string::npos) return n;
+    }
     return 0;
 }
 

@@ -80,6 +80,21 @@ TEST(ErrorKinds, EachFactoryGivesJetsNumberAndText) {
     }
 }
 
+TEST(ErrorKinds, DamageSaysWhereOnceByTheDeepestLayerThatKnows) {
+    FormatError e("not an index page", 12);
+    e.atPage(40);  // an outer layer reading another page does not move it
+    e.inTableDefinedAt(9);
+    EXPECT_STREQ("the table defined at page 9: page 12: not an index page", e.what());
+    e.inTable("Other", 5);  // a table defined elsewhere: damage met in table 9 is not its
+    e.inTable("Other");
+    EXPECT_STREQ("the table defined at page 9: page 12: not an index page", e.what());
+    e.inTable("Orders", 9);  // its name says more than its definition's page
+    e.inTable("Other", 9);
+    EXPECT_STREQ("table 'Orders': page 12: not an index page", e.what());
+    EXPECT_EQ("not an index page", e.detail());
+    EXPECT_STREQ("row too short", FormatError("row too short").what());
+}
+
 TEST(NullFillStops, DiskFullEndsThePassAtOnceWithNoColumnMessage) {
     TempDir dir;
     auto path = buildDb(dir / "projects.mdb", projectStatements());

@@ -22,6 +22,34 @@ bool JetError::concernsFile() const {
     }
 }
 
+void FormatError::atPage(uint32_t page) {
+    if (page_) return;
+    page_ = page;
+    compose();
+}
+
+void FormatError::inTable(const std::string& name, std::optional<uint32_t> tdefPage) {
+    if (named_ || name.empty()) return;
+    if (!table_.empty() && tdefPage != tdefPage_) return;
+    table_ = name;
+    named_ = true;
+    compose();
+}
+
+void FormatError::inTableDefinedAt(uint32_t tdefPage) {
+    if (!table_.empty()) return;
+    tdefPage_ = tdefPage;
+    table_ = std::to_string(tdefPage);
+    compose();
+}
+
+void FormatError::compose() {
+    full_.clear();
+    if (!table_.empty()) full_ = named_ ? "table '" + table_ + "': " : "the table defined at page " + table_ + ": ";
+    if (page_) full_ += "page " + std::to_string(*page_) + ": ";
+    full_ += what_;
+}
+
 }  // namespace vantrel
 
 namespace vantrel::err {

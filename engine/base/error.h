@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -25,11 +27,61 @@ public:
 };
 
 // Raised by the storage layers when bytes on disk do not make sense. The
-// object model turns it into error 3049, naming the file.
+// object model turns it into error 3049, naming the file. Damage says where
+// it lies: the table and the page. Each is set once, by the deepest layer
+// that knows it (the site that reads a page, else a layer above it that is
+// reading that page or that table: see onPage and inTable below); what()
+// reads "table 'T': page N: <what was wrong>", leaving out what no layer knew.
 class FormatError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit FormatError(const std::string& what) : std::runtime_error(what), what_(what), full_(what) {}
+    FormatError(const std::string& what, uint32_t page) : FormatError(what) { atPage(page); }
+
+    const char* what() const noexcept override { return full_.c_str(); }
+    // What was wrong, without the place.
+    const std::string& detail() const { return what_; }
+    const std::string& table() const { return table_; }
+    std::optional<uint32_t> page() const { return page_; }
+
+    // Sets the page unless a deeper layer set it.
+    void atPage(uint32_t page);
+    // Sets the table by name, unless a deeper layer named it. A table known
+    // only by its definition's page (inTableDefinedAt) is named only when
+    // `tdefPage` is that page: damage met in another table keeps its own.
+    void inTable(const std::string& name, std::optional<uint32_t> tdefPage = {});
+    // Sets the table by its definition's page, unless it is known already.
+    void inTableDefinedAt(uint32_t tdefPage);
+
+private:
+    void compose();
+    std::string what_, full_, table_;
+    bool named_ = false;  // table_ holds the table's name, not its definition's page
+    uint32_t tdefPage_ = 0;  // the definition's page, when table_ gives only that
+    std::optional<uint32_t> page_;
 };
+
+// Runs f; damage it raises lies on `page` unless a deeper layer said where.
+template <class F>
+auto onPage(uint32_t page, F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (FormatError& e) {
+        e.atPage(page);
+        throw;
+    }
+}
+
+// Runs f; damage it raises lies in table `name` (defined at `tdefPage`)
+// unless a deeper layer named a table.
+template <class F>
+auto inTable(const std::string& name, std::optional<uint32_t> tdefPage, F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (FormatError& e) {
+        e.inTable(name, tdefPage);
+        throw;
+    }
+}
 
 namespace err {
 // Jet's own numbers and texts: one factory a number. Where a text carries a

@@ -76,27 +76,29 @@ bool orderByIndex(PageFile& file, const TableDefData& cat, std::vector<std::pair
 
 std::vector<CatalogEntry> readTableCatalog(PageFile& file) {
     const Layout l = Layout::forFormat(file.jet3());
-    TableDefData cat = readTableDef(file, kCatalogPage);
+    TableDefData cat = inTable("MSysObjects", kCatalogPage, [&] { return readTableDef(file, kCatalogPage); });
     const int cId = columnIndex(cat, "Id"), cParent = columnIndex(cat, "ParentId"), cName = columnIndex(cat, "Name"),
               cType = columnIndex(cat, "Type"), cFlags = columnIndex(cat, "Flags");
 
     std::vector<std::pair<RowPointer, CatalogEntry>> tables;
     int32_t tablesContainer = kTablesContainerId;
-    TableScan scan(file, cat);
+    TableScan scan(file, cat, "MSysObjects");
     CrackedRow row;
     auto intOf = [&](int col) {
         Variant v = decodeValue(file, l, cat.columns[size_t(col)], row.columns[size_t(col)]);
         return v.isNull() ? int64_t(0) : v.asInt();
     };
     while (scan.next()) {
-        crackRow(l, cat, scan.row().bytes, row);
         CatalogEntry e;
-        e.objectType = int16_t(intOf(cType));
-        e.id = int32_t(intOf(cId));
-        e.parentId = int32_t(intOf(cParent));
-        e.flags = int32_t(intOf(cFlags));
-        Variant name = decodeValue(file, l, cat.columns[size_t(cName)], row.columns[size_t(cName)]);
-        e.name = name.isNull() ? std::string() : name.str();
+        scan.reading([&] {
+            crackRow(l, cat, scan.row().bytes, row);
+            e.objectType = int16_t(intOf(cType));
+            e.id = int32_t(intOf(cId));
+            e.parentId = int32_t(intOf(cParent));
+            e.flags = int32_t(intOf(cFlags));
+            Variant name = decodeValue(file, l, cat.columns[size_t(cName)], row.columns[size_t(cName)]);
+            e.name = name.isNull() ? std::string() : name.str();
+        });
         if (e.objectType == 3 && e.name == "Tables") tablesContainer = e.id;
         if (e.objectType != 1 && e.objectType != 4 && e.objectType != 6) continue;
         e.attributes = daoAttributes(e.objectType, e.flags);

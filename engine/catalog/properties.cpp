@@ -47,7 +47,18 @@ TableProperties parseProperties(const std::vector<uint8_t>& bytes, bool jet3, ui
     return props;
 }
 
+namespace {
+TableProperties readPropertiesOf(PageFile& file, const CatalogEntry& table);
+}  // namespace
+
 TableProperties readTableProperties(PageFile& file, const CatalogEntry& table) {
+    // The properties are a value of the table's row in the catalog: damage lies there.
+    return inTable("MSysObjects", kCatalogPage, [&] { return onPage(table.row.page, [&] { return readPropertiesOf(file, table); }); });
+}
+
+namespace {
+
+TableProperties readPropertiesOf(PageFile& file, const CatalogEntry& table) {
     const Layout l = Layout::forFormat(file.jet3());
     TableDefData cat = readTableDef(file, kCatalogPage);
     const ColumnDef* lvProp = nullptr;
@@ -63,5 +74,7 @@ TableProperties readTableProperties(PageFile& file, const CatalogEntry& table) {
     const std::string& s = v.str();
     return parseProperties(std::vector<uint8_t>(s.begin(), s.end()), file.jet3(), file.header().codePage);
 }
+
+}  // namespace
 
 }  // namespace vantrel::jet

@@ -32,7 +32,7 @@ std::vector<Relationship> readRelationships(PageFile& file, const std::vector<Ca
         std::string column, refColumn;
     };
     std::map<std::string, std::pair<Relationship, std::vector<Part>>> byName;
-    TableScan scan(file, t);
+    TableScan scan(file, t, "MSysRelationships");
     CrackedRow row;
     while (scan.next()) {
         crackRow(l, t, scan.row().bytes, row);

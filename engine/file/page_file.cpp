@@ -181,8 +181,7 @@ PageRef PageFile::page(uint32_t n) {
 }
 
 PageRef PageFile::load(uint32_t n, uint32_t run) {
-    if (n >= pageCount_)
-        throw FormatError("page " + std::to_string(n) + " lies beyond the end of the file (" + std::to_string(pageCount_) + " pages)");
+    if (n >= pageCount_) throw FormatError("lies beyond the end of the file (" + std::to_string(pageCount_) + " pages)", n);
     run = std::min<uint32_t>(run, pageCount_ - n);
     const size_t ps = header_.pageSize;
     // Each page is read straight into the buffer that keeps it.
@@ -200,7 +199,7 @@ PageRef PageFile::load(uint32_t n, uint32_t run) {
     }
     // Read ahead may run into pages added in this transaction and not written
     // yet: those are read from memory, so only page n itself must be whole.
-    if (got < ps) throw FormatError("page " + std::to_string(n) + " cannot be read");
+    if (got < ps) throw FormatError("cannot be read", n);
     run = std::min<uint32_t>(run, uint32_t(got / ps));
     PageRef first;
     for (uint32_t k = 0; k < run; ++k) {
@@ -246,8 +245,7 @@ PageBuf& PageFile::modify(uint32_t n) {
 
 PageBuf& PageFile::overwrite(uint32_t n) {
     checkWritable();
-    if (n >= pageCount_)
-        throw FormatError("page " + std::to_string(n) + " lies beyond the end of the file (" + std::to_string(pageCount_) + " pages)");
+    if (n >= pageCount_) throw FormatError("lies beyond the end of the file (" + std::to_string(pageCount_) + " pages)", n);
     if (auto d = dirty_.find(n); d != dirty_.end()) {
         std::fill(d->second->begin(), d->second->end(), 0);
         return *d->second;
@@ -308,8 +306,7 @@ void PageFile::spill() {
             size_t j = i + 1;
             while (j < fresh.size() && fresh[j] == fresh[j - 1] + 1 && j - i < kRunPages) ++j;
             raw.resize((j - i) * ps);
-            if (file_->readAt(uint64_t(fresh[i]) * ps, raw.data(), raw.size()) < raw.size())
-                throw FormatError("page " + std::to_string(fresh[i]) + " cannot be read");
+            if (file_->readAt(uint64_t(fresh[i]) * ps, raw.data(), raw.size()) < raw.size()) throw FormatError("cannot be read", fresh[i]);
             for (size_t k = i; k < j; ++k) {
                 journal_->add(fresh[k], raw.data() + (k - i) * ps);
                 journaled_.insert(fresh[k]);

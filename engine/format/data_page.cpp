@@ -24,18 +24,18 @@ RowSlot slotAt(const Layout& l, Bytes page, unsigned row) {
 
 RowBytes rowAt(PageFile& file, const Layout& l, RowPointer ptr, uint32_t expectOwner, bool forwarded) {
     for (int hop = forwarded ? 1 : 0; hop < 2; ++hop) {
-        PageRef page = file.page(ptr.page);
+        const uint32_t n = ptr.page;
+        PageRef page = file.page(n);
         Bytes pb(page->data(), page->size());
-        if (pb.u8(0) != kPageData) throw FormatError("page " + std::to_string(ptr.page) + " is not a data page");
-        if (expectOwner && pb.u32(l.dataOwnerAt) != expectOwner)
-            throw FormatError("page " + std::to_string(ptr.page) + " belongs to another table");
-        RowSlot s = slotAt(l, pb, ptr.row);
+        if (pb.u8(0) != kPageData) throw FormatError("not a data page", n);
+        if (expectOwner && pb.u32(l.dataOwnerAt) != expectOwner) throw FormatError("belongs to another table", n);
+        const RowSlot s = onPage(n, [&] { return slotAt(l, pb, ptr.row); });
         // A row that was moved to another page carries the deleted flag at its
         // new place, so that scans see it only through its forwarding slot.
-        if ((hop == 0 && s.deleted) || !s.valid) throw FormatError("row pointer names a deleted row");
+        if ((hop == 0 && s.deleted) || !s.valid) throw FormatError("row pointer names a deleted row", n);
         if (!s.pointer) return {page, pb.sub(s.start, size_t(s.end - s.start))};
-        if (hop == 1) break;
-        ptr = RowPointer::fromPacked(pb.u32(s.start));
+        if (hop == 1) throw FormatError("row forwarding pointer leads to another pointer", n);
+        ptr = onPage(n, [&] { return RowPointer::fromPacked(pb.u32(s.start)); });
     }
     throw FormatError("row forwarding pointer leads to another pointer");
 }

@@ -37,11 +37,11 @@ std::vector<uint8_t> gatherDefinition(PageFile& file, uint32_t first, std::vecto
     std::unordered_set<uint32_t> seen;
     uint32_t next = first;
     while (next != 0) {
-        if (!seen.insert(next).second) throw FormatError("table definition pages form a cycle");
+        if (!seen.insert(next).second) throw FormatError("table definition pages form a cycle", next);
         if (pages) pages->push_back(next);
         PageRef p = file.page(next);
         Bytes pb(p->data(), p->size());
-        if (pb.u8(0) != kPageTableDef) throw FormatError("page " + std::to_string(next) + " is not a table definition");
+        if (pb.u8(0) != kPageTableDef) throw FormatError("not a table definition", next);
         if (buf.empty()) buf.assign(p->begin(), p->end());
         else buf.insert(buf.end(), p->begin() + 8, p->end());
         next = pb.u32(4);
@@ -61,7 +61,9 @@ std::string readName(const Layout& l, Bytes b, size_t& at, uint16_t codePage) {
 
 }  // namespace
 
-TableDefData readTableDef(PageFile& file, uint32_t page) {
+namespace {
+
+TableDefData parseTableDef(PageFile& file, uint32_t page) {
     const Layout l = Layout::forFormat(file.jet3());
     std::vector<uint8_t> buf = gatherDefinition(file, page);
     Bytes b(buf.data(), buf.size());
@@ -134,6 +136,19 @@ TableDefData readTableDef(PageFile& file, uint32_t page) {
 
     std::stable_sort(t.columns.begin(), t.columns.end(), [](const ColumnDef& a, const ColumnDef& c) { return a.number < c.number; });
     return t;
+}
+
+}  // namespace
+
+TableDefData readTableDef(PageFile& file, uint32_t page) {
+    try {
+        return parseTableDef(file, page);
+    } catch (FormatError& e) {
+        // Damage in the definition is placed on its first page unless a page of it was named.
+        e.atPage(page);
+        e.inTableDefinedAt(page);
+        throw;
+    }
 }
 
 }  // namespace vantrel::jet

@@ -16,9 +16,8 @@ void addBits(Bytes bits, uint64_t firstPage, uint64_t pageCount, std::vector<uin
         }
     }
 }
-}  // namespace
 
-std::vector<uint32_t> usageMapPages(PageFile& file, const Layout& l, uint32_t packedPtr, PastTheEnd pastTheEnd) {
+std::vector<uint32_t> mapPages(PageFile& file, const Layout& l, uint32_t packedPtr, PastTheEnd pastTheEnd) {
     const uint64_t limit = pastTheEnd == PastTheEnd::Kept ? uint64_t(1) << 32 : file.pageCount();
     RowBytes map = rowAt(file, l, RowPointer::fromPacked(packedPtr));
     Bytes m = map.bytes;
@@ -36,7 +35,7 @@ std::vector<uint32_t> usageMapPages(PageFile& file, const Layout& l, uint32_t pa
                 if (mapPage == 0) continue;
                 PageRef p = file.page(mapPage);
                 Bytes pb(p->data(), p->size());
-                if (pb.u8(0) != kPageUsageMap) throw FormatError("usage map page " + std::to_string(mapPage) + " has the wrong type");
+                if (pb.u8(0) != kPageUsageMap) throw FormatError("a usage map page has the wrong type", mapPage);
                 addBits(pb.sub(4, pb.size() - 4), j * perPage, limit, pages);
             }
             break;
@@ -45,6 +44,13 @@ std::vector<uint32_t> usageMapPages(PageFile& file, const Layout& l, uint32_t pa
             throw FormatError("unknown usage map type " + std::to_string(m.u8(0)));
     }
     return pages;
+}
+
+}  // namespace
+
+std::vector<uint32_t> usageMapPages(PageFile& file, const Layout& l, uint32_t packedPtr, PastTheEnd pastTheEnd) {
+    // Damage in the map lies on the page that holds it unless a page it names is at fault.
+    return onPage(RowPointer::fromPacked(packedPtr).page, [&] { return mapPages(file, l, packedPtr, pastTheEnd); });
 }
 
 }  // namespace vantrel::jet

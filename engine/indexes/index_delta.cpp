@@ -56,7 +56,7 @@ OldPages listPages(PageFile& file, const Layout& l, uint32_t root) {
     while (!stack.empty()) {
         auto [pg, depth] = stack.back();
         stack.pop_back();
-        if (depth > 32 || (pg < seen.size() && seen[pg])) throw FormatError("index pages form a cycle");
+        if (depth > 32 || (pg < seen.size() && seen[pg])) throw FormatError("index pages form a cycle", pg);
         PageRef p = file.page(pg);  // FormatError past the end of the file
         seen[pg] = true;
         Bytes pb(p->data(), p->size());
@@ -64,11 +64,11 @@ OldPages listPages(PageFile& file, const Layout& l, uint32_t root) {
             out.leaves.push_back(pg);
             continue;
         }
-        if (pb.u8(0) != kPageIndexNode) throw FormatError("page " + std::to_string(pg) + " is not an index page");
+        if (pb.u8(0) != kPageIndexNode) throw FormatError("not an index page", pg);
         out.nodes.push_back(pg);
         std::vector<uint32_t> children;
-        for (const auto& e : indexPageEntries(l, pb)) {
-            if (e.bytes.size() < 8) throw FormatError("index node entry too short");
+        for (const auto& e : onPage(pg, [&] { return indexPageEntries(l, pb); })) {
+            if (e.bytes.size() < 8) throw FormatError("index node entry too short", pg);
             children.push_back(childOf(e.bytes));
         }
         if (uint32_t tail = pb.u32(l.indexTailAt)) children.push_back(tail);
@@ -114,10 +114,10 @@ private:
     bool readNext() {
         if (next_ >= leaves_.size()) return false;
         const uint32_t pg = leaves_[next_++];
-        {
+        onPage(pg, [&] {
             PageRef p = file_.page(pg);
             Bytes pb(p->data(), p->size());
-            if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
+            if (pb.u8(0) != kPageIndexLeaf) throw FormatError("not an index leaf", pg);
             const uint32_t want = next_ < leaves_.size() ? leaves_[next_] : 0;
             if (pb.u32(l_.indexNextAt) != want) throw FormatError("index leaf chain disagrees with the tree");
             IndexPageEntries::parse(l_, pb, ends_);
@@ -131,7 +131,7 @@ private:
                 entries.appendTo(i, leaf.bytes);
                 held_ += n;
             }
-        }
+        });
         freed_(pg);
         return true;
     }
@@ -274,15 +274,15 @@ uint32_t IndexDelta::firstLeaf(View key) {
     // whose last entry is not below the key, else the tail. 0: none.
     uint32_t pg = root_;
     for (int depth = 0;; ++depth) {
-        if (depth > 32) throw FormatError("index tree too deep");
+        if (depth > 32) throw FormatError("index tree too deep", pg);
         PageRef p = file_.page(pg);
         Bytes pb(p->data(), p->size());
         if (pb.u8(0) == kPageIndexLeaf) return pg;
-        if (pb.u8(0) != kPageIndexNode) throw FormatError("page " + std::to_string(pg) + " is not an index page");
-        const IndexPageEntries entries(l_, pb, endsOf(pg, pb));
+        if (pb.u8(0) != kPageIndexNode) throw FormatError("not an index page", pg);
+        const IndexPageEntries entries(l_, pb, onPage(pg, [&]() -> decltype(auto) { return endsOf(pg, pb); }));
         uint32_t child = 0;
         if (const size_t i = entries.lowerBound(key.data(), key.size(), 4); i < entries.size()) {
-            if (entries.length(i) < 8) throw FormatError("index node entry too short");
+            if (entries.length(i) < 8) throw FormatError("index node entry too short", pg);
             child = entries.last4(i);
         }
         if (child == 0) child = pb.u32(l_.indexTailAt);
@@ -298,11 +298,11 @@ bool IndexDelta::hasEntry(const std::vector<uint8_t>& key, RowPointer row) {
     appendEntry(w, key, row);
     if (const size_t found = findWhole(w); found != SIZE_MAX && changes_[found].live) return changes_[found].gained;
     for (uint32_t pg = firstLeaf(w), steps = 0; pg != 0; ++steps) {
-        if (steps > file_.pageCount()) throw FormatError("index leaf pages form a cycle");
+        if (steps > file_.pageCount()) throw FormatError("index leaf pages form a cycle", pg);
         PageRef p = file_.page(pg);
         Bytes pb(p->data(), p->size());
-        if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
-        const IndexPageEntries entries(l_, pb, endsOf(pg, pb));
+        if (pb.u8(0) != kPageIndexLeaf) throw FormatError("not an index leaf", pg);
+        const IndexPageEntries entries(l_, pb, onPage(pg, [&]() -> decltype(auto) { return endsOf(pg, pb); }));
         // The first entry not below the one sought is it, or it is not there.
         if (const size_t i = entries.lowerBound(w.data(), w.size()); i < entries.size()) return entries.compare(i, w.data(), w.size()) == 0;
         pg = pb.u32(l_.indexNextAt);
@@ -315,11 +315,11 @@ bool IndexDelta::treeHolds(View key, RowPointer self, const std::vector<uint64_t
     uint32_t pg = firstLeaf(key);
     // Along the leaves while the entries start with the key.
     for (uint32_t steps = 0; pg != 0; ++steps) {
-        if (steps > file_.pageCount()) throw FormatError("index leaf pages form a cycle");
+        if (steps > file_.pageCount()) throw FormatError("index leaf pages form a cycle", pg);
         PageRef p = file_.page(pg);
         Bytes pb(p->data(), p->size());
-        if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
-        const IndexPageEntries entries(l_, pb, endsOf(pg, pb));
+        if (pb.u8(0) != kPageIndexLeaf) throw FormatError("not an index leaf", pg);
+        const IndexPageEntries entries(l_, pb, onPage(pg, [&]() -> decltype(auto) { return endsOf(pg, pb); }));
         for (size_t i = entries.lowerBound(kb, key.size()); i < entries.size(); ++i) {
             if (!entries.startsWith(i, kb, key.size())) return false;  // past the key
             if (entries.length(i) != key.size() + 4) continue;  // a longer key starting with this one

@@ -31,9 +31,11 @@ std::vector<IndexEntry> indexPageEntries(const Layout& l, Bytes page) {
     return out;
 }
 
-void walkIndexEntries(PageFile& file, const Layout& l, uint32_t root, const std::function<void(Bytes entry)>& fn) {
+namespace {
+
+// walkIndexEntries from page `pg`, which always names the page being read.
+void walkFrom(PageFile& file, const Layout& l, uint32_t& pg, const std::function<void(Bytes entry)>& fn) {
     // Down the left edge to the first leaf.
-    uint32_t pg = root;
     std::vector<uint32_t> ends;
     for (int depth = 0;; ++depth) {
         if (depth > 32) throw FormatError("index tree too deep");
@@ -41,7 +43,7 @@ void walkIndexEntries(PageFile& file, const Layout& l, uint32_t root, const std:
         Bytes pb(p->data(), p->size());
         uint8_t type = pb.u8(0);
         if (type == kPageIndexLeaf) break;
-        if (type != kPageIndexNode) throw FormatError("page " + std::to_string(pg) + " is not an index page");
+        if (type != kPageIndexNode) throw FormatError("not an index page", pg);
         IndexPageEntries::parse(l, pb, ends);
         if (ends.empty()) {
             // All children may hang off the tail pointer.
@@ -59,7 +61,7 @@ void walkIndexEntries(PageFile& file, const Layout& l, uint32_t root, const std:
         if (!seen.insert(pg).second) throw FormatError("index leaf pages form a cycle");
         PageRef p = file.page(pg);
         Bytes pb(p->data(), p->size());
-        if (pb.u8(0) != kPageIndexLeaf) throw FormatError("page " + std::to_string(pg) + " is not an index leaf");
+        if (pb.u8(0) != kPageIndexLeaf) throw FormatError("not an index leaf", pg);
         IndexPageEntries::parse(l, pb, ends);
         const IndexPageEntries entries(l, pb, ends);
         for (size_t i = 0; i < entries.size(); ++i) {
@@ -69,6 +71,18 @@ void walkIndexEntries(PageFile& file, const Layout& l, uint32_t root, const std:
             fn(Bytes(entry.data(), entry.size()));
         }
         pg = pb.u32(l.indexNextAt);
+    }
+}
+
+}  // namespace
+
+void walkIndexEntries(PageFile& file, const Layout& l, uint32_t root, const std::function<void(Bytes entry)>& fn) {
+    uint32_t pg = root;
+    try {
+        walkFrom(file, l, pg, fn);
+    } catch (FormatError& e) {
+        e.atPage(pg);
+        throw;
     }
 }
 

@@ -31,7 +31,7 @@ IndexTree loadIndexTree(PageFile& file, const Layout& l, uint32_t root) {
     while (!stack.empty()) {
         auto [pg, depth] = stack.back();
         stack.pop_back();
-        if (depth > 32 || !seen.insert(pg).second) throw FormatError("index pages form a cycle");
+        if (depth > 32 || !seen.insert(pg).second) throw FormatError("index pages form a cycle", pg);
         tree.pages.push_back(pg);
         PageRef p = file.page(pg);
         Bytes pb(p->data(), p->size());
@@ -39,10 +39,10 @@ IndexTree loadIndexTree(PageFile& file, const Layout& l, uint32_t root) {
             leavesByTree.push_back(pg);
             continue;
         }
-        if (pb.u8(0) != kPageIndexNode) throw FormatError("page " + std::to_string(pg) + " is not an index page");
+        if (pb.u8(0) != kPageIndexNode) throw FormatError("not an index page", pg);
         std::vector<uint32_t> children;
-        for (const auto& e : indexPageEntries(l, pb)) {
-            if (e.bytes.size() < 8) throw FormatError("index node entry too short");
+        for (const auto& e : onPage(pg, [&] { return indexPageEntries(l, pb); })) {
+            if (e.bytes.size() < 8) throw FormatError("index node entry too short", pg);
             children.push_back(Bytes(e.bytes.data(), e.bytes.size()).be32(e.bytes.size() - 4));
         }
         if (uint32_t tail = pb.u32(l.indexTailAt)) children.push_back(tail);
@@ -59,7 +59,7 @@ IndexTree loadIndexTree(PageFile& file, const Layout& l, uint32_t root) {
             pg = Bytes(file.page(pg)->data(), l.pageSize).u32(l.indexNextAt);
         }
     }
-    if (chain != leavesByTree) throw FormatError("index leaf chain disagrees with the tree");
+    if (chain != leavesByTree) throw FormatError("index leaf chain disagrees with the tree", root);
     tree.leafPages = leavesByTree.size();
     return tree;
 }

@@ -26,8 +26,23 @@ public:
     // Where the row's slot is (its place in storage order, as indexes name it).
     RowPointer where() const { return {pages_[pageIdx_], uint16_t(slot_ - 1)}; }
 
+    // Runs f, which reads the current row: damage it raises lies in this
+    // table, on the page that holds the row's bytes, unless a deeper layer
+    // said where (a memo's page, an index page).
+    template <class F>
+    auto reading(F&& f) -> decltype(f()) {
+        try {
+            return f();
+        } catch (FormatError& e) {
+            e.atPage(rowPage_);
+            place(e);
+            throw;
+        }
+    }
+
 private:
-    std::string tableName() const;
+    bool step();
+    void place(FormatError& e) const;  // names the table
 
     PageFile& file_;
     const Layout layout_;
@@ -35,6 +50,7 @@ private:
     std::string name_;
     std::vector<uint32_t> pages_;
     size_t pageIdx_ = 0;
+    uint32_t rowPage_ = 0;  // the page holding the current row's bytes
     unsigned slot_ = 0, slots_ = 0;
     PageRef page_;
     RowBytes current_;

@@ -17,4 +17,11 @@ auto guarded(const std::string& path, F&& f) -> decltype(f()) {
     }
 }
 
+// The same for work on one table (defined at `tdefPage`): damage that names
+// no table lies in it.
+template <class F>
+auto guarded(const std::string& path, const std::string& table, std::optional<uint32_t> tdefPage, F&& f) -> decltype(f()) {
+    return guarded(path, [&] { return inTable(table, tdefPage, f); });
+}
+
 }  // namespace vantrel::jet

@@ -125,8 +125,8 @@ std::shared_ptr<const TableDefImpl> DatabaseImpl::def(size_t i) {
         t->entry = catalog()[i];
         t->jet3 = file().jet3();
         if (t->entry.local()) {
-            t->data = guarded(path, [&] { return readTableDef(file(), t->entry.tdefPage); });
-            t->props = guarded(path, [&] { return readTableProperties(file(), t->entry); });
+            t->data = guarded(path, t->entry.name, t->entry.tdefPage, [&] { return readTableDef(file(), t->entry.tdefPage); });
+            t->props = guarded(path, t->entry.name, t->entry.tdefPage, [&] { return readTableProperties(file(), t->entry); });
         }
         defs[i] = std::move(t);
     }
@@ -280,7 +280,7 @@ void Recordset::MoveNext() {
     RecordsetImpl& r = *impl_;
     guarded(r.db->path, [&] {
         r.eof = !r.scan->next();
-        if (!r.eof) crackRow(r.db->layout, r.table->data, r.scan->row().bytes, r.row);
+        if (!r.eof) r.scan->reading([&] { crackRow(r.db->layout, r.table->data, r.scan->row().bytes, r.row); });
     });
 }
 
@@ -332,7 +332,7 @@ Recordset openTable(const std::shared_ptr<DatabaseImpl>& db, size_t entry) {
     guarded(db->path, [&] {
         r->scan = std::make_unique<TableScan>(db->file(), r->table->data, r->table->entry.name);
         r->eof = !r->scan->next();
-        if (!r->eof) crackRow(db->layout, r->table->data, r->scan->row().bytes, r->row);
+        if (!r->eof) r->scan->reading([&] { crackRow(db->layout, r->table->data, r->scan->row().bytes, r->row); });
     });
     return FieldAccess::makeRecordset(std::move(r));
 }

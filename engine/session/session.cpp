@@ -10,6 +10,27 @@
 
 namespace vantrel::jet {
 
+namespace {
+
+// The table a statement names, as the catalog spells it and where it is
+// defined, for the damage it meets.
+struct Named {
+    std::string name;
+    std::optional<uint32_t> tdefPage;
+};
+
+Named tableOf(const std::string& named, const std::vector<CatalogEntry>& catalog) {
+    for (const auto& e : catalog)
+        if (upperAscii(e.name) == upperAscii(named)) return {e.name, e.tdefPage};
+    return {named, std::nullopt};
+}
+
+Named tableOf(const Statement& st, const std::vector<CatalogEntry>& catalog) {
+    return tableOf(std::visit([](const auto& s) { return s.table; }, st), catalog);
+}
+
+}  // namespace
+
 double oleNow() {
     std::time_t t = std::time(nullptr);
     const std::tm tm = platform::LocalTime(t);
@@ -83,7 +104,8 @@ UpdateReport Session::execute(const std::string& sql) {
     WriterSet& w = writers();
     const double now = oleNow();
     try {
-        UpdateReport r = guarded(path_, [&]() -> UpdateReport {
+        const Named table = tableOf(st, catalog_);
+        UpdateReport r = guarded(path_, table.name, table.tdefPage, [&]() -> UpdateReport {
             if (auto* ins = std::get_if<InsertStatement>(&st)) return executeInsert(catalog_, *ins, w, now);
             if (auto* del = std::get_if<DeleteStatement>(&st)) return executeDelete(file, catalog_, std::move(*del), w, now);
             if (auto* up = std::get_if<UpdateStatement>(&st)) {
@@ -168,7 +190,8 @@ std::vector<Session::Result> Session::executeEach(const std::vector<std::string>
         for (size_t k = from; k < which.size(); ++k) rest.push_back(parsedUpdate(which[k]));
         UpdateBatchResult r;
         try {
-            r = guarded(path_, [&] {
+            const Named table = tableOf(rest.front().table, catalog_);
+            r = guarded(path_, table.name, table.tdefPage, [&] {
                 WriterSet& w = writers();
                 w.forgetRules();
                 return executeUpdateBatch(file, catalog_, std::move(rest), w, oleNow());

@@ -113,7 +113,7 @@ void executeCreateIndex(PageFile& file, const std::vector<CatalogEntry>& catalog
     const std::vector<KeyColumn> cols = keyColumns(t, t.realIndexes[real]);
     EntryArena arena;
     std::unordered_set<std::string> keys;
-    TableScan scan(file, t);
+    TableScan scan(file, t, entry.name);
     CrackedRow cracked;
     while (scan.next()) {
         crackRow(l, t, scan.row().bytes, cracked);

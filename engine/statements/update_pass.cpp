@@ -214,8 +214,12 @@ std::vector<UpdateReport> Pass::run() {
     while (scan.next()) {
         where_ = scan.where();
         view_ = scan.row().bytes;
-        if (allWanted) crackRow(l_, places_, view_, cracked_);
-        else crackRow(l_, t_, view_, cracked_, &wanted);
+        scan.reading([&] {
+            if (allWanted)
+                crackRow(l_, places_, view_, cracked_);
+            else
+                crackRow(l_, t_, view_, cracked_, &wanted);
+        });
         std::fill(decoded_.begin(), decoded_.end(), false);
         whole_ = allWanted;
         changed_ = false;
@@ -223,17 +227,20 @@ std::vector<UpdateReport> Pass::run() {
         patched_ = false;
         for (size_t s = 0; s < plans_.size(); ++s) {
             try {
-                // A null-fill's condition, read straight from the row (reading it may fail).
-                if (const NullTest& t = nullTests_[s]; t.column >= 0 && isNull(size_t(t.column)) == t.negate) continue;
-                step(s, *plans_[s], reports[s]);
+                scan.reading([&] {
+                    // A null-fill's condition, read straight from the row (reading it may fail).
+                    if (const NullTest& t = nullTests_[s]; t.column >= 0 && isNull(size_t(t.column)) == t.negate) return;
+                    step(s, *plans_[s], reports[s]);
+                });
             } catch (...) {
                 throw StatementFailure{s, std::current_exception()};
             }
         }
-        if (changed_) {
-            if (split_) joinRow(l_, parts_, owned_);
-            if (writer_.replace(where_, owned_)) ++moved;
-        }
+        if (changed_)
+            scan.reading([&] {
+                if (split_) joinRow(l_, parts_, owned_);
+                if (writer_.replace(where_, owned_)) ++moved;
+            });
         indexes_.bound();
     }
     for (size_t s = 0; s < prepared_.size(); ++s)

@@ -45,7 +45,8 @@ TableWriter& WriterSet::writer(const CatalogEntry& table) {
     auto found = writers_.find(table.tdefPage);
     if (found == writers_.end()) {
         Entry e;
-        e.writer = std::make_unique<TableWriter>(file_, table.tdefPage);
+        e.name = table.name;
+        e.writer = inTable(table.name, table.tdefPage, [&] { return std::make_unique<TableWriter>(file_, table.tdefPage); });
         found = writers_.emplace(table.tdefPage, std::move(e)).first;
     }
     return *found->second.writer;
@@ -90,7 +91,7 @@ TableWriter& WriterSet::get(const CatalogEntry& table, const std::vector<Catalog
 }
 
 void WriterSet::flush() {
-    for (auto& [page, e] : writers_) e.writer->flush();
+    for (auto& [page, e] : writers_) inTable(e.name, page, [&] { e.writer->flush(); });
 }
 
 void WriterSet::noteInserted(const CatalogEntry& table, const std::vector<Variant>& row) {
@@ -186,7 +187,7 @@ UpdateReport executeDelete(PageFile& file, const std::vector<CatalogEntry>& cata
 
     // The rows to go, found first: deleting changes the pages being scanned.
     std::vector<RowPointer> doomed;
-    TableScan scan(file, t);
+    TableScan scan(file, t, entry.name);
     CrackedRow cracked;
     // Only the columns the condition reads are taken from each row.
     std::vector<bool> wanted(t.columns.size(), false);

@@ -52,6 +52,7 @@ public:
 private:
     PageFile& file_;
     struct Entry {
+        std::string name;  // the table's, for the damage its writer meets
         std::unique_ptr<TableWriter> writer;
         std::unique_ptr<Plan> plan;  // null until an INSERT or DELETE asks
     };

@@ -92,7 +92,7 @@ void inheritAccess(PageFile& file, uint32_t aceTablePage, int32_t objectId) {
                  inh = columnIndex(t, "FInheritable");
     const Layout l = Layout::forFormat(file.jet3());
     std::vector<std::vector<Variant>> rows;
-    TableScan scan(file, t);
+    TableScan scan(file, t, "MSysACEs");
     CrackedRow cr;
     while (scan.next()) {
         crackRow(l, t, scan.row().bytes, cr);

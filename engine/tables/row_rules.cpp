@@ -102,7 +102,7 @@ RowRules::RowRules(PageFile& file, const std::vector<CatalogEntry>& catalog, con
                 if (k < 0) throw FormatError("relationship " + r.name + " names a missing column");
                 link.otherCols.push_back(size_t(k));
             }
-            TableScan os(file, ot);
+            TableScan os(file, ot, oe->name);
             CrackedRow orow;
             while (os.next()) {
                 crackRow(l, ot, os.row().bytes, orow);
