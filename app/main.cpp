@@ -132,6 +132,11 @@ int runCommand(int argc, char** argv) {
         std::fflush(stdout);
         std::fprintf(stderr, "Error Number [%ld]\nError Description [%s]\n", e.Number, e.Description.c_str());
         return vantrel::kExitFailed;
+    } catch (const vantrel::InternalError& e) {
+        // Not the file's fault nor the user's: said as what it is.
+        std::fflush(stdout);
+        std::fprintf(stderr, "vantrel: internal fault: %s\n", e.what());
+        return vantrel::kExitFailed;
     } catch (const std::exception& e) {
         std::fflush(stdout);
         std::fprintf(stderr, "vantrel: %s\n", e.what());

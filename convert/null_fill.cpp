@@ -1,10 +1,12 @@
 // The null-fill pass: every Null in every column of every user table becomes
 // "" (text-like columns) or 0 (value columns), one UPDATE per column; a column
-// whose statement fails is reported and skipped. A table's statements run
+// whose statement fails (a Jet error of the statement's own) is reported and
+// skipped. A table's statements run
 // as one batch (one scan, one journaled unit) with the results of running
 // them one by one. A failure that concerns the
 // file itself (it cannot be read or written, it is damaged) is no column's
-// fault: it ends the pass at once and reaches the caller.
+// fault: it ends the pass at once and reaches the caller. So does anything
+// that is not a Jet error (an internal fault): it is never a skipped column.
 #include "converter.h"
 #include "type_classes.h"
 #include "user_tables.h"
@@ -53,9 +55,6 @@ void Converter::CreateTblStr(TableDef& tbl) {
             outcome.update = results[size_t(k)].summary;
         } catch (const JetError& e) {
             if (e.concernsFile()) throw;
-            outcome.failed = true;
-            messages_.Show(T + "表單的 " + F + "欄位  錯誤略過");
-        } catch (const std::exception&) {
             outcome.failed = true;
             messages_.Show(T + "表單的 " + F + "欄位  錯誤略過");
         }

@@ -93,6 +93,8 @@ TEST(ErrorKinds, DamageSaysWhereOnceByTheDeepestLayerThatKnows) {
     EXPECT_STREQ("table 'Orders': page 12: not an index page", e.what());
     EXPECT_EQ("not an index page", e.detail());
     EXPECT_STREQ("row too short", FormatError("row too short").what());
+    // An internal fault is not damage, nor a Jet error.
+    EXPECT_THROW(throw err::internal("x"), std::logic_error);
 }
 
 TEST(NullFillStops, DiskFullEndsThePassAtOnceWithNoColumnMessage) {
@@ -113,6 +115,36 @@ TEST(NullFillStops, DiskFullEndsThePassAtOnceWithNoColumnMessage) {
     EXPECT_LT(int(conv.outcomes().size()), columns);
     conv.dbSrc.Close();
     EXPECT_EQ(before, fileBytes(path));
+}
+
+TEST(NullFillStops, AnInternalFaultEndsThePassInsteadOfSkippingAColumn) {
+    // What is not a Jet error is no column's fault: the run ends with it.
+    const std::vector<std::function<void()>> faults = {
+        [] { throw InternalError("injected broken invariant"); },
+        [] { throw std::runtime_error("injected other failure"); },
+    };
+    for (size_t k = 0; k < faults.size(); ++k) {
+        TempDir dir;
+        auto path = buildDb(dir / "projects.mdb", projectStatements());
+        const std::string before = fileBytes(path);
+        DBEngine faulty;
+        faulty.SetWriteHook([&](uint32_t) { faults[k](); });
+        Collect sink;
+        Converter conv(sink);
+        conv.dbSrc = openWritable(path, faulty);
+        std::string said;
+        try {
+            conv.MainSub(conv.dbSrc);
+        } catch (const JetError& e) {
+            said = "JetError " + std::to_string(e.Number);
+        } catch (const std::exception& e) {
+            said = e.what();
+        }
+        EXPECT_NE(std::string::npos, said.find("injected")) << k << ": " << said;
+        EXPECT_TRUE(sink.shown.empty()) << k << ": " << sink.shown.front();
+        conv.dbSrc.Close();
+        EXPECT_EQ(before, fileBytes(path)) << k;
+    }
 }
 
 TEST(NullFillStops, AFailureAtAnyWriteStopsThePassAndLeavesACommittedState) {

@@ -100,6 +100,13 @@ void MainActions::cmdConvert_Click() {
         view_.SetMousePointer(0);
         Show(ErrorText(e.Number, e.Description));
         return;
+    } catch (const InternalError& e) {
+        // The run ends as for a file error, said as what it is.
+        conv_.ScriptPath = finalPath;
+        conv_.dbSrc = Database();
+        view_.SetMousePointer(0);
+        Show(std::string("internal fault: ") + e.what());
+        return;
     }
     view_.SetMousePointer(0);
     view_.EnableBrowse(false);

@@ -171,4 +171,6 @@ JetError objectClosed() { return {3420, "Object invalid or no longer set."}; }
 JetError criteriaMismatch() { return {3464, "Data type mismatch in criteria expression."}; }
 JetError tooManyIndexes() { return {3626, "The operation failed. There are too many indexes on the table."}; }
 
+InternalError internal(const std::string& what) { return InternalError(what); }
+
 }  // namespace vantrel::err

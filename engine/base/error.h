@@ -83,6 +83,15 @@ auto inTable(const std::string& name, std::optional<uint32_t> tdefPage, F&& f) -
     }
 }
 
+// An internal fault: an invariant of the engine or the tool does not hold
+// (a caller broke a contract, a structure disagrees with itself). It is not
+// damage and not a statement's failure: it ends the run, loudly, and is never
+// reported as a skipped column.
+class InternalError : public std::logic_error {
+public:
+    using std::logic_error::logic_error;
+};
+
 namespace err {
 // Jet's own numbers and texts: one factory a number. Where a text carries a
 // varying part (a name, a path, why), the factory takes it; `why` is added
@@ -146,6 +155,9 @@ JetError indexNameTaken(const std::string& table, const std::string& index);  //
 JetError objectClosed();                                    // 3420
 JetError criteriaMismatch();                                // 3464
 JetError tooManyIndexes();                                  // 3626
+
+// Not a Jet error: an internal fault (see InternalError).
+InternalError internal(const std::string& what);
 }  // namespace err
 
 }  // namespace vantrel

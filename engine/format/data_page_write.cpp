@@ -26,7 +26,7 @@ constexpr size_t kMaxPage = 4096;
 // how many the page has afterwards. False (page unchanged) when they do not fit.
 bool repack(PageFile& file, const Layout& l, uint32_t page, unsigned slots, unsigned changed, const std::vector<uint8_t>& row,
             uint16_t flags) {
-    if (l.pageSize > kMaxPage) throw FormatError("page size " + std::to_string(l.pageSize) + " is not supported");
+    if (l.pageSize > kMaxPage) throw err::internal("page size " + std::to_string(l.pageSize) + " is not supported");
     std::array<uint8_t, kMaxPage> old;
     {
         PageRef p = file.page(page);

@@ -150,7 +150,7 @@ private:
 
 IndexDelta::IndexDelta(PageFile& file, const Layout& l, const TableDefData& t, size_t realIndex)
     : file_(file), l_(l), t_(t), realIndex_(realIndex) {
-    if (realIndex >= t.realIndexes.size()) throw std::logic_error("no such index");
+    if (realIndex >= t.realIndexes.size()) throw err::internal("no such index");
     root_ = t.realIndexes[realIndex].rootPage;
     usedPages_ = t.realIndexes[realIndex].usedPages;
 }
@@ -195,7 +195,7 @@ void IndexDelta::grow() {
 
 void IndexDelta::note(View w, bool gained) {
     if (w.size() < 4 || arena_.size() + w.size() > UINT32_MAX || changes_.size() + 1 >= UINT32_MAX / 2)
-        throw std::logic_error("an index change out of bounds");
+        throw err::internal("an index change out of bounds");
     changes_.push_back(Change{uint32_t(arena_.size()), uint32_t(w.size()), 0, gained, true, false});
     arena_.insert(arena_.end(), w.begin(), w.end());
     bytes_ += w.size() + kBytesPerChange;
@@ -208,7 +208,7 @@ void IndexDelta::catchUp() {
             // The entry was named before: the older change takes this one in.
             Change& c = changes_[found];
             const bool gained = changes_[i].gained;
-            if (c.live && c.gained == gained) throw std::logic_error(gained ? "an index entry gained twice" : "an index entry lost twice");
+            if (c.live && c.gained == gained) throw err::internal(gained ? "an index entry gained twice" : "an index entry lost twice");
             c.live = !c.live;  // gained and lost again (or the other way round), or named once more
             c.gained = gained;
             changes_[i].live = false;
@@ -370,7 +370,7 @@ std::vector<uint32_t> IndexDelta::netChanges() const {
         size_t j = i + 1;
         while (j < items.size() && same(whole(changes_[items[j].change]), w)) {
             if (changes_[items[j].change].gained == changes_[items[j - 1].change].gained)
-                throw std::logic_error(changes_[items[j].change].gained ? "an index entry gained twice" : "an index entry lost twice");
+                throw err::internal(changes_[items[j].change].gained ? "an index entry gained twice" : "an index entry lost twice");
             ++j;
         }
         if ((j - i) % 2 == 1) out.push_back(items[i].change);

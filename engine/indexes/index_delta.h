@@ -6,7 +6,7 @@
 // - A change is a whole entry (key + row pointer) the index gains or loses.
 //   An entry gained and then lost again (or lost and gained) cancels out;
 //   gaining an entry twice or losing one twice is a caller's mistake
-//   (std::logic_error).
+//   (InternalError).
 // - The changes live in one byte arena, appended as they come, with two
 //   open-addressed tables over it (by whole entry, by key) that take them in
 //   only when a lookup (holds(), hasEntry()) needs them: an index nobody

@@ -146,7 +146,7 @@ IndexTreeBuilder::IndexTreeBuilder(PageFile& file, const Layout& l, uint32_t own
 IndexTreeBuilder::~IndexTreeBuilder() = default;
 
 void IndexTreeBuilder::add(EntryView whole) {
-    if (finished_) throw std::logic_error("index tree already written");
+    if (finished_) throw err::internal("index tree already written");
     if (whole.size() < 4) throw FormatError("index entry too short");
     if (entries_ > 0) {
         if (compareBytes(last_.data(), last_.size(), whole.data(), whole.size()) >= 0) throw FormatError("index entries out of key order");
@@ -248,7 +248,7 @@ void IndexTreeBuilder::finish() {
         write(level, 1, 0);
         lv.closed.clear();
     }
-    throw std::logic_error("index tree without a top page");
+    throw err::internal("index tree without a top page");
 }
 
 }  // namespace vantrel::jet

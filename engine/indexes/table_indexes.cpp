@@ -72,13 +72,13 @@ const std::vector<uint8_t>& TableIndexes::wholeEntry(const Key& key, RowPointer 
 }
 
 TableIndexes::State& TableIndexes::stateAt(size_t real) {
-    if (real >= byReal_.size() || !byReal_[real]) throw std::out_of_range("an index was changed before it was asked");
+    if (real >= byReal_.size() || !byReal_[real]) throw err::internal("an index was changed before it was asked");
     return *byReal_[real];
 }
 
 const TableIndexes::State& TableIndexes::loadedState(size_t real) const {
     auto it = states_.find(real);
-    if (it == states_.end() || !it->second.loaded) throw std::logic_error("an index was asked before it was read");
+    if (it == states_.end() || !it->second.loaded) throw err::internal("an index was asked before it was read");
     return it->second;
 }
 
@@ -375,7 +375,7 @@ void TableIndexes::gain(size_t real, RowPointer row, const Key& key) {
         if (!(s.ignoreNulls && allNull(real, key))) s.delta->change(row, nullptr, &key);
         return;
     }
-    if (s.entryOf(row.packed()) != SIZE_MAX) throw std::logic_error("a new row is already in an index");
+    if (s.entryOf(row.packed()) != SIZE_MAX) throw err::internal("a new row is already in an index");
     change(real, row, nullptr, key);
 }
 

@@ -36,12 +36,12 @@ uint32_t LongValueWriter::addRow(const std::vector<uint8_t>& row) {
     current_ = allocatePage(file_, l_);
     initDataPage(file_.modify(current_), l_, kLvalOwner);
     int slot = appendRowToPage(file_, l_, current_, row, 0);
-    if (slot < 0) throw FormatError("a long-value row does not fit an empty page");
+    if (slot < 0) throw err::internal("a long-value row does not fit an empty page");
     return (current_ << 8) | uint32_t(slot);
 }
 
 std::vector<uint8_t> LongValueWriter::write(const std::vector<uint8_t>& data) {
-    if (data.size() > kLvalLengthMask) throw FormatError("long value too long");
+    if (data.size() > kLvalLengthMask) throw err::internal("long value too long");
     const uint32_t len = uint32_t(data.size());
     if (data.empty()) return reference(kLvalInline, 0);
     const size_t maxRow = maxRowSize(l_);

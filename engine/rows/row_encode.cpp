@@ -110,7 +110,7 @@ void joinRow(const Layout& l, const RowParts& p, std::vector<uint8_t>& out) {
             for (size_t j = jumps; j-- > 0;) out.push_back(jumpTable[j]);
             out.push_back(uint8_t(varCount));
         } else {
-            if (eod > 0xFFFF) throw FormatError("row too long");
+            if (eod > 0xFFFF) throw RowTooLong("row too long");
             out.push_back(uint8_t(eod));
             out.push_back(uint8_t(eod >> 8));
             // Offsets last to first: each entry starts where the next one's data begins less its own size.
@@ -127,7 +127,7 @@ void joinRow(const Layout& l, const RowParts& p, std::vector<uint8_t>& out) {
     const size_t have = std::min(maskLen, p.nullMask.size());
     out.insert(out.end(), p.nullMask.begin(), p.nullMask.begin() + long(have));
     out.resize(out.size() + (maskLen - have), 0);
-    if (out.size() > maxRowSize(l)) throw FormatError("row of " + std::to_string(out.size()) + " bytes does not fit a page");
+    if (out.size() > maxRowSize(l)) throw RowTooLong("row of " + std::to_string(out.size()) + " bytes does not fit a page");
     if (l.jet3 && p.hasVarTable) {
         // Jet3 offsets go through the jump table: read the row back to be sure
         // it says what was meant.
@@ -135,7 +135,7 @@ void joinRow(const Layout& l, const RowParts& p, std::vector<uint8_t>& out) {
         variableOffsets(l, Bytes(out.data(), out.size()), maskLen, back);
         bool same = back.size() == all.size();
         for (size_t i = 0; same && i < all.size(); ++i) same = back[i] == all[i];
-        if (!same) throw FormatError("the Jet3 offset table cannot express this row");
+        if (!same) throw RowTooLong("the Jet3 offset table cannot express this row");
     }
 }
 

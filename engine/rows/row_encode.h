@@ -26,8 +26,17 @@ RowParts splitRow(const Layout& l, const TableDefData& t, Bytes row);
 // keeps one RowParts).
 void splitRow(const Layout& l, const TableDefData& t, Bytes row, RowParts& into);
 
-// The stored form. FormatError when the pieces cannot be stored (a Jet3 row
-// whose offsets the jump table cannot express, a row over the size limit).
+// joinRow's refusal of sound pieces that do not make one row: over the size
+// limit, or offsets a Jet3 jump table cannot express. Callers refuse the row
+// ("row too long"); it is neither damage nor an internal fault.
+class RowTooLong : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The stored form. RowTooLong when the pieces do not fit one row;
+// FormatError when they cannot be a row of the table at all (a Jet3 row of
+// more than 255 columns).
 std::vector<uint8_t> joinRow(const Layout& l, const RowParts& parts);
 // The same into `out` (replaced), reusing its storage.
 void joinRow(const Layout& l, const RowParts& parts, std::vector<uint8_t>& out);

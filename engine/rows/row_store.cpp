@@ -37,7 +37,7 @@ void RowStore::replace(RowPointer where, const std::vector<uint8_t>& row) {
     PageRef p = file_.page(where.page);
     Bytes pb(p->data(), p->size());
     RowSlot s = slotAt(l_, pb, where.row);
-    if (s.deleted) throw FormatError("cannot change a deleted row");
+    if (s.deleted) throw err::internal("cannot change a deleted row");
     if (!s.pointer) {
         if (putRowInPage(file_, l_, where.page, where.row, row)) return;
         // No room here: the row moves, a pointer stays.

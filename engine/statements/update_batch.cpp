@@ -17,7 +17,7 @@ bool concernsFile(const std::exception_ptr& error) {
     } catch (const JetError& e) {
         return e.concernsFile();
     } catch (...) {
-        return false;
+        return true;
     }
 }
 

@@ -84,7 +84,9 @@ class WriterSet;
 UpdateBatchResult executeUpdateBatch(PageFile& file, const std::vector<CatalogEntry>& catalog, std::vector<UpdateStatement> statements,
                                      WriterSet& writers, double today);
 
-// True when the error concerns the file rather than one statement.
+// True when the error is not one statement's own and ends the run: it
+// concerns the file (damage, the disk), or it is not a Jet error at all (an
+// internal fault).
 bool concernsFile(const std::exception_ptr& error);
 
 }  // namespace vantrel::jet

@@ -389,7 +389,7 @@ void Pass::step(size_t statement, const UpdatePlan& p, UpdateReport& report) {
     } else {
         try {
             joinRow(l_, parts_, joined_);
-        } catch (const FormatError&) {
+        } catch (const RowTooLong&) {
             fits = false;
         }
     }

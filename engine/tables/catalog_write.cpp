@@ -56,7 +56,7 @@ void addCatalogObject(PageFile& file, const CatalogObject& o) {
     v[columnIndex(t, "Flags")] = Variant::longInt(o.flags);
     const std::string refused = w.insert(std::move(v), given);
     if (refused == "unique index") throw err::tableExists(o.name);
-    if (!refused.empty()) throw FormatError("the catalog refused a new entry (" + refused + ")");
+    if (!refused.empty()) throw err::internal("the catalog refused a new entry (" + refused + ")");
     w.flush();
 }
 
@@ -81,7 +81,7 @@ void setObjectProperty(PageFile& file, RowPointer catalogRow, const std::string&
     // The entry's row is replaced; its indexes follow.
     w.remove(catalogRow);
     if (!w.insert(std::move(values), std::vector<bool>(t.columns.size(), true)).empty())
-        throw FormatError("the catalog refused an entry it held");
+        throw err::internal("the catalog refused an entry it held");
     w.flush();
 }
 
@@ -107,7 +107,7 @@ void inheritAccess(PageFile& file, uint32_t aceTablePage, int32_t objectId) {
     }
     const std::vector<bool> given(t.columns.size(), true);
     for (auto& r : rows)
-        if (!w.insert(std::move(r), given).empty()) throw FormatError("the access table refused an entry");
+        if (!w.insert(std::move(r), given).empty()) throw err::internal("the access table refused an entry");
     w.flush();
 }
 

@@ -187,7 +187,7 @@ void build(platform::Env& env, const std::string& path, const CreateOptions& opt
         v[1] = Variant::binary(a.sid);
         v[2] = Variant::longInt(a.acm);
         v[3] = Variant::boolean(a.inheritable);
-        if (!aces.insert(std::move(v), std::vector<bool>(n, true)).empty()) throw FormatError("access entry refused");
+        if (!aces.insert(std::move(v), std::vector<bool>(n, true)).empty()) throw err::internal("access entry refused");
     }
     aces.flush();
     file.commit();

@@ -78,7 +78,7 @@ uint32_t TableWriter::pageWithRoom(size_t size) {
 
 std::string TableWriter::insert(std::vector<Variant> values, const std::vector<bool>& given) {
     const size_t n = t_.columns.size();
-    if (values.size() != n || given.size() != n) throw FormatError("a new row needs one value per column");
+    if (values.size() != n || given.size() != n) throw err::internal("a new row needs one value per column");
     const uint16_t codePage = file_.header().codePage;
 
     // Values as the columns will hold them, checked against the columns' rules.
@@ -159,7 +159,7 @@ std::string TableWriter::insert(std::vector<Variant> values, const std::vector<b
         }
         try {
             joinRow(l_, parts, row);
-        } catch (const FormatError&) {
+        } catch (const RowTooLong&) {
             row.clear();
         }
     }
@@ -174,7 +174,7 @@ std::string TableWriter::insert(std::vector<Variant> values, const std::vector<b
         lastPage_ = 0;
         page = pageWithRoom(row.size());
         slot = appendRowToPage(file_, l_, page, row, 0);
-        if (slot < 0) throw FormatError("a row does not fit an empty page");
+        if (slot < 0) throw err::internal("a row does not fit an empty page");
     }
     const RowPointer where{page, uint16_t(slot)};
     for (size_t x = 0; x < indexCount; ++x) indexes_.gain(x, where, keys[x]);
@@ -188,7 +188,7 @@ std::string TableWriter::insert(std::vector<Variant> values, const std::vector<b
 void TableWriter::remove(RowPointer where) {
     PageRef p = file_.page(where.page);
     RowSlot s = slotAt(l_, Bytes(p->data(), p->size()), where.row);
-    if (s.deleted) throw FormatError("the row is already deleted");
+    if (s.deleted) throw err::internal("the row is already deleted");
     RowBytes rb = rowAt(file_, l_, where, t_.page);
     CrackedRow cracked;
     crackRow(l_, t_, rb.bytes, cracked);
