@@ -9,7 +9,7 @@ namespace vantrel {
 
 namespace {
 
-// VB's way with floating point: %G with the type's digits, the exponent
+// Floating point is written as %G with the type's digits, the exponent
 // written with a sign and at least two digits ("1E+15", "1E-05").
 // std::to_chars in general form with a precision gives printf's %.*g text
 // exactly, without printf's cost; only the exponent's letter differs.

@@ -2,7 +2,7 @@
 // the script file. Decided once, here, and independent of the locale:
 //   Boolean     "True" / "False"
 //   Byte, Integer, Long   plain integers
-//   Single      up to 7 significant digits, Double up to 15, as VB prints them
+//   Single      up to 7 significant digits, Double up to 15, as the script writes them
 //               (exponent only for very large or small magnitudes: 1E+15, 1E-05)
 //   Currency    no trailing zeros: 3.5, 12, -0.0001
 //   Decimal     its exact digits

@@ -1,4 +1,4 @@
-// Values: text decoding, dates, currency, decimals, GUIDs, VB's comparison with a Boolean.
+// Values: text decoding, dates, currency, decimals, GUIDs, the comparison with a Boolean.
 #include <gtest/gtest.h>
 
 #include "error.h"
@@ -59,7 +59,7 @@ TEST(OleDate, CalendarPartsAndNegativeValues) {
     // Rounded to the nearest second, carrying into the next day.
     EXPECT_EQ("2000-01-02 00:00:00", dateText(36526.9999999));
     EXPECT_EQ("1668-07-20 00:00:00", dateText(-84533));
-    EXPECT_THROW(oleDateParts(1e300), JetError);  // VB's Overflow
+    EXPECT_THROW(oleDateParts(1e300), JetError);  // Overflow (6)
     EXPECT_EQ("9999-12-31 00:00:00", dateText(2958465));
     EXPECT_EQ("0100-01-01 00:00:00", dateText(-657434));
 }

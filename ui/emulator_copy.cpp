@@ -13,7 +13,7 @@ namespace vantrel {
 
 namespace {
 // 1-based position of `what` in `s` at or after `start`, 0 if absent;
-// positions count UTF-16 units, as VB's strings do.
+// positions count UTF-16 units (a character beyond U+FFFF counts two).
 long inStr(long start, const std::u16string& s, const std::u16string& what) {
     if (start < 1) start = 1;
     size_t at = s.find(what, size_t(start - 1));

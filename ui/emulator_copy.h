@@ -22,7 +22,7 @@ std::string ScriptNamePart(const std::string& ScriptPath, char separator);
 // Copies `from` to `to`, replacing a file of that name, through a temporary
 // name in the destination folder so that a failed copy leaves no cut file;
 // a device or FIFO named `to` is written in place, a folder or socket is
-// refused (75) and left alone. Errors are VB's: 53 file not found, 76 path
+// refused (75) and left alone. Errors are the script writer's: 53 file not found, 76 path
 // not found, 70 permission denied, 61 disk full, 57 other device errors.
 void CopyReplacing(const std::string& from, const std::string& to);
 

@@ -89,7 +89,7 @@ private:
     std::string s_;
 };
 
-// VB's "=" between a value and a Boolean: numbers compare as numbers (True is
+// The script writer's "=" between a value and a Boolean: numbers compare as numbers (True is
 // -1); text must read as a number or as True/False, else error 13.
 bool equalsBoolean(const Variant& v, bool b);
 
