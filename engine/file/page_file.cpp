@@ -70,8 +70,10 @@ PageFile::PageFile(const std::string& path, Options opt)
         file_ = env.open(path, writable_ ? platform::Open::readWrite : platform::Open::read);
     } catch (const IoError& e) {
         if (e.reason == platform::Reason::notFound) throw err::fileNotFound(path);
-        // Another program has it open for writing (Access, on Windows).
-        if (e.reason == platform::Reason::busy && writable_) throw err::fileInUse(path);
+        // Another program has it open for writing (Access, on Windows). A
+        // file the system keeps from writers of its own (a running program)
+        // is not held by a program that could let go of it: 3051.
+        if (writable_ && e.reason == platform::Reason::busy && env.inUse(path)) throw err::fileInUse(path);
         throw err::cannotOpen(path);
     }
     try {
