@@ -71,7 +71,7 @@ std::string placePoint(uint128 m, int decimals, bool negative) {
 
 std::string Variant::currencyText(int decimals) const {
     bool neg = i_ < 0;
-    uint128 m = neg ? (uint128)(-(int128)i_) : (uint128)i_;
+    const uint128 m = magnitudeOf(i_);
     std::string s = placePoint(m, 4, neg);
     // Trim or pad to the wanted number of decimals.
     size_t dot = s.find('.');

@@ -7,10 +7,9 @@
 #include <string_view>
 #include <vector>
 
-namespace vantrel {
+#include "uint128.h"
 
-__extension__ typedef unsigned __int128 uint128;
-__extension__ typedef __int128 int128;
+namespace vantrel {
 
 enum class VarType : uint8_t {
     Null, Boolean, Byte, Integer, Long, Currency, Single, Double, Date, Text, Binary, Decimal, Guid,

@@ -49,9 +49,7 @@ void decodeValueInto(PageFile& file, const Layout& l, const ColumnDef& c, const 
         case kNumeric: decodeNumeric(d, c.scale, out); break;
         case kBigInt: {
             int64_t v = d.i64(0);
-            bool neg = v < 0;
-            uint128 m = neg ? (uint128)(-(int128)v) : (uint128)v;
-            out.setDecimal(m, neg, 0);
+            out.setDecimal(magnitudeOf(v), v < 0, 0);
             break;
         }
         case kOle: {
