@@ -1,5 +1,6 @@
 // The Env of Windows: positioned ReadFile/WriteFile, FlushFileBuffers,
-// LockFileEx on a byte past any data, MoveFileExW, wide and long paths.
+// LockFileEx on a byte past any data, MoveFileExW, wide and long paths; the
+// calls of Windows XP, later ones through newer_api_win32.h.
 //
 // Files are opened for reading with FILE_SHARE_READ | FILE_SHARE_WRITE |
 // FILE_SHARE_DELETE, so that a reader gets in while another program (Access)
@@ -16,6 +17,7 @@
 #include <string>
 
 #include "env.h"
+#include "newer_api_win32.h"
 #include "system_path_win32.h"
 #include "utf16.h"
 
@@ -113,10 +115,14 @@ public:
         }
     }
 
+    // The end of the file moves to the file pointer: every read and write
+    // but append() names its offset, and append() writes at the end whatever
+    // the pointer says, so moving the pointer here disturbs nothing.
     void truncate(uint64_t size) override {
-        FILE_END_OF_FILE_INFO eof{};
-        eof.EndOfFile.QuadPart = LONGLONG(size);
-        if (!SetFileInformationByHandle(h_, FileEndOfFileInfo, &eof, sizeof eof)) fail("truncating '" + path_ + "'", GetLastError());
+        LARGE_INTEGER to{};
+        to.QuadPart = LONGLONG(size);
+        if (!SetFilePointerEx(h_, to, nullptr, FILE_BEGIN) || !SetEndOfFile(h_))
+            fail("truncating '" + path_ + "'", GetLastError());
     }
 
     uint64_t size() override {
@@ -260,11 +266,9 @@ public:
                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             // The final path, links followed.
-            std::wstring buf(32768, L'\0');
-            const DWORD n = GetFinalPathNameByHandleW(h, buf.data(), DWORD(buf.size()), FILE_NAME_NORMALIZED);
+            std::wstring buf = FinalPathOf(h);
             CloseHandle(h);
-            if (n > 0 && n < buf.size()) {
-                buf.resize(n);
+            if (!buf.empty()) {
                 if (buf.rfind(L"\\\\?\\UNC\\", 0) == 0) buf = L"\\\\" + buf.substr(8);
                 else if (buf.rfind(L"\\\\?\\", 0) == 0) buf = buf.substr(4);
                 return Narrow(buf);

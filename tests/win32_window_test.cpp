@@ -9,6 +9,7 @@
 
 #include <functional>
 
+#include "newer_api_win32.h"
 #include "utf16.h"
 #include "win32_dialogs.h"
 #include "win32_main_window.h"
@@ -213,7 +214,7 @@ TEST(Win32Window, PlacesAndFontsFollowTheMonitorDpi) {
     Window t;
     RECT suggested;
     GetWindowRect(t.w.hwnd(), &suggested);
-    SendMessageW(t.w.hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(&suggested));
+    SendMessageW(t.w.hwnd(), platform::kWmDpiChanged, MAKEWPARAM(144, 144), LPARAM(&suggested));
     RECT client;
     GetClientRect(t.w.hwnd(), &client);
     EXPECT_EQ(708, client.right);  // 7080 twips at 144 dpi

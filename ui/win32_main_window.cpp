@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "newer_api_win32.h"
 #include "utf16.h"
 
 namespace vantrel {
@@ -69,8 +70,7 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance) {
                                        WS_CHILD | WS_VISIBLE | cs.style | (c.enabledAtStart ? 0 : WS_DISABLED), 0, 0, 0,
                                        0, hwnd_, reinterpret_cast<HMENU>(INT_PTR(kFirstId + i)), instance, nullptr);
     }
-    const UINT dpi = GetDpiForWindow(hwnd_);
-    applyDpi(dpi ? dpi : 96);
+    applyDpi(platform::WindowDpi(hwnd_));
 }
 
 Win32MainWindow::~Win32MainWindow() {
@@ -96,7 +96,7 @@ void Win32MainWindow::applyDpi(UINT dpi) {
     }
     const int width = layout::Pixels(layout::kClientWidth, int(dpi)), height = layout::Pixels(layout::kClientHeight, int(dpi));
     RECT r{0, 0, width, height};
-    AdjustWindowRectExForDpi(&r, kStyle, FALSE, kExStyle, dpi);
+    platform::AdjustWindowRectForDpi(&r, kStyle, kExStyle, dpi);
     SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     // The frame actually drawn may differ from the computed one (a caption
     // still at the old DPI): the client area is what must come out exact.
@@ -213,7 +213,7 @@ LRESULT Win32MainWindow::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
                 return TRUE;
             }
             break;
-        case WM_DPICHANGED: {
+        case platform::kWmDpiChanged: {
             applyDpi(HIWORD(wParam));
             const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
             SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
