@@ -8,6 +8,8 @@
 #               Wine afresh (under its own display).
 #   STEP=stop   ends the prefix's server (with PERSISTENT) and waits until it
 #               has gone.
+# With WINDOWS_VERSION (winxp64, winxp, ... as winecfg -v takes them) a new
+# prefix says it is that Windows.
 # Why: the first program of a prefix starts Wine's server and its system
 # processes (services.exe, ...), and they inherit that program's output. When
 # a test's program started them, ctest waited for that output to close, so
@@ -43,6 +45,9 @@ wine_step(OFF 30 ${WINESERVER} -k)
 wine_step(OFF 30 ${WINESERVER} -w)
 if(NOT EXISTS ${PREFIX}/system.reg)
   wine_step(OFF 240 ${WINE} wineboot -i)
+  if(WINDOWS_VERSION)
+    wine_step(ON 120 ${WINE} winecfg -v ${WINDOWS_VERSION})
+  endif()
   # The server writes the registry (system.reg) as it ends.
   wine_step(OFF 120 ${WINESERVER} -w)
   if(NOT EXISTS ${PREFIX}/system.reg)
