@@ -67,3 +67,16 @@ add_test(NAME setup_wine
           --window $<TARGET_FILE:vantrel> --cli $<TARGET_FILE:vantrel-cli>
           --readme ${CMAKE_SOURCE_DIR}/packaging/windows/README.txt)
 set_tests_properties(setup_wine PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)
+
+# The window of vantrel.exe opens, at the form's size, with and without XP's way
+# forced; under Xvfb, in a prefix of its own (Wine's desktop takes the display
+# of the first program of its prefix).
+find_program(XVFB_RUN xvfb-run)
+if(XVFB_RUN)
+  vantrel_wine_prefix(wineprefix-window OFF)
+  add_test(NAME window_starts_wine
+    COMMAND ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" python3 ${CMAKE_CURRENT_SOURCE_DIR}/wine_window_start_test.py
+            --wine ${CMAKE_CROSSCOMPILING_EMULATOR} --exe $<TARGET_FILE:vantrel>)
+  set_tests_properties(window_starts_wine PROPERTIES ENVIRONMENT "${wineprefix-window_env}"
+                       FIXTURES_REQUIRED wineprefix-window TIMEOUT 300)
+endif()
