@@ -45,8 +45,8 @@ TEST(NewerApi, ForcingXpLooksNoLaterFunctionUp) {
     std::ofstream(file) << "x";
     for (const bool forced : {false, true}) {
         XpApi xp(forced);
-        HANDLE h = CreateFileW(file.wstring().c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        HANDLE h = CreateFileW(file.wstring().c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, h);
         const std::wstring final = FinalPathOf(h);
         CloseHandle(h);

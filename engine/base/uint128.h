@@ -46,9 +46,7 @@ public:
     constexpr uint64_t low() const { return lo_; }
 
     friend constexpr bool operator==(const uint128& a, const uint128& b) = default;
-    friend constexpr auto operator<=>(uint128 a, uint128 b) {
-        return a.hi_ != b.hi_ ? a.hi_ <=> b.hi_ : a.lo_ <=> b.lo_;
-    }
+    friend constexpr auto operator<=>(uint128 a, uint128 b) { return a.hi_ != b.hi_ ? a.hi_ <=> b.hi_ : a.lo_ <=> b.lo_; }
 
     friend constexpr uint128 operator~(uint128 a) { return fromHalves(~a.hi_, ~a.lo_); }
     friend constexpr uint128 operator|(uint128 a, uint128 b) { return fromHalves(a.hi_ | b.hi_, a.lo_ | b.lo_); }
@@ -70,9 +68,7 @@ public:
         const uint64_t lo = a.lo_ + b.lo_;
         return fromHalves(a.hi_ + b.hi_ + (lo < a.lo_), lo);
     }
-    friend constexpr uint128 operator-(uint128 a, uint128 b) {
-        return fromHalves(a.hi_ - b.hi_ - (a.lo_ < b.lo_), a.lo_ - b.lo_);
-    }
+    friend constexpr uint128 operator-(uint128 a, uint128 b) { return fromHalves(a.hi_ - b.hi_ - (a.lo_ < b.lo_), a.lo_ - b.lo_); }
     friend constexpr uint128 operator*(uint128 a, uint128 b) {
         uint128 r = mul64(a.lo_, b.lo_);
         r.hi_ += a.hi_ * b.lo_ + a.lo_ * b.hi_;
