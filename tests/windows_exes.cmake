@@ -19,6 +19,10 @@ add_test(NAME exe_resources
           $<TARGET_FILE:vantrel> $<TARGET_FILE:vantrel-cli>)
 set_tests_properties(exe_resources PROPERTIES TIMEOUT 60)
 
+# The held-file test's other program (built in every shipped tree: scripts/build names it).
+add_executable(vantrel_hold_file hold_file.cpp)
+target_link_libraries(vantrel_hold_file PRIVATE vantrel_platform)
+
 # The i686 programs need Wine's 32-bit loader (Debian's wine32:i386, which
 # scripts/install-deps installs where the i386 packages can be had).
 if(NOT EXISTS ${CMAKE_CROSSCOMPILING_EMULATOR})
@@ -51,8 +55,6 @@ set_tests_properties(script_code_page_wine PROPERTIES ENVIRONMENT "${wineprefix_
 
 # A database another Windows program has open (a second vantrel-cli.exe, one
 # holding it as Access does, one holding its lock file): convert gets 3045.
-add_executable(vantrel_hold_file hold_file.cpp)
-target_link_libraries(vantrel_hold_file PRIVATE vantrel_platform)
 add_test(NAME second_program_3045_wine
   COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/held_file_test.py --wine ${CMAKE_CROSSCOMPILING_EMULATOR}
           --exe $<TARGET_FILE:vantrel-cli> --holder $<TARGET_FILE:vantrel_hold_file>)
