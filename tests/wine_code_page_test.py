@@ -2,6 +2,8 @@
 """The script file written by the Windows program in the ANSI code page of the
 system it runs on: under a Western locale (1252) Chinese becomes "?" and the
 accents stay; under a Traditional Chinese one (950) the Chinese text stays.
+`script -o -` puts the same bytes on standard output, from any current
+folder (C: or Z:).
 
 usage: wine_code_page_test.py --wine WINE --exe vantrel-cli.exe
 (WINEPREFIX and WINEDEBUG come from the environment.)
@@ -46,7 +48,16 @@ def main():
                 print(f"FAIL {lang}: exit {r.returncode}, {got!r}, {r.stderr.decode(errors='replace')!r}")
             else:
                 print(f"ok   {lang}")
-    print(f"{len(WANT) - failures} passed, {failures} failed")
+            drive_c = os.path.join(os.environ.get("WINEPREFIX", ""), "drive_c")
+            # From C: the database is named by its Windows path on Z:.
+            for cwd, name in ((tmp, db), (drive_c, "Z:" + db.replace("/", "\\"))):
+                r = subprocess.run([a.wine, a.exe, "script", name, "-o", "-"], env=env, capture_output=True, cwd=cwd)
+                if r.returncode != 0 or r.stdout != want:
+                    failures += 1
+                    print(f"FAIL {lang} -o - in {cwd}: exit {r.returncode}, {r.stdout!r}, {r.stderr.decode(errors='replace')!r}")
+                else:
+                    print(f"ok   {lang} -o - in {cwd}")
+    print(f"{3 * len(WANT) - failures} passed, {failures} failed")
     return 1 if failures else 0
 
 
