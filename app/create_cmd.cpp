@@ -15,7 +15,7 @@ namespace vantrel {
 
 namespace {
 
-JetError alreadyExists() { return {3204, "Database already exists."}; }
+JetError alreadyExists() { return err::databaseExists(); }
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli_usage.h"
+#include "error.h"
 
 namespace vantrel {
 
@@ -14,12 +15,9 @@ int endStandardOutput(int status, std::FILE* out) {
     const int e = errno;
     if (flushed && !std::ferror(out)) return status;
     if (status != kExitDone) return status;
-    if (e == ENOSPC) {
-        std::fprintf(stderr, "Error Number [61]\nError Description [Disk full (standard output)]\n");
-    } else {
-        const std::string why = e ? std::string(": ") + std::strerror(e) : std::string();
-        std::fprintf(stderr, "Error Number [57]\nError Description [Device I/O error (standard output%s)]\n", why.c_str());
-    }
+    const JetError failure = e == ENOSPC ? err::diskFull("standard output")
+                                         : err::deviceIo(e ? std::string("standard output: ") + std::strerror(e) : "standard output");
+    std::fprintf(stderr, "Error Number [%ld]\nError Description [%s]\n", failure.Number, failure.Description.c_str());
     return kExitFailed;
 }
 

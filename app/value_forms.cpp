@@ -75,7 +75,7 @@ std::string dateText(double oleDate, const std::string& format) {
         }
         // No conversion writes more than a few dozen bytes: a format whose
         // text still does not fit is one this strftime cannot write.
-        if (out.size() > marked.size() * 256) throw JetError(5, "Invalid procedure call or argument (date format '" + format + "')");
+        if (out.size() > marked.size() * 256) throw err::invalidCall("date format '" + format + "'");
         out.resize(out.size() * 2);
     }
 }

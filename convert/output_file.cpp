@@ -10,18 +10,18 @@ using platform::Reason;
 
 JetError OutputError(const IoError& e, const std::string& path) {
     switch (e.reason) {
-        case Reason::notFound: case Reason::pathNotFound: return {76, "Path not found"};
-        case Reason::noSpace: return {61, "Disk full"};
-        case Reason::permission: return {75, "Path/File access error"};
-        case Reason::isFolder: return {75, "Path/File access error ('" + path + "' is a folder)"};
-        case Reason::noReader: return {75, "Path/File access error ('" + path + "' is a FIFO nothing reads from)"};
-        default: return {57, "Device I/O error (" + e.systemText + ")"};
+        case Reason::notFound: case Reason::pathNotFound: return err::pathNotFound();
+        case Reason::noSpace: return err::diskFull();
+        case Reason::permission: return err::pathFileAccess();
+        case Reason::isFolder: return err::pathFileAccess("'" + path + "' is a folder");
+        case Reason::noReader: return err::pathFileAccess("'" + path + "' is a FIFO nothing reads from");
+        default: return err::deviceIo(e.systemText);
     }
 }
 
 namespace {
 JetError refusedKind(const std::string& path, const char* what) {
-    return {75, "Path/File access error ('" + path + "' is " + what + ", not a file: it is left as it is)"};
+    return err::pathFileAccess("'" + path + "' is " + what + ", not a file: it is left as it is");
 }
 }  // namespace
 
@@ -35,8 +35,7 @@ void RefuseOutputOverDatabase(const std::string& output, const std::string& data
         throw OutputError(e, output);
     }
     if (db.kind == Kind::regular && db.id == out.id)
-        throw JetError(75, "Path/File access error ('" + output + "' is the database '" + database +
-                               "' itself: it is left as it is)");
+        throw err::pathFileAccess("'" + output + "' is the database '" + database + "' itself: it is left as it is");
 }
 
 void RemoveOldOutput(const std::string& path, platform::Env& env) {
@@ -48,7 +47,7 @@ void RemoveOldOutput(const std::string& path, platform::Env& env) {
 
 OutputFile::OutputFile(const std::string& path, OnFailure onFailure, platform::Env& env, ErrorMap errors)
     : env_(env), path_(path), onFailure_(onFailure), errors_(errors ? errors : &OutputError) {
-    if (path.empty()) throw JetError(52, "Bad file name or number");
+    if (path.empty()) throw err::badFileName();
     platform::FileInfo info;
     try {
         info = env_.info(path);
@@ -57,7 +56,7 @@ OutputFile::OutputFile(const std::string& path, OnFailure onFailure, platform::E
     }
     if (info.systemName) {
         if (info.kind == Kind::missing)
-            throw JetError(75, "Path/File access error ('" + path + "' would be a new name in the system's own folders)");
+            throw err::pathFileAccess("'" + path + "' would be a new name in the system's own folders");
         if (info.kind == Kind::regular) {
             writePath_ = path;  // appended to where it leads, never replaced
             return;

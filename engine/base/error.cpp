@@ -59,7 +59,7 @@ namespace {
 std::string with(const char* text, const std::string& why) { return why.empty() ? text : std::string(text) + " (" + why + ")"; }
 }  // namespace
 
-JetError invalidCall() { return {5, "Invalid procedure call or argument"}; }
+JetError invalidCall(const std::string& why) { return {5, with("Invalid procedure call or argument", why)}; }
 JetError overflow() { return {6, "Overflow"}; }
 
 JetError dateOutOfRange(const std::string& table, const std::string& column, double stored) {
@@ -70,7 +70,8 @@ JetError dateOutOfRange(const std::string& table, const std::string& column, dou
 JetError typeMismatch() { return {13, "Type mismatch"}; }
 JetError badFileName() { return {52, "Bad file name or number"}; }
 JetError fileNotFoundShort() { return {53, "File not found"}; }
-JetError diskFull() { return {61, "Disk full"}; }
+JetError diskFull(const std::string& why) { return {61, with("Disk full", why)}; }
+JetError deviceIo(const std::string& why) { return {57, with("Device I/O error", why)}; }
 JetError permissionDenied() { return {70, "Permission denied"}; }
 JetError pathFileAccess(const std::string& why) { return {75, with("Path/File access error", why)}; }
 JetError pathNotFound(const std::string& more) { return {76, more.empty() ? "Path not found" : "Path not found: " + more}; }
@@ -109,6 +110,11 @@ JetError damaged(const std::string& path, const std::string& detail) {
     return {3049, text};
 }
 
+JetError cannotOpenBecause(const std::string& text) { return {3051, text}; }
+JetError diskOrNetwork(const std::string& detail) { return {3043, "Disk or network error. (" + detail + ")"}; }
+JetError dateSyntax(const std::string& literal) {
+    return {3075, "Syntax error in date in query expression '#" + literal + "#'."};
+}
 JetError cannotOpen(const std::string& path) {
     return {3051, "The Microsoft Jet database engine cannot open the file '" + path +
                       "'.  It is already opened exclusively by another user, or you need permission to view its data."};

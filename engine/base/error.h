@@ -96,14 +96,15 @@ namespace err {
 // Jet's own numbers and texts: one factory a number. Where a text carries a
 // varying part (a name, a path, why), the factory takes it; `why` is added
 // in parentheses after Jet's text.
-JetError invalidCall();                                     // 5
+JetError invalidCall(const std::string& why = {});          // 5
 JetError overflow();                                        // 6
 // 6 for a stored date outside the years 100-9999, naming where it is.
 JetError dateOutOfRange(const std::string& table, const std::string& column, double stored);
 JetError typeMismatch();                                    // 13
 JetError badFileName();                                     // 52
 JetError fileNotFoundShort();                               // 53
-JetError diskFull();                                        // 61
+JetError diskFull(const std::string& why = {});             // 61
+JetError deviceIo(const std::string& why = {});             // 57
 JetError permissionDenied();                                // 70
 JetError pathFileAccess(const std::string& why = {});       // 75
 JetError pathNotFound(const std::string& more = {});        // 76 (`more` follows ": ")
@@ -119,7 +120,14 @@ JetError noTransaction();                                   // 3034
 JetError invalidPath(const std::string& path);              // 3044
 JetError fileInUse(const std::string& path);                // 3045
 JetError damaged(const std::string& path, const std::string& detail);  // 3049
-JetError cannotOpen(const std::string& path);               // 3051
+JetError cannotOpen(const std::string& path);               // 3051, Jet's text
+// 3051 with the tool's own account of why (a journal, a name, links): `text`
+// says what cannot be opened or made, and why.
+JetError cannotOpenBecause(const std::string& text);         // 3051
+// 3043: the disk or network failed; `detail` says what and where.
+JetError diskOrNetwork(const std::string& detail);           // 3043
+// 3075: a date literal that is no date.
+JetError dateSyntax(const std::string& literal);             // 3075
 JetError nullInIndex();                                     // 3058
 JetError tooFewParameters(size_t expected);                 // 3061
 JetError noInputTable();                                    // 3067

@@ -10,10 +10,10 @@
 namespace vantrel::jet {
 
 inline JetError ioFailure(const platform::IoError& e, const std::string& context = "") {
-    std::string d = "Disk or network error. (";
+    std::string d;
     if (e.reason == platform::Reason::noSpace) d += "disk full: ";
     if (!context.empty()) d += context + ": ";
-    return {3043, d + e.what() + ")"};
+    return err::diskOrNetwork(d + e.what());
 }
 
 }  // namespace vantrel::jet

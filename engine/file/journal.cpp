@@ -36,12 +36,11 @@ uint64_t get64(const uint8_t* p) {
 }
 uint32_t get32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
-
 JetError refused(const std::string& journal, const std::string& db, const std::string& why) {
-    return {3051, "Cannot open '" + db + "': the rollback journal '" + journal + "' beside it " + why +
-                      ". Nothing was changed. If the database was restored from a backup or replaced by another "
-                      "file, move the journal away and open it again; otherwise put back the file the journal was "
-                      "made for, so that its interrupted change can be rolled back."};
+    return err::cannotOpenBecause("Cannot open '" + db + "': the rollback journal '" + journal + "' beside it " + why +
+                                  ". Nothing was changed. If the database was restored from a backup or replaced by another "
+                                  "file, move the journal away and open it again; otherwise put back the file the journal was "
+                                  "made for, so that its interrupted change can be rolled back.");
 }
 
 JetError rollbackFailed(const std::string& journal, const IoError& e) {
@@ -111,10 +110,10 @@ Journal::Journal(platform::Env& env, const std::string& resolvedDbPath, uint32_t
         file_ = env_.open(path_, platform::Open::createNew);
     } catch (const IoError& e) {
         if (e.reason == platform::Reason::exists)
-            throw JetError(3051, "Cannot create the rollback journal '" + path_ +
+            throw err::cannotOpenBecause("Cannot create the rollback journal '" + path_ +
                                      "': a journal of that name is already there and may still be needed; the "
                                      "database must be closed and opened again to roll it back.");
-        throw JetError(3051, "Cannot create the rollback journal '" + path_ + "': " + e.systemText);
+        throw err::cannotOpenBecause("Cannot create the rollback journal '" + path_ + "': " + e.systemText);
     }
     const std::vector<uint8_t> head = header(kHeaderSize);
     try {

@@ -46,7 +46,7 @@ PageFile::PageFile(const std::string& path, Options opt)
     if (writable_ && markedReadOnly) throw err::cannotOpen(path);
     // Its journal would not be found under the file's other names.
     if (writable_ && st.links > 1)
-        throw JetError(3051, "Cannot open '" + path + "' for writing: the file has " + std::to_string(st.links) +
+        throw err::cannotOpenBecause("Cannot open '" + path + "' for writing: the file has " + std::to_string(st.links) +
                                  " names (hard links), and the rollback journal that makes a change safe is found "
                                  "under one name only. Nothing was changed. Copy the database to a file of its own "
                                  "to change it; reading it is allowed.");
@@ -61,7 +61,7 @@ PageFile::PageFile(const std::string& path, Options opt)
         if (e.reason != platform::Reason::pathNotFound) throw ioFailure(e);
         journalNamed = false;
         if (writable_)
-            throw JetError(3051, "Cannot open '" + path + "' for writing: its rollback journal would be named '" + journalPath +
+            throw err::cannotOpenBecause("Cannot open '" + path + "' for writing: its rollback journal would be named '" + journalPath +
                                      "', which the system refuses (" + e.systemText +
                                      "). Nothing was changed. Give the database a shorter name to change it; "
                                      "reading it is allowed.");
@@ -96,7 +96,7 @@ PageFile::PageFile(const std::string& path, Options opt)
                     }
                 }
                 if (!rw)
-                    throw JetError(3051, "Cannot open '" + path + "': an interrupted change waits in the rollback journal '" + journalPath +
+                    throw err::cannotOpenBecause("Cannot open '" + path + "': an interrupted change waits in the rollback journal '" + journalPath +
                                              "', and the database cannot be written to roll it back (" + why +
                                              "). Nothing was changed. Allow the database and its folder to be written, "
                                              "and open it again.");

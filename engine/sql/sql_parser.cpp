@@ -839,7 +839,7 @@ Statement parseStatement(const std::string& sql) {
     } catch (const ParseError&) {
         throw err;
     } catch (const DateError& e) {
-        throw JetError(3075, "Syntax error in date in query expression '#" + e.text + "#'.");
+        throw err::dateSyntax(e.text);
     } catch (const TooComplex&) {
         throw err::tooComplex();
     }
