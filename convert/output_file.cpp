@@ -23,6 +23,13 @@ namespace {
 JetError refusedKind(const std::string& path, const char* what) {
     return err::pathFileAccess("'" + path + "' is " + what + ", not a file: it is left as it is");
 }
+bool folderThere(platform::Env& env, const std::string& path) {
+    try {
+        return env.info(env.folderOf(path)).kind == Kind::folder;
+    } catch (const IoError&) {
+        return false;
+    }
+}
 }  // namespace
 
 void RefuseOutputOverDatabase(const std::string& output, const std::string& database, platform::Env& env) {
@@ -85,6 +92,9 @@ OutputFile::OutputFile(const std::string& path, OnFailure onFailure, platform::E
         if (env_.info(writePath_).kind == Kind::regular) env_.remove(writePath_);  // left by a crash
         env_.open(writePath_, platform::Open::createOrTruncate);
     } catch (const IoError& e) {
+        if (e.reason == Reason::pathNotFound && folderThere(env_, path))  // the name is what the system refuses
+            throw err::pathFileAccess("'" + path + "' cannot be written whole: the system refuses its temporary name '" +
+                                      writePath_ + "' (" + e.systemText + ")");
         throw errors_(e, path);
     }
 }

@@ -211,6 +211,15 @@ def main():
             if r.returncode != 1 or "Visits.Zqvwhen" not in err:
                 failures.append(f"{' '.join(cmd[:1] + cmd[2:])} of a date past 9999: exit {r.returncode}, {err!r}")
 
+        # A name whose script file cannot have its temporary name: said so, with the path.
+        long_db = os.path.join(tmp, "a" * 241 + ".mdb")
+        with open(db4, "rb") as f, open(long_db, "wb") as g:
+            g.write(f.read())
+        r = run(a.vantrel, "convert", long_db)
+        err = r.stderr.decode("utf-8", "replace")
+        if r.returncode != 1 or not two_lines(err, 75) or "temporary name" not in err:
+            failures.append(f"convert of a 245-byte name: exit {r.returncode}, {err!r}")
+
         folder = os.path.join(tmp, "ro")
         os.mkdir(folder)
         db2 = os.path.join(folder, "Parts.mdb")
