@@ -91,7 +91,10 @@ TableWriter& WriterSet::get(const CatalogEntry& table, const std::vector<Catalog
 }
 
 void WriterSet::flush() {
-    for (auto& [page, e] : writers_) inTable(e.name, page, [&] { e.writer->flush(); });
+    for (auto& entry : writers_) {
+        Entry& e = entry.second;  // a plain reference: a lambda may not capture a structured binding here
+        inTable(e.name, entry.first, [&] { e.writer->flush(); });
+    }
 }
 
 void WriterSet::noteInserted(const CatalogEntry& table, const std::vector<Variant>& row) {
