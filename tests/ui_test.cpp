@@ -5,6 +5,7 @@
 // selection to the emulator folder.
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <cstdlib>
 
 #include <QApplication>
 #include <QLabel>
@@ -395,13 +396,27 @@ TEST(Actions, AnEditedPathBoxThatCannotOpenChangesNothing) {
     EXPECT_EQ("BC-", t.state());
 }
 
+// A Wine prefix with no emulator folder, so that a copy fails; the current
+// folder (the copy goes to the root first) and the environment come back
+// when the test ends, however it ends.
+struct NoEmulatorFolder {
+    NoEmulatorFolder() {
+        setenv("WINEPREFIX", wine.path().c_str(), 1);
+        if (!getcwd(cwd, sizeof cwd)) cwd[0] = 0;
+    }
+    ~NoEmulatorFolder() {
+        unsetenv("WINEPREFIX");
+        if (cwd[0] && chdir(cwd) != 0) std::abort();
+    }
+    TempDir wine;
+    char cwd[4096];
+};
+
 // Through the real window: a copy that fails leaves the user able to go on.
 TEST(Window, AfterAFailedCopySelectIsEnabled) {
-    TempDir dir, wine;
+    TempDir dir;
     auto db = buildDb(dir / "shop.mdb", projectStatements());
-    setenv("WINEPREFIX", wine.path().c_str(), 1);  // no emulator folder
-    char cwd[4096];
-    ASSERT_TRUE(getcwd(cwd, sizeof cwd));  // the copy goes to the root first
+    NoEmulatorFolder noFolder;
     Window t;
     t.w.show();
     t.dialog.answer = db.string();
@@ -414,19 +429,15 @@ TEST(Window, AfterAFailedCopySelectIsEnabled) {
     t.w.cmdCopyEmul->click();  // the copy again, now that the folder is there
     EXPECT_EQ("B--", t.state());
     EXPECT_EQ("End Of File\r\n", readAll(EmulatorFolder() + "shop.tdb"));
-    unsetenv("WINEPREFIX");
-    ASSERT_EQ(0, chdir(cwd));
 }
 
 // After a failed copy, another database starts the cycle again: nothing of
 // it is converted, so there is nothing to copy.
 TEST(Window, AfterAFailedCopyANewSelectionCanOnlyBeConverted) {
-    TempDir dir, wine;
+    TempDir dir;
     auto first = buildDb(dir / "first.mdb", projectStatements());
     auto second = buildDb(dir / "second.mdb", projectStatements());
-    setenv("WINEPREFIX", wine.path().c_str(), 1);  // no emulator folder
-    char cwd[4096];
-    ASSERT_TRUE(getcwd(cwd, sizeof cwd));  // the copy goes to the root first
+    NoEmulatorFolder noFolder;
     Window t;
     t.w.show();
     t.dialog.answer = first.string();
@@ -441,8 +452,6 @@ TEST(Window, AfterAFailedCopyANewSelectionCanOnlyBeConverted) {
     t.w.cmdConvert->click();
     EXPECT_EQ("--E", t.state());
     EXPECT_EQ("End Of File\r\n", readAll(dir / "second.tdb"));
-    unsetenv("WINEPREFIX");
-    ASSERT_EQ(0, chdir(cwd));
 }
 
 TEST(Window, EnterPressesTheFocusedButton) {
