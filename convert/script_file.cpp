@@ -29,11 +29,11 @@ ScriptEncoder::ScriptEncoder(std::string charset) : charset_(std::move(charset))
     utf8_ = charset_ == "UTF-8" || charset_ == "utf8" || charset_ == "UTF8";
 }
 
-std::string ScriptEncoder::encode(const std::string& utf8) const {
+std::string ScriptEncoder::encode(const std::string& utf8, size_t* missing) const {
     if (utf8_) return utf8;
     platform::CharsetEncoder encoder(charset_);
     if (!encoder.valid()) return utf8;
-    const std::string missing = encoder.defaultChar();
+    const std::string fallback = encoder.defaultChar();
     std::string out;
     out.reserve(utf8.size());
     size_t i = 0;
@@ -46,7 +46,10 @@ std::string ScriptEncoder::encode(const std::string& utf8) const {
         else if (c >= 0xE0) len = 3;
         else if (c >= 0xC0) len = 2;
         len = std::min(len, utf8.size() - i);
-        if (!encoder.encodeChar(utf8.data() + i, len, out)) out += missing;
+        if (!encoder.encodeChar(utf8.data() + i, len, out)) {
+            out += fallback;
+            if (missing) ++*missing;
+        }
         i += len;
     }
     return out;

@@ -22,7 +22,8 @@ public:
     const std::string& charset() const { return charset_; }
     // True when encode() gives its text back unchanged (UTF-8).
     bool passesThrough() const { return utf8_; }
-    std::string encode(const std::string& utf8) const;
+    // `missing`, when given, counts the characters that became the default one.
+    std::string encode(const std::string& utf8, size_t* missing = nullptr) const;
 
 private:
     std::string charset_;
