@@ -25,6 +25,7 @@ public:
 struct FillOutcome {
     std::string table, column;
     bool failed = false;     // the statement failed; a message was shown
+    std::string error;       // then Jet's error, "Error Number [N] Error Description [D]"
     UpdateSummary update;    // rows filled and rows left Null, by reason
 };
 

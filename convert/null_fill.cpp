@@ -48,7 +48,7 @@ void Converter::CreateTblStr(TableDef& tbl) {
         const int k = statementOf[size_t(i)];
         // A file error ended the batch before this column's statement ran.
         if (k >= int(results.size())) break;
-        FillOutcome outcome{T, F, false, {}};
+        FillOutcome outcome{T, F, false, {}, {}};
         try {
             if (k < 0) std::rethrow_exception(buildErrors[size_t(i)]);
             if (results[size_t(k)].error) std::rethrow_exception(results[size_t(k)].error);
@@ -56,6 +56,7 @@ void Converter::CreateTblStr(TableDef& tbl) {
         } catch (const JetError& e) {
             if (e.concernsFile()) throw;
             outcome.failed = true;
+            outcome.error = "Error Number [" + std::to_string(e.Number) + "] Error Description [" + e.Description + "]";
             messages_.Show(T + "表單的 " + F + "欄位  錯誤略過");
         }
         outcomes_.push_back(std::move(outcome));
