@@ -66,6 +66,13 @@ int runSql(const std::string& db, const std::string& password, std::FILE* out = 
 // with the tool's password), and prints its path.
 int runDemo(const std::string& dir);
 
+// Reports what the handheld will get of the user tables (or the named ones):
+// per table and column the device type and every loss with its reason,
+// as text or JSON (`charset`: the script file's, "" for the system's).
+// Reading only: the null-fill's outcome is found on a copy kept in memory.
+int runDevice(const std::string& db, const std::string& password, const std::vector<std::string>& tables, bool json,
+              const std::string& charset);
+
 // Copies a finished script file into the device emulator's folder.
 int runCopyToEmulator(const std::string& scriptPath);
 

@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "console.h"
 #include "converter.h"
+#include "device_cmd.h"
 #include "progress_bar.h"
 #include "output_file.h"
 #include "user_tables.h"
@@ -67,6 +68,8 @@ int runConvert(const std::string& dbPath, const std::string& password, bool copy
     conv.dbSrc.Close();
     conv.ScriptPath = script.commit();
     printReport(conv.outcomes());
+    if (const std::string line = deviceLossLine(dbPath, password, conv.outcomes()); !line.empty())
+        std::fprintf(stderr, "%s\n", line.c_str());
     if (copy) return runCopyToEmulator(conv.ScriptPath);
     return 0;
 }

@@ -88,6 +88,15 @@ int runCommand(int argc, char** argv) {
     auto* sql = app.add_subcommand("sql", "Print SQL statements that rebuild the user tables of a database (for create)");
     sql->add_option("DB", db, "the .mdb file")->required();
     sql->add_option("--password", password, "database password");
+    auto* device = app.add_subcommand("device", "Report what the handheld device will get of a database, and every loss on the way");
+    std::vector<std::string> deviceOnly;
+    bool deviceJson = false;
+    std::string deviceCharset;
+    device->add_option("DB", db, "the .mdb file")->required();
+    device->add_option("--password", password, "database password");
+    device->add_option("--table", deviceOnly, "only this table (repeatable)");
+    device->add_flag("--json", deviceJson, "the report as JSON");
+    device->add_option("--charset", deviceCharset, "the script file's character set, e.g. CP1252 (default: the system's)");
     auto* demo = app.add_subcommand("demo", "Write DIR/demo.mdb, a small database with Nulls worth filling");
     std::string demoDir;
     demo->add_option("DIR", demoDir, "folder for demo.mdb")->required();
@@ -127,6 +136,7 @@ int runCommand(int argc, char** argv) {
         if (create->parsed()) return vantrel::runCreate(db, newPassword, sqlFile);
         if (demo->parsed()) return vantrel::runDemo(demoDir);
         if (sql->parsed()) return vantrel::runSql(db, password);
+        if (device->parsed()) return vantrel::runDevice(db, password, deviceOnly, deviceJson, deviceCharset);
         return vantrel::usageError(app.get_name(), "a command is needed", "");
     } catch (const vantrel::JetError& e) {
         std::fflush(stdout);
