@@ -16,7 +16,7 @@ WANT = ["bin/vantrel", "lib/vantrel/libvantrel_window.so",
         "share/bash-completion/completions/vantrel", "share/zsh/vendor-completions/_vantrel",
         "share/applications/vantrel.desktop", "share/icons/hicolor/scalable/apps/vantrel.svg"] + \
        [f"share/man/man1/vantrel{c}.1" for c in
-        ["", "-tables", "-dump", "-export", "-script", "-convert", "-check", "-create", "-sql", "-demo"]]
+        ["", "-tables", "-dump", "-export", "-script", "-convert", "-check", "-create", "-sql", "-device", "-demo"]]
 
 
 def main():

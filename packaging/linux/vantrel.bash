@@ -3,7 +3,7 @@ _vantrel() {
     local cur prev cmd
     cur=${COMP_WORDS[COMP_CWORD]}
     prev=${COMP_WORDS[COMP_CWORD-1]}
-    local commands="help tables dump export script convert check create sql demo"
+    local commands="help tables dump export script convert check create sql device demo"
     if ((COMP_CWORD == 1)); then
         COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
         return
@@ -18,11 +18,12 @@ _vantrel() {
         script) opts+=" --password -o --output --table" ;;
         convert) opts+=" --password --copy" ;;
         create) opts+=" --password -f --file" ;;
+        device) opts+=" --password --table --json --charset" ;;
         demo) ;;
     esac
     case $prev in
         --format) COMPREPLY=($(compgen -W "csv jsonl" -- "$cur")); return ;;
-        --password|--table|-d|--delimiter|-R|--row-delimiter|-D|--date-format) return ;;
+        --password|--table|--charset|-d|--delimiter|-R|--row-delimiter|-D|--date-format) return ;;
         -o|--output|-f|--file) COMPREPLY=($(compgen -f -- "$cur")); return ;;
     esac
     if [[ $cur == -* ]]; then
