@@ -81,7 +81,7 @@ void addDeviceLosses(DeviceColumn& c, const ColumnTally& t) {
 void addScriptLosses(DeviceColumn& c, const ColumnTally& t, const std::string& charset) {
     const ScriptForm form = scriptFormOf(c.type);
     if (form == ScriptForm::refused && t.values)
-        c.losses.push_back({"no-script-form", "the script file has no form for it: the script stops at the first of " +
+        c.losses.push_back({"no-script-form", "no form in the script file: the script stops at the first of its " +
                                                   plural(t.values, "value", "values") + " (error 13)"});
     if (form == ScriptForm::leftOut && t.values)
         c.losses.push_back({"script-left-out", "left out of the script file (" + plural(t.values, "value", "values") + ")"});
@@ -120,7 +120,7 @@ std::vector<DeviceIndex> indexesOf(const TableDef& t) {
         const IndexFate& f = fates[k];
         d.deviceName = f.dropped ? "" : f.deviceName;
         if (f.dropped) {
-            d.losses.push_back({"index-dropped", "dropped: the device keeps the first three indexes of a table"});
+            d.losses.push_back({"index-dropped", "dropped: the device keeps three indexes a table (unique ones first, then by name)"});
             continue;
         }
         if (f.nameCut) d.losses.push_back({"index-name-cut", "name cut to 64 characters: " + quoted(f.deviceName)});

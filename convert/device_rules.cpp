@@ -1,5 +1,6 @@
 #include "device_rules.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "dao.h"
@@ -97,23 +98,46 @@ std::vector<TableNaming> nameTables(const std::vector<std::string>& names) {
     return out;
 }
 
+namespace {
+std::string lowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+// The places of `indexes` in the order the conversion meets them.
+std::vector<size_t> odbcOrder(const std::vector<IndexShape>& indexes) {
+    std::vector<size_t> order(indexes.size());
+    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+    auto unique = [&](size_t k) { return indexes[k].unique || indexes[k].primary; };
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        if (unique(a) != unique(b)) return unique(a);
+        return lowerAscii(indexes[a].name) < lowerAscii(indexes[b].name);
+    });
+    return order;
+}
+}  // namespace
+
 std::vector<IndexFate> indexFates(const std::vector<IndexShape>& indexes) {
-    std::vector<IndexFate> out;
-    for (const IndexShape& index : indexes) {
-        IndexFate f;
+    std::vector<IndexFate> out(indexes.size());
+    std::vector<std::string> kept;
+    for (size_t k : odbcOrder(indexes)) {
+        const IndexShape& index = indexes[k];
+        IndexFate& f = out[k];
         f.deviceName = firstChars(index.name, kDeviceNameChars);
         f.nameCut = f.deviceName.size() != index.name.size();
-        for (const IndexFate& before : out)
-            if (sameDeviceName(before.deviceName, f.deviceName)) {
-                f.sameNameAs = before.deviceName;
+        f.dropped = kept.size() >= kDeviceIndexLimit;
+        if (f.dropped) continue;
+        for (const std::string& before : kept)
+            if (sameDeviceName(before, f.deviceName)) {
+                f.sameNameAs = before;
                 break;
             }
-        f.dropped = out.size() >= kDeviceIndexLimit;
+        kept.push_back(f.deviceName);
         f.firstColumnOnly = index.columns.size() > 1;
         if (index.primary) f.attributesLost.push_back("Primary");
         if (index.unique && !index.primary) f.attributesLost.push_back("Unique");
         if (index.ignoreNulls) f.attributesLost.push_back("IgnoreNulls");
-        out.push_back(std::move(f));
     }
     return out;
 }

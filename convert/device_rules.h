@@ -82,10 +82,12 @@ struct IndexFate {
     std::vector<std::string> attributesLost;  // "Primary", "Unique", "IgnoreNulls"
 };
 
-// The fates of a table's indexes, in the table's index order: the first
-// three are kept, the rest dropped. An index whose cut name an earlier one
-// already has is named (sameNameAs); the documentation does not say what the
-// device does with it.
+// The fates of a table's indexes, in the order given. Three are kept: the
+// documentation does not say which, so the choice here is the order in which
+// ODBC lists a table's indexes (the conversion table speaks in ODBC types):
+// unique ones (the primary key among them) first, each group by name without
+// case. An index whose cut name an earlier kept one already has is named
+// (sameNameAs); the documentation does not say what the device does then.
 std::vector<IndexFate> indexFates(const std::vector<IndexShape>& indexes);
 
 // True when a Currency value (units of 1/10,000) is the same value after the
