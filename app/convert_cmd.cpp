@@ -68,8 +68,12 @@ int runConvert(const std::string& dbPath, const std::string& password, bool copy
     conv.dbSrc.Close();
     conv.ScriptPath = script.commit();
     printReport(conv.outcomes());
-    if (const std::string line = deviceLossLine(dbPath, password, conv.outcomes()); !line.empty())
-        std::fprintf(stderr, "%s\n", line.c_str());
+    // Advice only: the database is converted, whatever the report meets.
+    try {
+        if (const std::string line = deviceLossLine(dbPath, password, conv.outcomes()); !line.empty())
+            std::fprintf(stderr, "%s\n", line.c_str());
+    } catch (const JetError&) {
+    }
     if (copy) return runCopyToEmulator(conv.ScriptPath);
     return 0;
 }
