@@ -97,6 +97,10 @@ int runCommand(int argc, char** argv) {
     device->add_option("--table", deviceOnly, "only this table (repeatable)");
     device->add_flag("--json", deviceJson, "the report as JSON");
     device->add_option("--charset", deviceCharset, "the script file's character set, e.g. CP1252 (default: the system's)");
+    device->footer("Per table a summary line, then each loss: names cut or renamed, indexes dropped or reduced,\n"
+                   "columns not sent, values the device cannot hold, Nulls convert leaves, what the script file\n"
+                   "cannot carry. The file is only read. Exit status 0 when the report is made (losses included),\n"
+                   "1 when the database cannot be read.");
     auto* demo = app.add_subcommand("demo", "Write DIR/demo.mdb, a small database with Nulls worth filling");
     std::string demoDir;
     demo->add_option("DIR", demoDir, "folder for demo.mdb")->required();
