@@ -27,13 +27,15 @@ ScriptEncoder::ScriptEncoder(std::string charset) : charset_(std::move(charset))
     // The plain C locale names ASCII; the tool writes UTF-8 there.
     if (charset_.empty() || charset_ == "ANSI_X3.4-1968" || charset_ == "ASCII" || charset_ == "US-ASCII") charset_ = "UTF-8";
     utf8_ = charset_ == "UTF-8" || charset_ == "utf8" || charset_ == "UTF8";
+    if (utf8_) return;
+    encoder_ = std::make_shared<platform::CharsetEncoder>(charset_);
+    if (encoder_->valid()) fallback_ = encoder_->defaultChar();
 }
 
 std::string ScriptEncoder::encode(const std::string& utf8, size_t* missing) const {
-    if (utf8_) return utf8;
-    platform::CharsetEncoder encoder(charset_);
-    if (!encoder.valid()) return utf8;
-    const std::string fallback = encoder.defaultChar();
+    if (utf8_ || !encoder_->valid()) return utf8;
+    platform::CharsetEncoder& encoder = *encoder_;
+    const std::string& fallback = fallback_;
     std::string out;
     out.reserve(utf8.size());
     size_t i = 0;

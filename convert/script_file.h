@@ -3,7 +3,12 @@
 // (script_lines.h).
 #pragma once
 
+#include <memory>
 #include <string>
+
+namespace vantrel::platform {
+class CharsetEncoder;
+}
 
 namespace vantrel {
 
@@ -28,6 +33,9 @@ public:
 private:
     std::string charset_;
     bool utf8_ = true;
+    // The system's converter, opened once (shared by copies); null for UTF-8.
+    std::shared_ptr<platform::CharsetEncoder> encoder_;
+    std::string fallback_;
 };
 
 }  // namespace vantrel
