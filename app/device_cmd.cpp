@@ -35,8 +35,8 @@ std::string columnSubject(const DeviceColumn& c) {
 }
 
 void printText(const DeviceReport& r, std::FILE* out) {
-    std::fprintf(out, "%zu of %s lose something on the way to the device (script file in %s)\n", r.tablesWithLosses(),
-                 countText(r.tables.size(), "table", "tables").c_str(), r.charset.c_str());
+    std::fprintf(out, "%s of %s lose something on the way to the device (script file in %s)\n",
+                 std::to_string(r.tablesWithLosses()).c_str(), countText(r.tables.size(), "table", "tables").c_str(), r.charset.c_str());
     if (!r.fillFailure.empty()) std::fprintf(out, "convert stops: %s\n", r.fillFailure.c_str());
     for (const DeviceTable& t : r.tables) {
         const size_t n = t.lossCount();
