@@ -88,7 +88,7 @@ void writeTable(JsonOut& j, const DeviceTable& t) {
         j.string(typeName(c.type));
         j.raw(", \"deviceType\": ");
         writeNameOrNull(j, c.deviceType);
-        j.raw(", \"nulls\": " + std::to_string(c.nulls));
+        j.raw(", \"nulls\": " + std::to_string(c.nulls) + ", \"nullsLeft\": " + std::to_string(c.nullsLeft));
         if (c.type == dbText || c.type == dbMemo) j.raw(", \"longest\": " + std::to_string(c.longest));
         j.raw(", ");
         writeLosses(j, c.losses);

@@ -97,6 +97,8 @@ void addScriptLosses(DeviceColumn& c, const ColumnTally& t, const std::string& c
 void addNullLosses(DeviceColumn& c, const std::string& table, const std::vector<FillOutcome>& fill) {
     for (const FillOutcome& o : fill) {
         if (o.table != table || o.column != c.name) continue;
+        if (o.failed) c.nullsLeft += c.nulls;
+        for (const auto& refused : o.update.refused) c.nullsLeft += refused.second;
         if (o.failed && c.nulls)
             c.losses.push_back(
                 {"nulls-left", plural(c.nulls, "Null", "Nulls") + " left after convert: the null-fill skips the column (" + o.error + ")"});
@@ -165,7 +167,7 @@ DeviceTable reportTable(const TableDef& t, const TableNaming& naming, const std:
     if (naming.outcome == TableNaming::Outcome::notCopied) return d;  // nothing else reaches the device
     const auto defs = t.Fields();
     std::vector<ColumnTally> tallies(size_t(defs.Count()));
-    for (const Field& f : defs) d.columns.push_back({f.Name(), f.Type(), deviceTypeOf(f.Type()).name, 0, 0, {}});
+    for (const Field& f : defs) d.columns.push_back({f.Name(), f.Type(), deviceTypeOf(f.Type()).name, 0, 0, 0, {}});
     Recordset rs = t.OpenRecordset();
     auto fields = rs.Fields();
     Variant value;

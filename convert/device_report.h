@@ -26,6 +26,7 @@ struct DeviceColumn {
     int16_t type = 0;
     std::string deviceType;  // "" when not sent
     long nulls = 0;          // Null values as the database stands
+    long nullsLeft = 0;      // of them, the ones convert leaves
     size_t longest = 0;      // text and memo: the longest value, in UTF-16 units
     std::vector<DeviceLoss> losses;
 };
