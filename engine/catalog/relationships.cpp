@@ -47,7 +47,8 @@ std::vector<Relationship> readRelationships(PageFile& file, const std::vector<Ca
         r.table = text("SZOBJECT");
         r.referencedTable = text("SZREFERENCEDOBJECT");
         Variant grbit = value("GRBIT"), icol = value("ICOLUMN");
-        r.enforced = !(int32_t(grbit.isNull() ? 0 : grbit.asInt()) & kDontEnforce);
+        r.attributes = int32_t(grbit.isNull() ? 0 : grbit.asInt());
+        r.enforced = !(r.attributes & kDontEnforce);
         parts.push_back({int32_t(icol.isNull() ? 0 : icol.asInt()), text("SZCOLUMN"), text("SZREFERENCEDCOLUMN")});
     }
     std::vector<Relationship> out;

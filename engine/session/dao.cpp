@@ -7,6 +7,7 @@
 #include "header.h"
 #include "page_file.h"
 #include "properties.h"
+#include "relationships.h"
 #include "row_layout.h"
 #include "table_def.h"
 #include "table_scan.h"
@@ -320,6 +321,16 @@ Collection<TableDef> Database::TableDefs() const {
     std::vector<TableDef> out;
     for (size_t i = 0; i < impl_->catalog().size(); ++i) out.push_back(FieldAccess::makeTable(impl_, i));
     return Collection<TableDef>(std::move(out));
+}
+
+std::vector<Relation> Database::Relations() const {
+    openOrThrow(impl_);
+    std::vector<Relation> out;
+    guarded(impl_->path, [&] {
+        for (const Relationship& r : readRelationships(impl_->file(), impl_->catalog()))
+            out.push_back({r.name, r.referencedTable, r.table, r.referencedColumns, r.columns, r.attributes});
+    });
+    return out;
 }
 
 namespace {

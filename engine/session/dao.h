@@ -44,6 +44,20 @@ enum DaoType : int16_t {
     dbVarBinary = 17, dbNumeric = 19, dbDecimal = 20, dbFloat = 21, dbAttachment = 101,
 };
 
+// DAO relation attributes.
+constexpr int32_t dbRelationDontEnforce = 0x2;
+constexpr int32_t dbRelationUpdateCascade = 0x100;
+constexpr int32_t dbRelationDeleteCascade = 0x1000;
+
+// A relationship between two tables, as DAO's Relation names its parts: the
+// referenced table is Table, the referring one ForeignTable; Fields[i] of
+// Table matches ForeignFields[i] of ForeignTable.
+struct Relation {
+    std::string name, table, foreignTable;
+    std::vector<std::string> fields, foreignFields;
+    int32_t attributes = 0;  // dbRelationDontEnforce, dbRelationUpdateCascade, dbRelationDeleteCascade
+};
+
 template <class T>
 class Collection {
 public:
@@ -156,6 +170,8 @@ public:
     const std::string& Name() const;
     std::string Version() const;  // "3.0" (Jet3), "4.0" (Jet4), "12.0" (ACE)
     Collection<TableDef> TableDefs() const;
+    // The relationships of MSysRelationships, ordered by name.
+    std::vector<Relation> Relations() const;
     Recordset OpenRecordset(const std::string& name) const;
     // Runs one SQL statement: UPDATE, INSERT INTO ... VALUES, DELETE,
     // CREATE TABLE, CREATE [UNIQUE] INDEX. Without the fail-on-error option,
