@@ -35,6 +35,13 @@ std::string unescape(const std::string& text);
 int runExport(const std::string& db, const std::string& password, const std::string& table, const ExportOptions& options,
               std::FILE* out = stdout);
 
+// Copies the user tables (or the named ones) into a new SQLite file `out`,
+// reads both back and prints one line per table; exit status 1 when a table
+// differs, and then no `out` is written. An existing `out` is refused unless
+// `replace`.
+int runSqliteExport(const std::string& db, const std::string& password, const std::string& out,
+                    const std::vector<std::string>& tables, bool replace);
+
 // Writes a device script: INSERT lines and the primary index line of each user
 // table (or of the named ones), then "End Of File". Output defaults to the
 // script path beside the database; "-" is standard output. A table that

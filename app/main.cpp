@@ -46,12 +46,17 @@ int runCommand(int argc, char** argv) {
     std::vector<std::string> dumpOnly;
     dump->add_option("--table", dumpOnly, "only this table (repeatable)");
 
-    auto* exportCmd = app.add_subcommand("export", "Print one table's rows as CSV (mdb-export's conventions) or JSON Lines");
-    std::string exportTable, exportFormat = "csv";
+    auto* exportCmd = app.add_subcommand(
+        "export", "Print one table's rows as CSV (mdb-export's conventions) or JSON Lines, or copy tables into SQLite");
+    std::string exportTable, exportFormat = "csv", sqliteOut;
     vantrel::ExportOptions exportOptions;
-    bool noHeader = false, noQuote = false;
+    bool noHeader = false, noQuote = false, sqliteReplace = false;
+    std::vector<std::string> sqliteOnly;
     exportCmd->add_option("DB", db, "the .mdb file")->required();
-    exportCmd->add_option("TABLE", exportTable, "the table")->required();
+    exportCmd->add_option("TABLE", exportTable, "the table (not with --sqlite)");
+    exportCmd->add_option("--sqlite", sqliteOut, "copy the user tables into this new SQLite file, verified");
+    exportCmd->add_option("--table", sqliteOnly, "--sqlite: only this table (repeatable)");
+    exportCmd->add_flag("--replace", sqliteReplace, "--sqlite: replace an existing file");
     exportCmd->add_option("--password", password, "database password");
     exportCmd->add_option("--format", exportFormat, "csv (default) or jsonl: one JSON object per row")
         ->check(CLI::IsMember({"csv", "jsonl"}));
@@ -126,7 +131,16 @@ int runCommand(int argc, char** argv) {
         }
         if (tables->parsed()) return vantrel::runTables(db, password);
         if (dump->parsed()) return vantrel::runDump(db, password, stdout, dumpOnly);
+        if (exportCmd->parsed() && (!sqliteOut.empty() || !sqliteOnly.empty() || sqliteReplace)) {
+            if (sqliteOut.empty() || !exportTable.empty())
+                return vantrel::usageError(app.get_name(),
+                                           sqliteOut.empty() ? "--table and --replace go with --sqlite OUT"
+                                                             : "export --sqlite takes no TABLE (--table names tables)",
+                                           "export");
+            return vantrel::runSqliteExport(db, password, sqliteOut, sqliteOnly, sqliteReplace);
+        }
         if (exportCmd->parsed()) {
+            if (exportTable.empty()) return vantrel::usageError(app.get_name(), "export needs TABLE or --sqlite OUT", "export");
             exportOptions.delimiter = vantrel::unescape(exportOptions.delimiter);
             exportOptions.rowDelimiter = vantrel::unescape(exportOptions.rowDelimiter);
             exportOptions.jsonLines = exportFormat == "jsonl";
