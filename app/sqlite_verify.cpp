@@ -51,7 +51,9 @@ public:
 
 private:
     void append(uint64_t x) {
-        for (int k = 0; k < 8; ++k) buf_ += char(x >> (8 * k));
+        char b[8];
+        for (int k = 0; k < 8; ++k) b[k] = char(x >> (8 * k));
+        buf_.append(b, 8);
     }
     std::string buf_;
 };
@@ -106,13 +108,20 @@ TableDigest sqliteDigest(const TableDef& t, SqliteDb& copy) {
     RowDigest row;
     while (select.step()) {
         for (int i = 0; i < int(columns.size()); ++i) {
+            // Each value read only as what it is: asking a text for its number would convert it.
             const SqlValue::Kind kind = kindOf(sqlite3_column_type(st, i));
+            int64_t integer = 0;
+            double real = 0;
             std::string_view bytes;
-            if (kind == SqlValue::Text)
+            if (kind == SqlValue::Integer)
+                integer = sqlite3_column_int64(st, i);
+            else if (kind == SqlValue::Real)
+                real = sqlite3_column_double(st, i);
+            else if (kind == SqlValue::Text)
                 bytes = {reinterpret_cast<const char*>(sqlite3_column_text(st, i)), size_t(sqlite3_column_bytes(st, i))};
             else if (kind == SqlValue::Blob && sqlite3_column_bytes(st, i) > 0)
                 bytes = {static_cast<const char*>(sqlite3_column_blob(st, i)), size_t(sqlite3_column_bytes(st, i))};
-            row.value(kind, sqlite3_column_int64(st, i), sqlite3_column_double(st, i), bytes);
+            row.value(kind, integer, real, bytes);
         }
         row.endRow(out);
     }

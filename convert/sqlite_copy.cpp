@@ -65,16 +65,19 @@ void copyRows(const TableDef& t, SqliteDb& out, const CopyProgress& progress) {
 }  // namespace
 
 void copyToSqlite(Database& db, const std::vector<TableDef>& tables, SqliteDb& out, const CopyProgress& progress) {
+    // A new file under a temporary name: no journal, no syncs (the caller
+    // syncs it once, whole); 32 MB of cache (also what index sorting holds
+    // in memory before it spills to temporary files).
     out.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-32768; PRAGMA foreign_keys=OFF");
     std::set<std::string> exported;
     for (const TableDef& t : tables) exported.insert(upper(t.Name()));
     const std::vector<Relation> relations = db.Relations();
+    std::set<std::string> indexNames;
     for (const TableDef& t : tables) {
         if (carriedColumns(t).empty()) continue;  // nothing SQLite can hold: no table
         out.exec(createTableSql(t, relations, exported));
         copyRows(t, out, progress);
     }
-    std::set<std::string> indexNames;
     out.exec("BEGIN");
     for (const TableDef& t : tables)
         for (const std::string& sql : createIndexSql(t, indexNames)) out.exec(sql);

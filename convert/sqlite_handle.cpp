@@ -5,7 +5,8 @@
 namespace vantrel {
 
 SqliteDb::SqliteDb(const std::string& path, bool readOnly) {
-    const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    // One thread uses the connection: no locking of SQLite's own.
+    const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) | SQLITE_OPEN_NOMUTEX;
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         const JetError e = failure("opening '" + path + "'");
         close();

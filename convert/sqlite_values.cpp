@@ -1,7 +1,6 @@
 #include "sqlite_values.h"
 
 #include <charconv>
-#include <cstdio>
 
 namespace vantrel {
 
@@ -48,8 +47,15 @@ void dateValue(double ole, SqlValue& out) {
         return;
     }
     const DateParts p = oleDateParts(ole);
-    const int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
-    ownText(out, std::string_view(buf, size_t(n)));
+    const int parts[] = {p.year / 100, p.year % 100, p.month, p.day, p.hour, p.minute, p.second};
+    const char after[] = "\0-- ::";  // what follows each pair of digits
+    size_t n = 0;
+    for (size_t k = 0; k < 7; ++k) {
+        buf[n++] = char('0' + parts[k] / 10);
+        buf[n++] = char('0' + parts[k] % 10);
+        if (after[k]) buf[n++] = after[k];
+    }
+    ownText(out, std::string_view(buf, n));
 }
 
 void realValue(double d, SqlValue& out) {
