@@ -5,6 +5,7 @@
 // given its name: a failure, or a table that differs, leaves no OUT (and an
 // old OUT as it was). One line per table says what was found.
 #include <cstdio>
+#include <set>
 
 #include "commands.h"
 #include "env.h"
@@ -57,6 +58,15 @@ bool verified(const std::vector<TableDef>& tables, const std::string& path) {
     return same;
 }
 
+// A table named twice (--table a --table A) is copied once.
+std::vector<TableDef> eachOnce(const std::vector<TableDef>& tables) {
+    std::vector<TableDef> out;
+    std::set<std::string> seen;
+    for (const TableDef& t : tables)
+        if (seen.insert(t.Name()).second) out.push_back(t);
+    return out;
+}
+
 }  // namespace
 
 int runSqliteExport(const std::string& path, const std::string& password, const std::string& out, const std::vector<std::string>& only,
@@ -68,7 +78,7 @@ int runSqliteExport(const std::string& path, const std::string& password, const 
     }
     Database db = DBEngine::Default().OpenDatabase(path, false, true, ";pwd=" + password);
     RefuseOutputOverDatabase(out, path);
-    const std::vector<TableDef> tables = chosenTables(db, only);
+    const std::vector<TableDef> tables = eachOnce(chosenTables(db, only));
     OutputFile file(out);
     {
         ProgressBar bar(ProgressBar::wanted() ? totalRows(tables) : 0);
