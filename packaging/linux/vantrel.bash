@@ -14,7 +14,7 @@ _vantrel() {
         help) COMPREPLY=($(compgen -W "$commands" -- "$cur")); return ;;
         tables|check|sql) opts+=" --password" ;;
         dump) opts+=" --password --table" ;;
-        export) opts+=" --password --format -d --delimiter -R --row-delimiter -H --no-header -Q --no-quote -D --date-format" ;;
+        export) opts+=" --password --format -d --delimiter -R --row-delimiter -H --no-header -Q --no-quote -D --date-format --sqlite --table --replace" ;;
         script) opts+=" --password -o --output --table" ;;
         convert) opts+=" --password --copy" ;;
         create) opts+=" --password -f --file" ;;
@@ -24,7 +24,7 @@ _vantrel() {
     case $prev in
         --format) COMPREPLY=($(compgen -W "csv jsonl" -- "$cur")); return ;;
         --password|--table|--charset|-d|--delimiter|-R|--row-delimiter|-D|--date-format) return ;;
-        -o|--output|-f|--file) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+        -o|--output|-f|--file|--sqlite) COMPREPLY=($(compgen -f -- "$cur")); return ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$opts" -- "$cur"))
