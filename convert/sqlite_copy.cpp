@@ -66,9 +66,10 @@ void copyRows(const TableDef& t, SqliteDb& out, const CopyProgress& progress) {
 
 void copyToSqlite(Database& db, const std::vector<TableDef>& tables, SqliteDb& out, const CopyProgress& progress) {
     // A new file under a temporary name: no journal, no syncs (the caller
-    // syncs it once, whole); 32 MB of cache (also what index sorting holds
-    // in memory before it spills to temporary files).
-    out.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-32768; PRAGMA foreign_keys=OFF");
+    // syncs it once, whole); 64 KB pages (the fewest b-tree steps per row,
+    // the fewest overflow pages for memos); 32 MB of cache (also what index
+    // sorting holds in memory before it spills to temporary files).
+    out.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA page_size=65536; PRAGMA cache_size=-32768; PRAGMA foreign_keys=OFF");
     std::set<std::string> exported;
     for (const TableDef& t : tables) exported.insert(upper(t.Name()));
     const std::vector<Relation> relations = db.Relations();
