@@ -58,7 +58,6 @@ bool SqliteStatement::step() {
 
 void SqliteStatement::reset() {
     sqlite3_reset(st_);
-    sqlite3_clear_bindings(st_);
 }
 
 }  // namespace vantrel
