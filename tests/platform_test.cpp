@@ -1,14 +1,18 @@
-// The platform layer: UTF-16, code pages, and the file operations with the
-// faults they report. The same tests run on Linux and, in the Windows
-// build, under Wine.
+// The platform layer: UTF-16, code pages, the file operations with the
+// faults they report, and two jobs run at once. The same tests run on Linux
+// and, in the Windows build, under Wine.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <vector>
 
 #include "code_page.h"
+#include "concurrent.h"
 #include "env.h"
 #include "corpus.h"
 #include "files.h"
@@ -216,4 +220,42 @@ TEST(Files, InUseWhileAnotherHandleHoldsTheFile) {
     EXPECT_FALSE(env.inUse(path));
     EXPECT_FALSE(env.inUse(utf8(dir.path())));  // a folder holds nothing
     EXPECT_EQ("stale", contents(std::filesystem::u8path(path)));
+}
+
+// The two jobs run at the same time: `here` sees what `other` does while it
+// runs (it waits for it, at most 30 s); both are done when RunBoth returns.
+TEST(Concurrent, BothJobsRunAtOnce) {
+    std::atomic<bool> otherRan{false}, hereSawIt{false};
+    int otherResult = 0;
+    RunBoth(
+        [&] {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            while (!otherRan && std::chrono::steady_clock::now() < until) {
+            }
+            hereSawIt = otherRan.load();
+        },
+        [&] {
+            otherResult = 42;
+            otherRan = true;
+        });
+    EXPECT_TRUE(hereSawIt);
+    EXPECT_EQ(42, otherResult);
+}
+
+// A failure of either job comes back to the caller, the calling thread's first.
+TEST(Concurrent, FailuresAreRethrown) {
+    auto fails = [](const char* what) { return [what] { throw std::runtime_error(what); }; };
+    auto message = [](const std::function<void()>& run) {
+        try {
+            run();
+        } catch (const std::runtime_error& e) {
+            return std::string(e.what());
+        }
+        return std::string();
+    };
+    bool ran = false;
+    EXPECT_EQ("other", message([&] { RunBoth([&] { ran = true; }, fails("other")); }));
+    EXPECT_TRUE(ran);
+    EXPECT_EQ("here", message([&] { RunBoth(fails("here"), fails("other")); }));
+    EXPECT_EQ("here", message([&] { RunBoth(fails("here"), [] {}); }));
 }
