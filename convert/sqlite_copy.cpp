@@ -73,7 +73,7 @@ void copyToSqlite(Database& db, const std::vector<TableDef>& tables, SqliteDb& o
     std::set<std::string> exported;
     for (const TableDef& t : tables) exported.insert(upper(t.Name()));
     const std::vector<Relation> relations = db.Relations();
-    std::set<std::string> indexNames;
+    std::set<std::string> indexNames = exported;  // tables and indexes share SQLite's one name space
     for (const TableDef& t : tables) {
         if (carriedColumns(t).empty()) continue;  // nothing SQLite can hold: no table
         out.exec(createTableSql(t, relations, exported));

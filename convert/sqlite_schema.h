@@ -32,8 +32,9 @@ std::vector<Field> carriedColumns(const TableDef& t);
 // `exported` holds the upper-cased names of the tables written.
 std::string createTableSql(const TableDef& t, const std::vector<Relation>& relations, const std::set<std::string>& exported);
 
-// The CREATE INDEX statements of a table; `used` collects index names
-// (upper-cased) across tables so that none is given twice.
+// The CREATE INDEX statements of a table; `used` holds the names taken
+// (upper-cased: the tables', then each index's) so that none is given twice:
+// a name taken already gets ".2", ".3" and so on.
 std::vector<std::string> createIndexSql(const TableDef& t, std::set<std::string>& used);
 
 }  // namespace vantrel
