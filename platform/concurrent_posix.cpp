@@ -1,12 +1,13 @@
 #include "concurrent.h"
 
 #include <exception>
+#include <semaphore>
 #include <system_error>
 #include <thread>
 
 namespace vantrel::platform {
 
-void RunBoth(const std::function<void()>& here, const std::function<void()>& other) {
+bool RunTogether(const std::function<void()>& here, const std::function<void()>& other) {
     std::exception_ptr hereFailed, otherFailed;
     std::thread thread;
     try {
@@ -17,19 +18,40 @@ void RunBoth(const std::function<void()>& here, const std::function<void()>& oth
                 otherFailed = std::current_exception();
             }
         });
-    } catch (const std::system_error&) {  // no thread: one after the other
+    } catch (const std::system_error&) {
+        return false;
     }
     try {
         here();
     } catch (...) {
         hereFailed = std::current_exception();
     }
-    if (thread.joinable())
-        thread.join();
-    else if (!hereFailed)
-        other();
+    thread.join();
     if (hereFailed) std::rethrow_exception(hereFailed);
     if (otherFailed) std::rethrow_exception(otherFailed);
+    return true;
 }
+
+void RunBoth(const std::function<void()>& here, const std::function<void()>& other) {
+    if (RunTogether(here, other)) return;
+    std::exception_ptr hereFailed;
+    try {
+        here();
+    } catch (...) {
+        hereFailed = std::current_exception();
+    }
+    if (hereFailed) std::rethrow_exception(hereFailed);
+    other();
+}
+
+struct Semaphore::Impl {
+    explicit Impl(unsigned count) : sem(count) {}
+    std::counting_semaphore<> sem;
+};
+
+Semaphore::Semaphore(unsigned count) : impl_(std::make_unique<Impl>(count)) {}
+Semaphore::~Semaphore() = default;
+void Semaphore::acquire() { impl_->sem.acquire(); }
+void Semaphore::release() { impl_->sem.release(); }
 
 }  // namespace vantrel::platform

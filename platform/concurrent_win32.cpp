@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <new>
 
 namespace vantrel::platform {
 
@@ -25,23 +26,46 @@ DWORD WINAPI runJob(LPVOID p) {
 
 }  // namespace
 
-void RunBoth(const std::function<void()>& here, const std::function<void()>& other) {
+bool RunTogether(const std::function<void()>& here, const std::function<void()>& other) {
     Job job{&other, nullptr};
-    std::exception_ptr hereFailed;
     HANDLE thread = CreateThread(nullptr, 0, runJob, &job, 0, nullptr);
+    if (!thread) return false;
+    std::exception_ptr hereFailed;
     try {
         here();
     } catch (...) {
         hereFailed = std::current_exception();
     }
-    if (thread) {
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-    } else if (!hereFailed) {
-        other();
-    }
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
     if (hereFailed) std::rethrow_exception(hereFailed);
     if (job.failed) std::rethrow_exception(job.failed);
+    return true;
 }
+
+void RunBoth(const std::function<void()>& here, const std::function<void()>& other) {
+    if (RunTogether(here, other)) return;
+    std::exception_ptr hereFailed;
+    try {
+        here();
+    } catch (...) {
+        hereFailed = std::current_exception();
+    }
+    if (hereFailed) std::rethrow_exception(hereFailed);
+    other();
+}
+
+struct Semaphore::Impl {
+    HANDLE sem;
+};
+
+Semaphore::Semaphore(unsigned count) : impl_(std::make_unique<Impl>()) {
+    impl_->sem = CreateSemaphoreW(nullptr, LONG(count), 0x7FFFFFFF, nullptr);
+    if (!impl_->sem) throw std::bad_alloc();
+}
+
+Semaphore::~Semaphore() { CloseHandle(impl_->sem); }
+void Semaphore::acquire() { WaitForSingleObject(impl_->sem, INFINITE); }
+void Semaphore::release() { ReleaseSemaphore(impl_->sem, 1, nullptr); }
 
 }  // namespace vantrel::platform
