@@ -3,6 +3,7 @@
 // the digest of sha256_digest.h on Windows.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,5 +14,7 @@ namespace vantrel {
 std::string sha256Hex(const uint8_t* data, size_t len);
 // The same in buf (64 bytes), without allocating.
 std::string_view sha256Hex(const uint8_t* data, size_t len, char* buf);
+// The 32 bytes themselves.
+std::array<uint8_t, 32> sha256Bytes(const uint8_t* data, size_t len);
 
 }  // namespace vantrel

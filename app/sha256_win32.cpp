@@ -15,4 +15,6 @@ std::string_view sha256Hex(const uint8_t* data, size_t len, char* buf) {
     return {buf, hex.size()};
 }
 
+std::array<uint8_t, 32> sha256Bytes(const uint8_t* data, size_t len) { return sha256Digest(data, len); }
+
 }  // namespace vantrel
