@@ -1,8 +1,9 @@
 // `export DB --sqlite OUT`: a verified SQLite copy of the user tables (or of
 // those named with --table). An existing OUT is refused unless --replace.
 // The copy is written under a temporary name beside OUT (sqlite_copy.h),
-// read back against the database (sqlite_verify.h), synced and only then
-// given its name: a failure, or a table that differs, leaves no OUT (and an
+// each row digested as it is read from the database; the copied tables are
+// read back from the file and digested the same way (sqlite_verify.h); the
+// file is synced and only then given its name: a failure, or a table that differs, leaves no OUT (and an
 // old OUT as it was). One line per table says what was found.
 #include <cstdio>
 #include <set>
@@ -35,30 +36,61 @@ bool refusedOutput(const std::string& out, bool replace) {
     return true;
 }
 
+// What each side holds, table by table, in the order of `tables`.
+struct Sides {
+    std::vector<TableDigest> access, copy;
+};
+
 // Prints one line per table; true when every table is identical.
-bool verified(const std::vector<TableDef>& tables, const std::string& path) {
-    SqliteDb copy(path, true);
+bool identical(const std::vector<TableDef>& tables, const Sides& sides) {
     bool same = true;
-    for (const TableDef& t : tables) {
-        if (carriedColumns(t).empty()) {
-            std::printf("%s: no column SQLite can hold, not copied\n", t.Name().c_str());
+    for (size_t k = 0; k < tables.size(); ++k) {
+        const std::string& name = tables[k].Name();
+        if (carriedColumns(tables[k]).empty()) {
+            std::printf("%s: no column SQLite can hold, not copied\n", name.c_str());
             continue;
         }
-        // The two sides at once: the engine here, SQLite on a thread of its own.
-        TableDigest a, s;
-        platform::RunBoth([&] { a = accessDigest(t); }, [&] { s = sqliteDigest(t, copy); });
+        const TableDigest& a = sides.access[k];
+        const TableDigest& s = sides.copy[k];
         if (a == s) {
-            std::printf("%s: %ld rows, identical\n", t.Name().c_str(), a.rows);
+            std::printf("%s: %ld rows, identical\n", name.c_str(), a.rows);
             continue;
         }
         same = false;
         if (a.rows != s.rows)
-            std::printf("%s: %ld rows, the copy has %ld\n", t.Name().c_str(), a.rows, s.rows);
+            std::printf("%s: %ld rows, the copy has %ld\n", name.c_str(), a.rows, s.rows);
         else
-            std::printf("%s: %ld rows, contents differ\n", t.Name().c_str(), a.rows);
+            std::printf("%s: %ld rows, contents differ\n", name.c_str(), a.rows);
     }
-    copy.close();
     return same;
+}
+
+// Writes the copy at `path`: the rows, each digested as it is read from the
+// database; then the indexes, while a second connection reads the copied
+// tables back from the file (their rows are committed and the indexes do
+// not change them; SQLite's locks keep the reader and the writer apart).
+Sides writeCopy(Database& db, const std::vector<TableDef>& tables, const std::string& path) {
+    Sides sides;
+    sides.access.resize(tables.size());
+    sides.copy.resize(tables.size());
+    ProgressBar bar(ProgressBar::wanted() ? totalRows(tables) : 0);
+    SqliteDb copy(path, false);
+    RowDigester digester;
+    size_t current = 0;
+    const RowRead seen = [&](const TableDef& t, const SqlValue* values, size_t count) {
+        while (tables[current].Name() != t.Name()) ++current;
+        digester.add(values, count, sides.access[current]);
+    };
+    copyRowsToSqlite(db, tables, copy, seen, [&](const std::string& table, long) { bar.step(table); });
+    SqliteDb check(path, true);
+    platform::RunBoth([&] { createSqliteIndexes(tables, copy); },
+                      [&] {
+                          for (size_t k = 0; k < tables.size(); ++k) sides.copy[k] = sqliteDigest(tables[k], check);
+                      });
+    check.close();
+    copy.close();
+    bar.finish();
+    return sides;
 }
 
 // A table named twice (--table a --table A) is copied once.
@@ -83,14 +115,7 @@ int runSqliteExport(const std::string& path, const std::string& password, const 
     RefuseOutputOverDatabase(out, path);
     const std::vector<TableDef> tables = eachOnce(chosenTables(db, only));
     OutputFile file(out);
-    {
-        ProgressBar bar(ProgressBar::wanted() ? totalRows(tables) : 0);
-        SqliteDb copy(file.writePath(), false);
-        copyToSqlite(db, tables, copy, [&](const std::string& table, long) { bar.step(table); });
-        copy.close();
-        bar.finish();
-    }
-    if (!verified(tables, file.writePath())) {
+    if (!identical(tables, writeCopy(db, tables, file.writePath()))) {
         std::fflush(stdout);
         std::fprintf(stderr, "vantrel: the copy differs from the database: '%s' is not written\n", out.c_str());
         return 1;

@@ -13,50 +13,43 @@ namespace vantrel {
 
 namespace {
 
-// One row's canonical bytes, then added to the table's digest.
-class RowDigest {
-public:
-    void value(SqlValue::Kind kind, int64_t i, double d, std::string_view bytes) {
-        buf_ += char(kind);
-        switch (kind) {
-            case SqlValue::Null: break;
-            case SqlValue::Integer: append(uint64_t(i)); break;
-            case SqlValue::Real: {
-                uint64_t bits;
-                std::memcpy(&bits, &d, sizeof bits);
-                append(bits);
-                break;
-            }
-            case SqlValue::Text:
-            case SqlValue::Blob:
-                append(bytes.size());
-                buf_.append(bytes);
-                break;
-        }
-    }
-    void endRow(TableDigest& into) {
-        char hex[64];
-        sha256Hex(reinterpret_cast<const uint8_t*>(buf_.data()), buf_.size(), hex);
-        for (size_t lane = 0; lane < 4; ++lane) {
-            uint64_t x = 0;
-            for (size_t k = 0; k < 16; ++k) {
-                const char c = hex[lane * 16 + k];
-                x = x << 4 | uint64_t(c <= '9' ? c - '0' : c - 'a' + 10);
-            }
-            into.sum[lane] += x;
-        }
-        ++into.rows;
-        buf_.clear();
-    }
+void appendWord(std::string& buf, uint64_t x) {
+    char b[8];
+    for (int k = 0; k < 8; ++k) b[k] = char(x >> (8 * k));
+    buf.append(b, 8);
+}
 
-private:
-    void append(uint64_t x) {
-        char b[8];
-        for (int k = 0; k < 8; ++k) b[k] = char(x >> (8 * k));
-        buf_.append(b, 8);
+// One value's canonical bytes.
+void appendValue(std::string& buf, SqlValue::Kind kind, int64_t i, double d, std::string_view bytes) {
+    buf += char(kind);
+    switch (kind) {
+        case SqlValue::Null: break;
+        case SqlValue::Integer: appendWord(buf, uint64_t(i)); break;
+        case SqlValue::Real: {
+            uint64_t bits;
+            std::memcpy(&bits, &d, sizeof bits);
+            appendWord(buf, bits);
+            break;
+        }
+        case SqlValue::Text:
+        case SqlValue::Blob:
+            appendWord(buf, bytes.size());
+            buf.append(bytes);
+            break;
     }
-    std::string buf_;
-};
+}
+
+// The row's bytes in `buf` added to the table's digest; `buf` emptied.
+void endRow(std::string& buf, TableDigest& into) {
+    const std::array<uint8_t, 32> md = sha256Bytes(reinterpret_cast<const uint8_t*>(buf.data()), buf.size());
+    for (size_t lane = 0; lane < 4; ++lane) {
+        uint64_t x = 0;
+        for (size_t k = 0; k < 8; ++k) x = x << 8 | md[lane * 8 + k];
+        into.sum[lane] += x;
+    }
+    ++into.rows;
+    buf.clear();
+}
 
 std::string selectSql(const TableDef& t, const std::vector<Field>& columns) {
     std::string names;
@@ -76,6 +69,11 @@ SqlValue::Kind kindOf(int sqliteType) {
 
 }  // namespace
 
+void RowDigester::add(const SqlValue* values, size_t count, TableDigest& into) {
+    for (size_t i = 0; i < count; ++i) appendValue(buf_, values[i].kind, values[i].i, values[i].d, values[i].bytes);
+    endRow(buf_, into);
+}
+
 TableDigest accessDigest(const TableDef& t) {
     TableDigest out;
     const std::vector<Field> columns = carriedColumns(t);
@@ -86,14 +84,14 @@ TableDigest accessDigest(const TableDef& t) {
     for (const Field& c : columns) fields.push_back(all.Item(c.Name()));
     Variant read;
     SqlValue v;
-    RowDigest row;
+    std::string row;
     for (; !rs.EOF_(); rs.MoveNext()) {
         for (size_t i = 0; i < fields.size(); ++i) {
             fields[i].ReadValue(read);
             toSqlValue(columns[i].Type(), read, v);
-            row.value(v.kind, v.i, v.d, v.bytes);
+            appendValue(row, v.kind, v.i, v.d, v.bytes);
         }
-        row.endRow(out);
+        endRow(row, out);
     }
     rs.Close();
     return out;
@@ -105,7 +103,7 @@ TableDigest sqliteDigest(const TableDef& t, SqliteDb& copy) {
     if (columns.empty()) return out;
     SqliteStatement select(copy, selectSql(t, columns));
     sqlite3_stmt* st = select.handle();
-    RowDigest row;
+    std::string row;
     while (select.step()) {
         for (int i = 0; i < int(columns.size()); ++i) {
             // Each value read only as what it is: asking a text for its number would convert it.
@@ -121,9 +119,9 @@ TableDigest sqliteDigest(const TableDef& t, SqliteDb& copy) {
                 bytes = {reinterpret_cast<const char*>(sqlite3_column_text(st, i)), size_t(sqlite3_column_bytes(st, i))};
             else if (kind == SqlValue::Blob && sqlite3_column_bytes(st, i) > 0)
                 bytes = {static_cast<const char*>(sqlite3_column_blob(st, i)), size_t(sqlite3_column_bytes(st, i))};
-            row.value(kind, integer, real, bytes);
+            appendValue(row, kind, integer, real, bytes);
         }
-        row.endRow(out);
+        endRow(row, out);
     }
     return out;
 }

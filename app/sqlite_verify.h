@@ -13,6 +13,7 @@
 
 #include "dao.h"
 #include "sqlite_handle.h"
+#include "sqlite_values.h"
 
 namespace vantrel {
 
@@ -20,6 +21,16 @@ struct TableDigest {
     long rows = 0;
     std::array<uint64_t, 4> sum{};
     bool operator==(const TableDigest&) const = default;
+};
+
+// Adds rows to a digest, one at a time: the values of one row, in the
+// carried columns' order, as they are stored in the copy.
+class RowDigester {
+public:
+    void add(const SqlValue* values, size_t count, TableDigest& into);
+
+private:
+    std::string buf_;  // the row's canonical bytes
 };
 
 // The carried columns of `t`, read through the engine and stored as in the copy.

@@ -5,13 +5,16 @@
 namespace vantrel {
 
 SqliteDb::SqliteDb(const std::string& path, bool readOnly) {
-    // One thread uses the connection: no locking of SQLite's own.
+    // One thread uses each connection: no mutex of SQLite's own on it.
     const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) | SQLITE_OPEN_NOMUTEX;
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         const JetError e = failure("opening '" + path + "'");
         close();
         throw e;
     }
+    // A second connection may read the file while this one writes it: a
+    // lock the other holds is waited for, not taken as a failure.
+    sqlite3_busy_timeout(db_, 600000);
 }
 
 SqliteDb::~SqliteDb() {

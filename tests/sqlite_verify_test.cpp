@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "built_db.h"
+#include "damage_helpers.h"
 #include "corpus.h"
 #include "sqlite_copy.h"
 #include "sqlite_verify.h"
@@ -87,3 +88,55 @@ INSTANTIATE_TEST_SUITE_P(
                              "WHERE ID IN ('DRACD', 'QUICK')"},
                       Change{"a row gone", "DELETE FROM Orders WHERE Quantity = 7"},
                       Change{"a row more", "INSERT INTO Orders (OrderID) VALUES (100)"}));
+
+// The rows cross from the reading thread to the writing one in batches: a
+// failure on either side ends the copy with that failure (the other side
+// stops at its next batch), and the rows of a table that spans many batches
+// all arrive, in order.
+namespace {
+
+struct ManyRows {
+    TempDir dir;
+    std::filesystem::path path = dir / "many.mdb";
+    static constexpr int kRows = 3000;  // six batches
+
+    ManyRows() {
+        std::vector<std::string> sql = {"CREATE TABLE Lines (ID LONG CONSTRAINT PrimaryKey PRIMARY KEY, Label TEXT(40), Note MEMO)"};
+        for (int i = 0; i < kRows; ++i)
+            sql.push_back("INSERT INTO Lines VALUES (" + std::to_string(i) + ", 'line-" + std::to_string(i) + "-marker', " +
+                          (i % 7 ? "'" + std::string(size_t(i % 300), 'n') + "'" : "NULL") + ")");
+        buildDb(path, sql);
+    }
+    // Copies with `setUp` run on the new file first; the failure's number, 0 when none.
+    long copy(const std::string& setUp) {
+        std::filesystem::remove(dir / "many.sqlite");
+        Database db = DBEngine::Default().OpenDatabase(path.string(), false, true, ";pwd=bluefinchtea");
+        const std::vector<TableDef> tables = chosenTables(db, {"Lines"});
+        SqliteDb out((dir / "many.sqlite").string(), false);
+        if (!setUp.empty()) out.exec(setUp);
+        TableDigest seen;
+        RowDigester digester;
+        long number = 0;
+        try {
+            copyRowsToSqlite(db, tables, out, [&](const TableDef&, const SqlValue* v, size_t n) { digester.add(v, n, seen); });
+            EXPECT_EQ(accessDigest(tables[0]), seen);
+            EXPECT_EQ(accessDigest(tables[0]), sqliteDigest(tables[0], out));
+            EXPECT_EQ(kRows, seen.rows);
+        } catch (const JetError& e) {
+            number = e.Number;
+        }
+        return number;
+    }
+};
+
+}  // namespace
+
+TEST(SqliteCopy, EveryBatchArrivesAndEitherSidesFailureEndsTheCopy) {
+    ManyRows many;
+    EXPECT_EQ(0, many.copy(""));
+    // The file cannot grow past a few pages: SQLite fails part-way, the reader stops.
+    EXPECT_EQ(3146, many.copy("PRAGMA page_size=65536; PRAGMA max_page_count=4"));
+    // A data page near the end reads as damage: the reader fails, the writer stops.
+    zeroPage(many.path, pageHolding(many.path, "line-2900-marker"));
+    EXPECT_EQ(3049, many.copy(""));
+}
