@@ -18,7 +18,7 @@ the Windows build under Wine.
    duplicate of a row is refused where the table has a unique index; the
    Northwind copy has mdbtools' foreign keys and its cascades work.
 
-usage: sqlite_export_test.py --vantrel PATH [--shared DIR] [--node-modules DIR] [--wine]
+usage: sqlite_export_test.py --vantrel PATH [--shared DIR] [--node-modules DIR] [--wine LOADER]
 """
 import argparse
 import base64
@@ -310,9 +310,9 @@ def main():
     ap.add_argument("--vantrel", required=True)
     ap.add_argument("--shared", default=os.path.join(HERE, "..", "..", "shared"))
     ap.add_argument("--node-modules", default=os.path.join(HERE, "..", "node_modules"))
-    ap.add_argument("--wine", action="store_true", help="run the program under wine")
+    ap.add_argument("--wine", help="Wine's loader: run the (Windows) program under it")
     a = ap.parse_args()
-    vantrel = (["wine"] if a.wine else []) + [a.vantrel]
+    vantrel = ([a.wine] if a.wine else []) + [a.vantrel]
     node = os.path.isdir(os.path.join(a.node_modules, "mdb-reader"))
     with tempfile.TemporaryDirectory() as tmp:
         created_database(vantrel, tmp, node)

@@ -47,6 +47,14 @@ if(EXISTS ${VANTREL_SHARED_DIR}/tools)
   endforeach()
 endif()
 
+# export --sqlite through the Windows program (its SQLite compiled in): the
+# database holding every type and, with the shared corpus, every file copied
+# and verified, each copy read back here with Python's sqlite3.
+add_test(NAME sqlite_export_wine
+  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/sqlite_export_test.py --wine ${CMAKE_CROSSCOMPILING_EMULATOR}
+          --vantrel $<TARGET_FILE:vantrel-cli> --shared ${VANTREL_SHARED_DIR} --node-modules ${CMAKE_SOURCE_DIR}/node_modules)
+set_tests_properties(sqlite_export_wine PROPERTIES ENVIRONMENT "${wineprefix_env}" FIXTURES_REQUIRED wineprefix TIMEOUT 1800)
+
 # The script file in the ANSI code page of the running system, 1252 and 950.
 add_test(NAME script_code_page_wine
   COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/wine_code_page_test.py --wine ${CMAKE_CROSSCOMPILING_EMULATOR}
