@@ -11,12 +11,6 @@ namespace vantrel {
 
 namespace {
 
-std::string upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return s;
-}
-
 void bind(SqliteStatement& st, int i, const SqlValue& v) {
     switch (v.kind) {
         case SqlValue::Null: st.bindNull(i); break;

@@ -6,13 +6,13 @@
 
 namespace vantrel {
 
-namespace {
-
 std::string upper(std::string s) {
     for (char& c : s)
         if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
     return s;
 }
+
+namespace {
 
 std::string sqlText(std::string_view text) {
     std::string out = "'";

@@ -29,6 +29,10 @@ std::string defaultClause(int16_t daoType, std::string accessDefault);
 // The carried columns of a table, in column order.
 std::vector<Field> carriedColumns(const TableDef& t);
 
+// `s` with ASCII letters upper-cased: how names are compared, as SQLite
+// compares them (one name space per file, ASCII letters without case).
+std::string upper(std::string s);
+
 // `exported` holds the upper-cased names of the tables written.
 std::string createTableSql(const TableDef& t, const std::vector<Relation>& relations, const std::set<std::string>& exported);
 

@@ -32,18 +32,6 @@ bool RunTogether(const std::function<void()>& here, const std::function<void()>&
     return true;
 }
 
-void RunBoth(const std::function<void()>& here, const std::function<void()>& other) {
-    if (RunTogether(here, other)) return;
-    std::exception_ptr hereFailed;
-    try {
-        here();
-    } catch (...) {
-        hereFailed = std::current_exception();
-    }
-    if (hereFailed) std::rethrow_exception(hereFailed);
-    other();
-}
-
 struct Semaphore::Impl {
     explicit Impl(unsigned count) : sem(count) {}
     std::counting_semaphore<> sem;
