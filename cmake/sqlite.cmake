@@ -2,9 +2,11 @@
 #
 # Linux links Debian's libsqlite3 (libsqlite3-dev). The Windows builds and the
 # 32-bit Linux build (no i386 -dev packages here) compile the amalgamation in:
-# sqlite3.c and sqlite3.h as published, unchanged, taken from a pinned npm
-# package that carries them (better-sqlite3's deps/sqlite3), whose tarball's
-# SHA-256 is checked before anything is unpacked. A mismatch stops the
+# sqlite3.c and sqlite3.h of SQLite's release as a pinned npm package carries
+# them (better-sqlite3's deps/sqlite3: the release with one change of theirs,
+# two constants of the date functions written as plain numbers, 30*86400 as
+# 2592000 and 365*86400 as 31536000), whose tarball's SHA-256 is checked
+# before anything is unpacked. A mismatch stops the
 # configure step. The tarball is kept in VANTREL_DOWNLOADS, shared by every
 # build tree.
 option(VANTREL_BUNDLED_SQLITE "Compile the pinned SQLite amalgamation in (Windows, 32-bit Linux)" ${WIN32})
